@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QHash>
+#include <QSettings>
+#include <QString>
+#include <QUrl>
+#include <QVariant>
+
+#include <memory>
+
+namespace talvoro {
+
+// Small values kept across launches (what user defaults hold on a phone).
+class KeyValueStore {
+public:
+    virtual ~KeyValueStore() = default;
+    virtual QVariant value(const QString &key) const = 0; // invalid when absent
+    virtual void setValue(const QString &key, const QVariant &value) = 0;
+    virtual void remove(const QString &key) = 0;
+    virtual bool contains(const QString &key) const = 0;
+    virtual QStringList keys() const = 0;
+};
+
+// The app's store: an INI file in the application's configuration folder.
+class SettingsKeyValueStore final : public KeyValueStore {
+public:
+    SettingsKeyValueStore(); // the app's default location
+    explicit SettingsKeyValueStore(const QString &filePath); // a file of its own
+    QVariant value(const QString &key) const override;
+    void setValue(const QString &key, const QVariant &value) override;
+    void remove(const QString &key) override;
+    bool contains(const QString &key) const override;
+    QStringList keys() const override;
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};
+
+class MemoryKeyValueStore final : public KeyValueStore {
+public:
+    QVariant value(const QString &key) const override { return m_values.value(key); }
+    void setValue(const QString &key, const QVariant &value) override { m_values.insert(key, value); }
+    void remove(const QString &key) override { m_values.remove(key); }
+    bool contains(const QString &key) const override { return m_values.contains(key); }
+    QStringList keys() const override { return m_values.keys(); }
+
+private:
+    QHash<QString, QVariant> m_values;
+};
+
+} // namespace talvoro

@@ -1,0 +1,130 @@
+#include "Platform/NetworkTransfer.h"
+
+#include "Platform/AppError.h"
+
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QSslConfiguration>
+
+namespace talvoro {
+
+QByteArray TransferResponse::header(const QByteArray &name) const
+{
+    for (const auto &[key, value] : headers) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+}
+
+namespace {
+
+struct ReplyFinished {
+    QNetworkReply *reply;
+
+    bool await_ready() const { return reply->isFinished(); }
+    void await_suspend(std::coroutine_handle<> handle)
+    {
+        QObject::connect(
+            reply, &QNetworkReply::finished, reply, [handle] { handle.resume(); }, Qt::SingleShotConnection);
+    }
+    void await_resume() const { }
+};
+
+TransportError::Code codeFor(QNetworkReply::NetworkError error)
+{
+    using E = QNetworkReply::NetworkError;
+    using C = TransportError::Code;
+    switch (error) {
+    case E::OperationCanceledError: // Qt's transfer timeout; our own aborts are told apart earlier
+    case E::TimeoutError:
+        return C::timedOut;
+    case E::HostNotFoundError:
+        return C::cannotFindHost;
+    case E::ConnectionRefusedError:
+        return C::cannotConnectToHost;
+    case E::RemoteHostClosedError:
+        return C::networkConnectionLost;
+    case E::TemporaryNetworkFailureError:
+    case E::NetworkSessionFailedError:
+        return C::notConnectedToInternet;
+    case E::SslHandshakeFailedError:
+        return C::secureConnectionFailed;
+    case E::TooManyRedirectsError:
+        return C::httpTooManyRedirects;
+    case E::ProtocolUnknownError:
+        return C::unsupportedURL;
+    case E::ProtocolFailure:
+        return C::badServerResponse;
+    default:
+        return C::unknown;
+    }
+}
+
+} // namespace
+
+NetworkTransfer::NetworkTransfer()
+{
+    m_manager.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    m_manager.setCache(nullptr);
+}
+
+NetworkTransfer::~NetworkTransfer() = default;
+
+void NetworkTransfer::setAdditionalCertificateAuthorities(const QList<QSslCertificate> &authorities)
+{
+    m_authorities = authorities;
+}
+
+Task<TransferResponse> NetworkTransfer::send(TransferRequest request, CancellationToken token)
+{
+    token.throwIfCancelled();
+    if (!request.url.isValid() || request.url.scheme().isEmpty())
+        throw TransportError(TransportError::Code::badURL);
+
+    QNetworkRequest req(request.url);
+    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    req.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    req.setTransferTimeout(static_cast<int>(request.timeout.count()));
+    for (const auto &[name, value] : request.headers)
+        req.setRawHeader(name, value);
+    if (!m_authorities.isEmpty() && request.url.scheme() == QLatin1String("https")) {
+        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+        ssl.addCaCertificates(m_authorities);
+        req.setSslConfiguration(ssl);
+    }
+
+    QPointer<QNetworkReply> reply = m_manager.sendCustomRequest(req, request.method, request.body);
+    bool abortedByUs = false;
+    auto registration = token.onCancel([&abortedByUs, reply] {
+        abortedByUs = true;
+        if (reply)
+            reply->abort();
+    });
+
+    co_await ReplyFinished {reply.data()};
+    registration.reset();
+    reply->deleteLater();
+
+    // Qt ends a transfer that ran out of time with OperationCanceledError, the same
+    // code as an abort: only the abort we asked for is a cancellation.
+    if (abortedByUs || token.isCancelled())
+        throw CancellationError();
+
+    const QNetworkReply::NetworkError error = reply->error();
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool transportFailure = error == QNetworkReply::OperationCanceledError
+        || (error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied) || !status.isValid();
+    if (transportFailure)
+        throw TransportError(codeFor(error), reply->errorString());
+
+    TransferResponse response;
+    response.statusCode = status.toInt();
+    response.headers = reply->rawHeaderPairs();
+    response.body = reply->readAll();
+    co_return response;
+}
+
+} // namespace talvoro

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "Platform/Async.h"
+#include "Platform/Cancellation.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QPair>
+#include <QSslCertificate>
+#include <QUrl>
+
+#include <chrono>
+
+namespace talvoro {
+
+using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
+
+struct TransferRequest {
+    QByteArray method = "GET";
+    QUrl url;
+    HttpHeaders headers;
+    QByteArray body;
+    std::chrono::milliseconds timeout {8000};
+};
+
+struct TransferResponse {
+    int statusCode = 0;
+    HttpHeaders headers;
+    QByteArray body;
+
+    // Case-insensitive; empty when absent.
+    QByteArray header(const QByteArray &name) const;
+};
+
+// The one place where requests leave the app. It follows no redirects (a 3xx comes
+// back as it is, so a bearer token never reaches another origin), uses no HTTP
+// cache, and ends every transfer after its timeout. Failures below HTTP are thrown
+// as TransportError; a cancelled token ends the transfer with CancellationError.
+class NetworkTransfer {
+public:
+    NetworkTransfer();
+    ~NetworkTransfer();
+
+    NetworkTransfer(const NetworkTransfer &) = delete;
+    NetworkTransfer &operator=(const NetworkTransfer &) = delete;
+
+    // Authorities trusted besides the system's: the local development authority.
+    void setAdditionalCertificateAuthorities(const QList<QSslCertificate> &authorities);
+
+    Task<TransferResponse> send(TransferRequest request, CancellationToken token = {});
+
+private:
+    QNetworkAccessManager m_manager;
+    QList<QSslCertificate> m_authorities;
+};
+
+} // namespace talvoro
