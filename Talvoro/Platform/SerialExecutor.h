@@ -65,12 +65,15 @@ public:
         std::exception_ptr m_error;
     };
 
-    // co_await executor.run([]{ ... }) runs the callable on the worker thread and
+    // co_await executor.run(work) runs a copy of the callable on the worker thread and
     // returns its result (or rethrows its exception) on the main thread.
+    // It takes an lvalue on purpose: g++ 12 destroys a capturing lambda (or a braced
+    // aggregate) that is built inside a co_await expression twice, so the callable must
+    // be a named local: `auto work = [=] { ... }; co_await executor.run(work);`.
     template<typename F>
-    Awaiter<F> run(F fn)
+    Awaiter<F> run(F &fn)
     {
-        return Awaiter<F>(&m_pool, std::move(fn));
+        return Awaiter<F>(&m_pool, fn);
     }
 
 private:

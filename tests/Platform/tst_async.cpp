@@ -198,7 +198,7 @@ private:
     static Task<> runOnExecutor(SerialExecutor *executor, int index, std::atomic<int> *active,
         std::atomic<int> *mostActive, QList<int> *order, QThread *mainThread, bool *onMain)
     {
-        const int seen = co_await executor->run([=] {
+        auto work = [=] {
             const int now = ++*active;
             int expected = mostActive->load();
             while (now > expected && !mostActive->compare_exchange_weak(expected, now)) { }
@@ -206,14 +206,16 @@ private:
             order->append(index); // only ever touched by the one worker
             --*active;
             return index;
-        });
+        };
+        const int seen = co_await executor->run(work);
         if (QThread::currentThread() != mainThread || seen != index)
             *onMain = false;
     }
 
     static Task<> throwOnExecutor(SerialExecutor *executor)
     {
-        co_await executor->run([]() -> int { throw FileError(QStringLiteral("/nowhere"), QStringLiteral("gone")); });
+        auto work = []() -> int { throw FileError(QStringLiteral("/nowhere"), QStringLiteral("gone")); };
+        co_await executor->run(work);
     }
 };
 
