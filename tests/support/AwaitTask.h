@@ -52,6 +52,16 @@ QCoro::Task<> drive(QCoro::Task<T> task, std::shared_ptr<Outcome<T>> outcome, st
 }
 } // namespace detail
 
+// Starts driving a task and returns at once; the outcome fills in when it finishes
+// (spin the event loop, e.g. with QTRY_VERIFY(outcome->finished)).
+template<typename T>
+std::shared_ptr<Outcome<T>> startAwaiting(QCoro::Task<T> task)
+{
+    auto outcome = std::make_shared<Outcome<T>>();
+    detail::drive(std::move(task), outcome, std::make_shared<QEventLoop>());
+    return outcome;
+}
+
 // Never throws the task's error; throws AwaitTimeout when the limit passes.
 template<typename T>
 Outcome<T> awaitOutcome(QCoro::Task<T> task, std::chrono::milliseconds limit = 10s)

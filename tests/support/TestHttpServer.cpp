@@ -61,6 +61,12 @@ ScriptedResponse ScriptedResponse::dropped()
     return response;
 }
 
+ScriptedResponse ScriptedResponse::heldBack(ScriptedResponse response)
+{
+    response.held = true;
+    return response;
+}
+
 ScriptedResponse ScriptedResponse::delayed(int delayMs, ScriptedResponse response)
 {
     response.delayMs = delayMs;
@@ -247,6 +253,12 @@ void TestHttpServer::route(const QByteArray &method, const QString &path, Handle
     m_routes[{method, path}] = std::move(handler);
 }
 
+void TestHttpServer::releaseHeld(int index)
+{
+    if (index >= 0 && index < m_held.size())
+        m_held.at(index)();
+}
+
 int TestHttpServer::openConnections() const
 {
     return int(m_connections.size());
@@ -291,12 +303,16 @@ void TestHttpServer::readFrom(Connection *connection)
         request.query = question < 0 ? QString() : QString::fromUtf8(target.mid(question + 1));
         qsizetype contentLength = 0;
         for (qsizetype i = 1; i < lines.size(); ++i) {
-            const QByteArray line = lines.at(i).trimmed();
+            QByteArray line = lines.at(i);
+            if (line.endsWith('\r'))
+                line.chop(1);
             const qsizetype colon = line.indexOf(':');
             if (colon <= 0)
                 continue;
             const QByteArray name = line.left(colon).trimmed();
-            const QByteArray value = line.mid(colon + 1).trimmed();
+            QByteArray value = line.mid(colon + 1);
+            while (value.startsWith(' ') || value.startsWith('\t'))
+                value.remove(0, 1); // trailing blanks are kept: tests look at them
             request.headers.append({name, value});
             if (name.compare("Content-Length", Qt::CaseInsensitive) == 0)
                 contentLength = value.toLongLong();
@@ -341,6 +357,13 @@ void TestHttpServer::answer(Connection *connection, const RecordedRequest &reque
     bytes += "\r\n" + response.body;
 
     QPointer<QTcpSocket> socket = connection->socket;
+    if (response.held) {
+        m_held.append([socket, bytes] {
+            if (socket)
+                socket->write(bytes);
+        });
+        return;
+    }
     if (response.delayMs <= 0) {
         socket->write(bytes);
         return;

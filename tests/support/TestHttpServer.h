@@ -39,12 +39,14 @@ struct ScriptedResponse {
     int delayMs = 0;
     bool neverAnswer = false;
     bool dropConnection = false; // close the connection instead of answering
+    bool held = false; // answer only when the test calls releaseHeld()
 
     static ScriptedResponse json(int status, const QByteArray &body);
     static ScriptedResponse redirect(int status, const QUrl &location);
     static ScriptedResponse never();
     static ScriptedResponse dropped();
     static ScriptedResponse delayed(int delayMs, ScriptedResponse response);
+    static ScriptedResponse heldBack(ScriptedResponse response);
 };
 
 // A local certificate authority and a server certificate for 127.0.0.1/localhost
@@ -76,6 +78,10 @@ public:
     void route(const QByteArray &method, const QString &path, ScriptedResponse response);
     void route(const QByteArray &method, const QString &path, Handler handler);
 
+    // Sends the answer held back for the index-th held request (in order of arrival).
+    void releaseHeld(int index);
+    int heldCount() const { return int(m_held.size()); }
+
     QList<RecordedRequest> requests() const { return m_requests; }
     int requestCount() const { return int(m_requests.size()); }
     void clearRequests() { m_requests.clear(); }
@@ -99,6 +105,7 @@ private:
     std::map<QPair<QByteArray, QString>, Handler> m_routes;
     QList<RecordedRequest> m_requests;
     std::map<QTcpSocket *, std::unique_ptr<Connection>> m_connections;
+    QList<std::function<void()>> m_held;
 };
 
 } // namespace testsupport
