@@ -1,7 +1,10 @@
 #pragma once
 
 #include "Models/ApiResponse.h"
+#include "Models/Playlist.h"
+#include "Models/Word.h"
 #include "Networking/APICacheManager.h"
+#include "Networking/APIClientProtocol.h"
 #include "Platform/AppError.h"
 #include "Platform/Async.h"
 #include "Platform/NetworkTransfer.h"
@@ -45,8 +48,31 @@ public:
 // the base URL (asked anew each time), sends JSON with the bearer token, maps the
 // answer to the envelope's payload or to a MobileAPIError, and, for reads that name
 // a cache policy, goes through the response cache with its superseded-answer guard.
-class ORVMobileAPIClient {
+class ORVMobileAPIClient final : public APIClientProtocol {
 public:
+    // Answers of the word writes; every key is required.
+    struct DeleteUserWordResponse {
+        qint64 wordId = 0;
+        bool deleted = false;
+        static DeleteUserWordResponse fromJson(const QJsonValue &value, const QString &path);
+        QJsonObject toJson() const;
+    };
+    struct RemoveUserWordMembershipResponse {
+        qint64 lexiconId = 0;
+        qint64 wordId = 0;
+        bool removed = false;
+        static RemoveUserWordMembershipResponse fromJson(const QJsonValue &value, const QString &path);
+        QJsonObject toJson() const;
+    };
+    struct MoveUserWordResponse {
+        qint64 wordId = 0;
+        qint64 sourceLexiconId = 0;
+        qint64 targetLexiconId = 0;
+        bool moved = false;
+        static MoveUserWordResponse fromJson(const QJsonValue &value, const QString &path);
+        QJsonObject toJson() const;
+    };
+
     struct RequestInspection {
         QString method;
         QString path; // without the query
@@ -72,6 +98,42 @@ public:
     static ORVMobileAPIClient &shared();
 
     APICacheManager &cacheManager() const { return m_cacheManager; }
+
+    // Lexicons and words. Every word write makes the cached word lists invalid before
+    // it sends and again after an accepted answer.
+    Task<QList<PublicLexiconSummary>> fetchPublicLexicons() override;
+    Task<PublicLexiconDetail> fetchPublicLexicon(qint64 lexiconId);
+    Task<UserLexicon> createUserLexicon(QString name, std::optional<QString> description, QString accessToken);
+    Task<QList<UserLexicon>> fetchUserLexicons(QString accessToken) override;
+    Task<QList<ORVWord>> fetchUserWords(std::optional<qint64> lexiconId, QString accessToken);
+    Task<ORVWord> createUserWord(QString word, std::optional<QString> ipa, std::optional<QString> syllables,
+        QList<QString> translationsZh, std::optional<QString> explanation, std::optional<qint64> lexiconId,
+        QString accessToken);
+    Task<ORVWord> updateUserWord(qint64 wordId, UserWordUpdateRequest request, QString accessToken);
+    Task<> moveUserWord(qint64 wordId, qint64 sourceLexiconId, qint64 targetLexiconId, QString accessToken);
+    Task<UserLexiconReorderReceipt> reorderLexiconWords(
+        qint64 lexiconId, qint64 baseVersion, QList<UserLexiconReorderItem> items, QString accessToken);
+    Task<> deleteUserWord(qint64 wordId, std::optional<qint64> lexiconId, QString accessToken);
+
+    // Playlists, a word's playback profile, the global preference.
+    Task<QList<ORVPlaylist>> fetchUserPlaylists(QString accessToken);
+    Task<ORVPlaylist> createPlaylist(QString name, QString loopMode, std::optional<qint64> loopCount,
+        QList<ORVPlaylistItem> items, QString accessToken);
+    Task<ORVPlaylist> updatePlaylist(qint64 playlistId, QString name, QString loopMode, std::optional<qint64> loopCount,
+        QList<ORVPlaylistItem> items, qint64 baseVersion, QString accessToken);
+    Task<ORVPlaylistDeletionReceipt> deletePlaylist(qint64 playlistId, QString accessToken);
+    Task<WordPlaybackProfile> fetchWordPlaybackProfile(qint64 wordId, QString accessToken) override;
+    Task<WordPlaybackProfile> updateWordPlaybackProfile(WordPlaybackProfile profile, QString accessToken) override;
+    Task<PlaybackPreference> fetchPlaybackPreferences(QString accessToken) override;
+    Task<PlaybackPreference> updatePlaybackPreferences(PlaybackPreference preference, QString accessToken) override;
+
+    // The older endpoints, handed to the older client.
+    Task<SystemConfiguration> fetchSystemConfiguration(QString accessToken) override;
+    Task<QList<RemoteWord>> fetchWords(QString accessToken) override;
+    Task<RemoteWord> createWord(WordItem item, QString accessToken) override;
+    Task<RemoteWord> updateWord(WordItem item, QString accessToken) override;
+    Task<> deleteWord(qint64 remoteID, QString accessToken) override;
+    Task<> updatePreferences(QString voiceID, qint64 cycleCount, QString accessToken) override;
 
     // Sends one request and returns the payload of its answer's envelope.
     template<typename Payload>

@@ -1,5 +1,8 @@
 #include "Platform/KeyValueStore.h"
 
+#include <QDataStream>
+#include <QIODevice>
+
 namespace talvoro {
 
 // QSettings treats '/' as a group separator and '\\' specially; our keys may hold
@@ -12,6 +15,26 @@ QString encodeKey(const QString &key)
 QString decodeKey(const QString &key)
 {
     return QUrl::fromPercentEncoding(key.toLatin1());
+}
+
+// An INI file keeps numbers and texts alike as text, so a stored 5 would come back
+// as "5". Each value is kept as its serialised QVariant instead, type and all.
+QByteArray encodeValue(const QVariant &value)
+{
+    QByteArray bytes;
+    QDataStream stream(&bytes, QIODevice::WriteOnly);
+    stream << value;
+    return bytes;
+}
+QVariant decodeValue(const QVariant &stored)
+{
+    if (!stored.isValid())
+        return {};
+    QByteArray bytes = stored.toByteArray();
+    QDataStream stream(&bytes, QIODevice::ReadOnly);
+    QVariant value;
+    stream >> value;
+    return stream.status() == QDataStream::Ok ? value : QVariant();
 }
 } // namespace
 
@@ -26,12 +49,12 @@ SettingsKeyValueStore::SettingsKeyValueStore(const QString &filePath)
 
 QVariant SettingsKeyValueStore::value(const QString &key) const
 {
-    return m_settings->value(encodeKey(key));
+    return decodeValue(m_settings->value(encodeKey(key)));
 }
 
 void SettingsKeyValueStore::setValue(const QString &key, const QVariant &value)
 {
-    m_settings->setValue(encodeKey(key), value);
+    m_settings->setValue(encodeKey(key), encodeValue(value));
     m_settings->sync();
 }
 

@@ -38,6 +38,7 @@ private Q_SLOTS:
         QVERIFY(!store->value(key).isValid());
         store->setValue(key, QByteArray(R"({"voiceEn":"en-US-JennyNeural"})"));
         store->setValue(QStringLiteral("count"), 3);
+        store->setValue(QStringLiteral("text"), QStringLiteral("5"));
         QVERIFY(store->contains(key));
         QCOMPARE(store->value(key).toByteArray(), QByteArray(R"({"voiceEn":"en-US-JennyNeural"})"));
         QVERIFY(store->keys().contains(key));
@@ -45,7 +46,9 @@ private Q_SLOTS:
         if (onDisk) { // a second store over the same file sees what the first wrote
             SettingsKeyValueStore reopened(file);
             QCOMPARE(reopened.value(key).toByteArray(), QByteArray(R"({"voiceEn":"en-US-JennyNeural"})"));
-            QCOMPARE(reopened.value(QStringLiteral("count")).toInt(), 3);
+            // types survive: a number stays a number and a text a text
+            QCOMPARE(reopened.value(QStringLiteral("count")), QVariant(3));
+            QCOMPARE(reopened.value(QStringLiteral("text")), QVariant(QStringLiteral("5")));
         }
         store->remove(key);
         QVERIFY(!store->contains(key));
