@@ -1,6 +1,7 @@
 #include "ModelTesting.h"
 #include "TestRegistry.h"
 
+#include "Models/ApiResponse.h"
 #include "Models/Playlist.h"
 #include "Models/Word.h"
 
@@ -101,6 +102,38 @@ private Q_SLOTS:
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, reencoded);
         modeltesting::checkDecoding<ORVWord>(text, reencoded);
+    }
+
+    // Paths are only rendered on failure, from the inside out; they must still name
+    // the exact value that failed.
+    void failuresNameTheValueThatFailed_data()
+    {
+        QTest::addColumn<QByteArray>("secondWord");
+        QTest::addColumn<QString>("path");
+        const char *full = fullWord.constData();
+        QTest::newRow("top-level key") << edited(full, {{R"("id":9)", R"("id":true)"}}) << "$.data[1].id";
+        QTest::newRow("string list element") << edited(full, {{R"("摘要")", "null"}}) << "$.data[1].translationsZh[1]";
+        QTest::newRow("profile key") << edited(full, {{R"("wordId":9)", R"("wordId":"9")"}})
+                                     << "$.data[1].playbackProfile.wordId";
+        QTest::newRow("unit of the profile") << edited(full, {{R"("unit":"TRANSLATION_ZH")", R"("unit":"ZH")"}})
+                                             << "$.data[1].playbackProfile.units[2].unit";
+        QTest::newRow("unit not an object")
+            << edited(full, {{R"({"unit":"WORD","enabled":true,"position":1,"version":1})", "7"}})
+            << "$.data[1].playbackProfile.units[0]";
+        QTest::newRow("word not an object") << QByteArray("[]") << "$.data[1]";
+    }
+    void failuresNameTheValueThatFailed()
+    {
+        QFETCH(QByteArray, secondWord);
+        QFETCH(QString, path);
+        try {
+            ORVApiResponse<QList<ORVWord>>::fromJson(
+                json::parse(R"({"success":true,"data":[)" + fullWord + "," + secondWord + "]}"),
+                &coding::decodeList<ORVWord>);
+            QFAIL("decoded");
+        } catch (const json::DecodingError &error) {
+            QCOMPARE(error.path(), path);
+        }
     }
 
     void wordsEqualOnlyWhenEveryFieldIs()
