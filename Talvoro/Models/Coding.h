@@ -32,9 +32,7 @@ QJsonArray encodeList(const QList<T> &values)
 template<typename T>
 std::optional<T> decodeOptional(const json::ObjectReader &reader, const QString &key)
 {
-    if (!reader.has(key))
-        return std::nullopt;
-    return T::fromJson(reader.object().value(key), reader.pathOf(key));
+    return reader.optionalValue(key, &T::fromJson);
 }
 
 template<typename T>

@@ -9,6 +9,11 @@ DecodingError::DecodingError(QString path, QString reason)
     , m_reason(std::move(reason))
 { }
 
+DecodingError DecodingError::prefixed(const QString &enclosingPath) const
+{
+    return DecodingError(enclosingPath + m_path, m_reason);
+}
+
 QString DecodingError::description() const
 {
     return QStringLiteral("数据格式无效（%1：%2）").arg(m_path, m_reason);
@@ -117,52 +122,115 @@ QByteArray serialize(const QJsonArray &array)
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
 }
 
-QString toString(const QJsonValue &value, const QString &path)
+namespace {
+
+// The readers take the path as a function and render it only to report a failure:
+// decoding a large document must not pay for a path per value it reads.
+template<typename Path>
+QString asString(const QJsonValue &value, const Path &path)
 {
     if (!value.isString())
-        wrongType(value, path, "字符串");
+        wrongType(value, path(), "字符串");
     return value.toString();
 }
 
-qint64 toInteger(const QJsonValue &value, const QString &path)
+template<typename Path>
+qint64 asInteger(const QJsonValue &value, const Path &path)
 {
     if (!value.isDouble())
-        wrongType(value, path, "整数");
+        wrongType(value, path(), "整数");
     // toInteger() answers its default for a number that is not an exact integer;
     // two different defaults tell that apart from a real 0 or 1.
     const qint64 a = value.toInteger(0);
     const qint64 b = value.toInteger(1);
     if (a != b)
-        throw DecodingError(path, QStringLiteral("应为整数，实为 %1").arg(value.toDouble()));
+        throw DecodingError(path(), QStringLiteral("应为整数，实为 %1").arg(value.toDouble()));
     return a;
+}
+
+template<typename Path>
+double asNumber(const QJsonValue &value, const Path &path)
+{
+    if (!value.isDouble())
+        wrongType(value, path(), "数字");
+    return value.toDouble();
+}
+
+template<typename Path>
+bool asBool(const QJsonValue &value, const Path &path)
+{
+    if (!value.isBool())
+        wrongType(value, path(), "布尔值");
+    return value.toBool();
+}
+
+template<typename Path>
+QJsonObject asObject(const QJsonValue &value, const Path &path)
+{
+    if (!value.isObject())
+        wrongType(value, path(), "对象");
+    return value.toObject();
+}
+
+template<typename Path>
+QJsonArray asArray(const QJsonValue &value, const Path &path)
+{
+    if (!value.isArray())
+        wrongType(value, path(), "数组");
+    return value.toArray();
+}
+
+template<typename Path>
+QList<QString> asStringList(const QJsonValue &value, const Path &path)
+{
+    const QJsonArray values = asArray(value, path);
+    QList<QString> result;
+    result.reserve(values.size());
+    for (qsizetype i = 0; i < values.size(); ++i)
+        result.append(asString(values.at(i), [&] { return elementPath(path(), i); }));
+    return result;
+}
+
+bool isAbsent(const QJsonValue &value)
+{
+    return value.isUndefined() || value.isNull();
+}
+
+} // namespace
+
+QString elementPath(const QString &arrayPath, qsizetype index)
+{
+    return arrayPath + QLatin1Char('[') + QString::number(index) + QLatin1Char(']');
+}
+
+QString toString(const QJsonValue &value, const QString &path)
+{
+    return asString(value, [&] { return path; });
+}
+
+qint64 toInteger(const QJsonValue &value, const QString &path)
+{
+    return asInteger(value, [&] { return path; });
 }
 
 double toNumber(const QJsonValue &value, const QString &path)
 {
-    if (!value.isDouble())
-        wrongType(value, path, "数字");
-    return value.toDouble();
+    return asNumber(value, [&] { return path; });
 }
 
 bool toBool(const QJsonValue &value, const QString &path)
 {
-    if (!value.isBool())
-        wrongType(value, path, "布尔值");
-    return value.toBool();
+    return asBool(value, [&] { return path; });
 }
 
 QJsonObject toObject(const QJsonValue &value, const QString &path)
 {
-    if (!value.isObject())
-        wrongType(value, path, "对象");
-    return value.toObject();
+    return asObject(value, [&] { return path; });
 }
 
 QJsonArray toArray(const QJsonValue &value, const QString &path)
 {
-    if (!value.isArray())
-        wrongType(value, path, "数组");
-    return value.toArray();
+    return asArray(value, [&] { return path; });
 }
 
 ObjectReader::ObjectReader(QJsonObject object, QString path)
@@ -182,8 +250,7 @@ QString ObjectReader::pathOf(const QString &key) const
 
 bool ObjectReader::has(const QString &key) const
 {
-    const QJsonValue value = m_object.value(key);
-    return !value.isUndefined() && !value.isNull();
+    return !isAbsent(m_object.value(key));
 }
 
 QJsonValue ObjectReader::required(const QString &key) const
@@ -196,75 +263,27 @@ QJsonValue ObjectReader::required(const QString &key) const
     return value;
 }
 
-QString ObjectReader::string(const QString &key) const
-{
-    return toString(required(key), pathOf(key));
-}
+#define TALVORO_JSON_READERS(Type, name, optionalName, convert)                                                        \
+    Type ObjectReader::name(const QString &key) const                                                                  \
+    {                                                                                                                  \
+        return convert(required(key), [&] { return pathOf(key); });                                                    \
+    }                                                                                                                  \
+    std::optional<Type> ObjectReader::optionalName(const QString &key) const                                           \
+    {                                                                                                                  \
+        const QJsonValue value = m_object.value(key);                                                                  \
+        if (isAbsent(value))                                                                                           \
+            return std::nullopt;                                                                                       \
+        return convert(value, [&] { return pathOf(key); });                                                            \
+    }
 
-qint64 ObjectReader::integer(const QString &key) const
-{
-    return toInteger(required(key), pathOf(key));
-}
-
-double ObjectReader::number(const QString &key) const
-{
-    return toNumber(required(key), pathOf(key));
-}
-
-bool ObjectReader::boolean(const QString &key) const
-{
-    return toBool(required(key), pathOf(key));
-}
-
-QJsonObject ObjectReader::object(const QString &key) const
-{
-    return toObject(required(key), pathOf(key));
-}
-
-QJsonArray ObjectReader::array(const QString &key) const
-{
-    return toArray(required(key), pathOf(key));
-}
-
-std::optional<QString> ObjectReader::optionalString(const QString &key) const
-{
-    return has(key) ? std::optional(string(key)) : std::nullopt;
-}
-
-std::optional<qint64> ObjectReader::optionalInteger(const QString &key) const
-{
-    return has(key) ? std::optional(integer(key)) : std::nullopt;
-}
-
-std::optional<double> ObjectReader::optionalNumber(const QString &key) const
-{
-    return has(key) ? std::optional(number(key)) : std::nullopt;
-}
-
-std::optional<bool> ObjectReader::optionalBoolean(const QString &key) const
-{
-    return has(key) ? std::optional(boolean(key)) : std::nullopt;
-}
-
-std::optional<QJsonObject> ObjectReader::optionalObject(const QString &key) const
-{
-    return has(key) ? std::optional(object(key)) : std::nullopt;
-}
-
-std::optional<QJsonArray> ObjectReader::optionalArray(const QString &key) const
-{
-    return has(key) ? std::optional(array(key)) : std::nullopt;
-}
-
-QList<QString> ObjectReader::stringList(const QString &key) const
-{
-    return list(key, [](const QJsonValue &v, const QString &p) { return toString(v, p); });
-}
-
-std::optional<QList<QString>> ObjectReader::optionalStringList(const QString &key) const
-{
-    return has(key) ? std::optional(stringList(key)) : std::nullopt;
-}
+TALVORO_JSON_READERS(QString, string, optionalString, asString)
+TALVORO_JSON_READERS(qint64, integer, optionalInteger, asInteger)
+TALVORO_JSON_READERS(double, number, optionalNumber, asNumber)
+TALVORO_JSON_READERS(bool, boolean, optionalBoolean, asBool)
+TALVORO_JSON_READERS(QJsonObject, object, optionalObject, asObject)
+TALVORO_JSON_READERS(QJsonArray, array, optionalArray, asArray)
+TALVORO_JSON_READERS(QList<QString>, stringList, optionalStringList, asStringList)
+#undef TALVORO_JSON_READERS
 
 ObjectWriter &ObjectWriter::set(const QString &key, const QString &value)
 {

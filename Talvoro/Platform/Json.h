@@ -25,6 +25,8 @@ public:
     QString path() const { return m_path; }
     QString reason() const { return m_reason; }
     QString description() const override;
+    // The same failure seen from an enclosing value: "$.words" + "[3].id".
+    DecodingError prefixed(const QString &enclosingPath) const;
 
 private:
     QString m_path;
@@ -58,6 +60,22 @@ bool toBool(const QJsonValue &value, const QString &path);
 QJsonObject toObject(const QJsonValue &value, const QString &path);
 QJsonArray toArray(const QJsonValue &value, const QString &path);
 
+// "$.words" and 3 give "$.words[3]".
+QString elementPath(const QString &arrayPath, qsizetype index);
+
+// Runs `decode` and reports its failure under the path that `path()` renders. With
+// it a nested value can be decoded with a path relative to itself (empty), so that
+// no path is built unless something fails.
+template<typename Path, typename Decode>
+auto underPath(const Path &path, const Decode &decode)
+{
+    try {
+        return decode();
+    } catch (const DecodingError &error) {
+        throw error.prefixed(path());
+    }
+}
+
 class ObjectReader {
 public:
     template<typename Decode>
@@ -66,8 +84,10 @@ public:
         using Element = decltype(decode(QJsonValue(), QString()));
         QList<Element> result;
         result.reserve(array.size());
-        for (qsizetype i = 0; i < array.size(); ++i)
-            result.append(decode(array.at(i), QStringLiteral("%1[%2]").arg(path).arg(i)));
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            result.append(
+                underPath([&] { return elementPath(path, i); }, [&] { return decode(array.at(i), QString()); }));
+        }
         return result;
     }
 
@@ -101,7 +121,8 @@ public:
     template<typename Decode>
     auto list(const QString &key, Decode decode) const
     {
-        return decodeArray(array(key), pathOf(key), decode);
+        const QJsonArray values = array(key);
+        return underPath([&] { return pathOf(key); }, [&] { return decodeArray(values, QString(), decode); });
     }
     template<typename Decode>
     auto optionalList(const QString &key, Decode decode) const
@@ -109,7 +130,17 @@ public:
     {
         if (!has(key))
             return std::nullopt;
-        return decodeArray(array(key), pathOf(key), decode);
+        return list(key, decode);
+    }
+    // An optional value decoded by `decode(value, path)`; absent or null gives none.
+    template<typename Decode>
+    auto optionalValue(const QString &key, Decode decode) const
+        -> std::optional<decltype(decode(QJsonValue(), QString()))>
+    {
+        const QJsonValue value = m_object.value(key);
+        if (value.isUndefined() || value.isNull())
+            return std::nullopt;
+        return underPath([&] { return pathOf(key); }, [&] { return decode(value, QString()); });
     }
     QList<QString> stringList(const QString &key) const;
     std::optional<QList<QString>> optionalStringList(const QString &key) const;

@@ -93,15 +93,6 @@ private Q_SLOTS:
         }
     }
 
-    void keepsTheErrorDetail()
-    {
-        const auto envelope
-            = decodeEnvelope(R"({"success":false,"error":{"code":"RESOURCE_NOT_FOUND","message":"播放列表不存在"}})");
-        QVERIFY(!envelope.success);
-        QVERIFY(!envelope.data);
-        QCOMPARE(envelope.error, (ORVApiErrorDetail {"RESOURCE_NOT_FOUND", "播放列表不存在"}));
-    }
-
     void describesAndClassifiesErrors_data()
     {
         QTest::addColumn<std::exception_ptr>("error");

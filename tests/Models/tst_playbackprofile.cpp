@@ -2,7 +2,6 @@
 
 #include "Models/WordPlaybackProfile.h"
 
-#include <QSet>
 #include <QTest>
 
 #include <functional>
@@ -95,13 +94,10 @@ private Q_SLOTS:
             p.units.clear();
         }) << std::optional(Kind::invalidVersion);
         QTest::newRow("word id 0") << profile([](auto &p) { p.wordId = 0; }) << std::optional(Kind::invalidVersion);
-        QTest::newRow("negative word id")
-            << profile([](auto &p) { p.wordId = -5; }) << std::optional(Kind::invalidVersion);
         QTest::newRow("repeat 0") << profile([](auto &p) { p.repeatCount = 0; })
                                   << std::optional(Kind::invalidRepeatCount);
         QTest::newRow("repeat 21") << profile([](auto &p) { p.repeatCount = 21; })
                                    << std::optional(Kind::invalidRepeatCount);
-        QTest::newRow("repeat 1") << profile([](auto &p) { p.repeatCount = 1; }) << valid;
         QTest::newRow("repeat 20") << profile([](auto &p) { p.repeatCount = 20; }) << valid;
         QTest::newRow("repeat absent") << profile([](auto &p) { p.repeatCount.reset(); }) << valid;
         QTest::newRow("three units") << profile([](auto &p) { p.units.removeLast(); })
@@ -113,7 +109,6 @@ private Q_SLOTS:
             p.units[1].position = 9;
         }) << std::optional(Kind::invalidUnitSet);
         QTest::newRow("positions 1 2 2 4") << withPositions({1, 2, 2, 4}) << std::optional(Kind::invalidPositions);
-        QTest::newRow("positions 0 1 2 3") << withPositions({0, 1, 2, 3}) << std::optional(Kind::invalidPositions);
         QTest::newRow("positions 2 3 4 5") << withPositions({2, 3, 4, 5}) << std::optional(Kind::invalidPositions);
         QTest::newRow("positions 4 3 2 1") << withPositions({4, 3, 2, 1}) << valid;
         QTest::newRow("all disabled, with bad rates and voices") << profile([](auto &p) {
@@ -124,7 +119,6 @@ private Q_SLOTS:
             }
         }) << std::optional(Kind::allUnitsDisabled);
         QTest::newRow("rate 0.5") << withRate(0, 0.5) << valid;
-        QTest::newRow("rate 2.0") << withRate(3, 2.0) << valid;
         QTest::newRow("rate 0.49") << withRate(0, 0.49) << std::optional(Kind::invalidSpeechRate);
         QTest::newRow("rate 2.01") << withRate(2, 2.01) << std::optional(Kind::invalidSpeechRate);
         QTest::newRow("rate not a number")
@@ -139,11 +133,7 @@ private Q_SLOTS:
             << withVoice(1, QStringLiteral("en-US-JennyNeural")) << std::optional(Kind::invalidVoice);
         QTest::newRow("spelling read by a Chinese voice") << withVoice(1, QStringLiteral("zh-CN-YunxiNeural")) << valid;
         QTest::newRow("word read by a British voice") << withVoice(0, QStringLiteral("en-GB-SoniaNeural")) << valid;
-        QTest::newRow("multilingual English voice for the word")
-            << withVoice(0, QStringLiteral("en-US-JennyMultilingualNeural")) << valid;
         QTest::newRow("empty voice") << withVoice(2, QString()) << std::optional(Kind::invalidVoice);
-        QTest::newRow("unknown voice") << withVoice(3, QStringLiteral("zh-CN-NobodyNeural"))
-                                       << std::optional(Kind::invalidVoice);
         QTest::newRow("bad voice before a bad rate") << profile([](auto &p) {
             p.units[0].voiceId = QStringLiteral("zh-CN-YunxiNeural");
             p.units[1].speechRate = 3.0;
@@ -152,11 +142,6 @@ private Q_SLOTS:
             p.units[2].voiceId = QStringLiteral("en-US-GuyNeural");
             p.units[2].speechRate = 3.0;
         }) << std::optional(Kind::invalidSpeechRate);
-        QTest::newRow("unit versions and change time ignored") << profile([](auto &p) {
-            p.updatedAt = QStringLiteral("garbage");
-            for (auto &u : p.units)
-                u.version = -3;
-        }) << valid;
     }
     void validationFindsTheFirstBrokenRule()
     {
@@ -222,16 +207,10 @@ private Q_SLOTS:
         const QByteArray refused;
         QTest::newRow("everything") << edited() << edited({nulls});
         QTest::newRow("no repeat count") << edited({noRepeat}) << edited({noRepeat, nulls});
-        QTest::newRow("repeat count null")
-            << edited({{R"("repeatCount":2)", R"("repeatCount":null)"}}) << edited({noRepeat, nulls});
         QTest::newRow("unit in lower case") << edited({{R"("unit":"WORD")", R"("unit":"word")"}}) << refused;
-        QTest::newRow("unknown unit") << edited({{R"("unit":"WORD")", R"("unit":"PHONETIC")"}}) << refused;
-        QTest::newRow("no change time") << edited({{R"("updatedAt":"2024-05-06T07:08:09Z",)", ""}}) << refused;
         QTest::newRow("rate as text") << edited({{"0.75", R"("0.75")"}}) << refused;
         QTest::newRow("fractional position") << edited({{R"("position":2)", R"("position":2.5)"}}) << refused;
-        QTest::newRow("enabled as number") << edited({{R"("enabled":false)", R"("enabled":0)"}}) << refused;
         QTest::newRow("unit without version") << edited({{R"(,"version":2})", "}"}}) << refused;
-        QTest::newRow("units missing") << edited({{R"("units":[)", R"("unitz":[)"}}) << refused;
     }
     void decodesStrictlyAndWritesNoNull()
     {
@@ -245,16 +224,6 @@ private Q_SLOTS:
         } catch (const json::DecodingError &error) {
             QVERIFY2(reencoded.isEmpty(), qPrintable(error.description()));
         }
-    }
-
-    void equalProfilesHashAlike()
-    {
-        const WordPlaybackProfile a = withRate(1, 1.5);
-        WordPlaybackProfile b = withRate(1, 1.5);
-        QCOMPARE(qHash(a, 7), qHash(b, 7));
-        b.units[1].speechRate.reset();
-        QVERIFY(a != b);
-        QCOMPARE((QSet<WordPlaybackProfile> {a, b, withRate(1, 1.5)}).size(), 2);
     }
 };
 

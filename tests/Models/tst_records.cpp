@@ -41,21 +41,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("reencoded");
         QTest::newRow("complete") << edited(tokenAnswer) << edited(tokenAnswer);
         QTest::newRow("user without name") << edited(tokenAnswer, {{R"(,"username":"小明")", ""}}) << QByteArray();
-        QTest::newRow("lifetime as text") << edited(tokenAnswer, {{"900", R"("900")"}}) << QByteArray();
-        QTest::newRow("no user") << edited(tokenAnswer, {{R"(,"user":{"id":42,"username":"小明"})", ""}})
-                                 << QByteArray();
     }
     void tokenAnswers()
     {
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, reencoded);
         checkDecoding<AuthTokenResponse>(text, reencoded);
-    }
-
-    void usersEqualByIdAndName()
-    {
-        QCOMPARE((UserSummary {42, QStringLiteral("小明")}), (UserSummary {42, QStringLiteral("小明")}));
-        QVERIFY((UserSummary {42, QStringLiteral("小明")}) != (UserSummary {42, QStringLiteral("小红")}));
     }
 
     void lexiconSummaries_data()
@@ -65,12 +56,8 @@ private Q_SLOTS:
         const QByteArray bare = edited(summary, {{R"("description":"高频","category":"考试",)", ""}});
         QTest::newRow("complete") << edited(summary) << edited(summary);
         QTest::newRow("without description and category") << bare << bare;
-        QTest::newRow("null description and category")
-            << edited(summary, {{R"("高频")", "null"}, {R"("考试")", "null"}}) << bare;
         QTest::newRow("no update time") << edited(summary, {{R"(,"updatedAt":"2024-05-06T07:08:09Z")", ""}})
                                         << QByteArray();
-        QTest::newRow("word count as text")
-            << edited(summary, {{R"("wordCount":2)", R"("wordCount":"2")"}}) << QByteArray();
     }
     void lexiconSummaries()
     {
@@ -101,8 +88,6 @@ private Q_SLOTS:
         QTest::newRow("empty words") << QByteArray(R"({"id":1,"name":"四级","words":[]})")
                                      << QByteArray(R"({"id":1,"name":"四级","words":[]})");
         QTest::newRow("no words") << QByteArray(R"({"id":1,"name":"四级"})") << QByteArray();
-        QTest::newRow("a word without translations")
-            << edited(detail, {{R"("translationsZh":["去"],)", ""}}) << QByteArray();
     }
     void publicLexiconDetails()
     {
@@ -119,9 +104,6 @@ private Q_SLOTS:
         QTest::newRow("complete") << edited(userLexicon) << edited(userLexicon);
         QTest::newRow("no description is not written") << bare << bare;
         QTest::newRow("no version") << edited(userLexicon, {{R"("version":3,)", ""}}) << QByteArray();
-        QTest::newRow("negative values are taken as sent")
-            << edited(userLexicon, {{R"("id":5)", R"("id":-5)"}, {"3", "0"}})
-            << edited(userLexicon, {{R"("id":5)", R"("id":-5)"}, {"3", "0"}});
     }
     void privateLexicons()
     {
@@ -148,20 +130,12 @@ private Q_SLOTS:
         const QByteArray refused;
         QTest::newRow("complete") << edited(wordItem) << edited(wordItem);
         QTest::newRow("optional keys absent") << edited(minimalWordItem) << edited(minimalWordItem);
-        QTest::newRow("optional keys null") << edited(minimalWordItem,
-            {{"}",
-                R"(,"remoteID":null,"meaning":null,"context":null,"voiceEn":null,)"
-                R"("voiceZh":null,"playbackItems":null,"speechRate":null,"accent":null})"}})
-                                            << edited(minimalWordItem);
         QTest::newRow("lower-case id is written in upper case") << edited(
             minimalWordItem, {{"E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "e621e1f8-c36c-495a-93fc-0c247a3e6e5f"}})
                                                                 << edited(minimalWordItem);
         QTest::newRow("id not a UUID") << edited(minimalWordItem, {{"E621E1F8-", "E621E1F8"}}) << refused;
         QTest::newRow("no sync state") << edited(minimalWordItem, {{R"("syncState":"synchronized",)", ""}}) << refused;
         QTest::newRow("unknown sync state") << edited(minimalWordItem, {{"synchronized", "synced"}}) << refused;
-        QTest::newRow("no repeat count") << edited(minimalWordItem, {{R"(,"repeatCount":1)", ""}}) << refused;
-        QTest::newRow("date as text") << edited(minimalWordItem, {{R"("createdAt":0)", R"("createdAt":"0")"}})
-                                      << refused;
         QTest::newRow("date beyond reach")
             << edited(minimalWordItem, {{R"("createdAt":0)", R"("createdAt":1e300)"}}) << refused;
     }
@@ -208,9 +182,6 @@ private Q_SLOTS:
         const QString client = QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
         QCOMPARE((WordWriteRequest {QStringLiteral("hi"), std::nullopt, std::nullopt, client}).toJson(),
             json::parseObject(R"({"wordText":"hi","clientId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F"})"));
-        QCOMPARE((WordWriteRequest {QStringLiteral("hi"), QStringLiteral("你好"), QString(), client}).toJson(),
-            json::parseObject(R"({"wordText":"hi","meaning":"你好","context":"",)"
-                              R"("clientId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F"})"));
         QCOMPARE((PreferenceWriteRequest {QStringLiteral("en-US-GuyNeural"), 3}).toJson(),
             json::parseObject(R"({"voice_id":"en-US-GuyNeural","cycle_count":3})"));
     }

@@ -1,6 +1,7 @@
 #include "ModelTesting.h"
 #include "TestRegistry.h"
 
+#include "Models/ApiResponse.h"
 #include "Models/Playlist.h"
 #include "Models/Word.h"
 
@@ -73,34 +74,52 @@ private Q_SLOTS:
         const char *full = fullWord.constData();
         QTest::newRow("every field") << fullWord << fullWord;
         QTest::newRow("defaults are written back") << edited(minimalWord) << edited(minimalWordWithDefaults);
-        QTest::newRow("null version and repeat count")
-            << edited(minimalWord, {{"[]}", R"([],"version":null,"repeatCount":null})"}})
-            << edited(minimalWordWithDefaults);
         QTest::newRow("nulls are absent and never written") << edited(minimalWord,
             {{"[]}",
                 R"([],"ipa":null,"syllables":null,"explanation":null,"usageScenario":null,)"
                 R"("playbackProfile":null,"voiceEn":null,"voiceZh":null,"playbackItems":null,)"
                 R"("speechRate":null,"accent":null})"}}) << edited(minimalWordWithDefaults);
-        QTest::newRow("unknown keys ignored")
-            << edited(minimalWord, {{"[]}", R"([],"lexiconId":3})"}}) << edited(minimalWordWithDefaults);
         QTest::newRow("no translations") << edited(minimalWord, {{R"(,"translationsZh":[])", ""}}) << refused;
-        QTest::newRow("translation not text") << edited(full, {{R"("摘要")", "2"}}) << refused;
-        QTest::newRow("no normalized form") << edited(full, {{R"("wordNormalized":"resume",)", ""}}) << refused;
         QTest::newRow("id as text") << edited(full, {{R"("id":9)", R"("id":"9")"}}) << refused;
         QTest::newRow("optional ipa of the wrong type") << edited(full, {{R"("ˈrezəmeɪ")", "1"}}) << refused;
         QTest::newRow("rate as text") << edited(full, {{"0.8", R"("0.8")"}}) << refused;
-        QTest::newRow("items not a list") << edited(full, {{R"(["WORD","TRANSLATION_ZH"])", R"("WORD")"}}) << refused;
-        QTest::newRow("fractional version") << edited(full, {{R"("version":4)", R"("version":4.5)"}}) << refused;
         QTest::newRow("profile its own decoding refuses")
             << edited(full, {{R"("updatedAt":"2024-05-06T07:08:09Z")", R"("updatedAt":null)"}}) << refused;
-        QTest::newRow("profile unit in lower case")
-            << edited(full, {{R"("unit":"SPELLING")", R"("unit":"spelling")"}}) << refused;
     }
     void wordDecoding()
     {
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, reencoded);
         modeltesting::checkDecoding<ORVWord>(text, reencoded);
+    }
+
+    // Paths are only rendered on failure, from the inside out; they must still name
+    // the exact value that failed.
+    void failuresNameTheValueThatFailed_data()
+    {
+        QTest::addColumn<QByteArray>("secondWord");
+        QTest::addColumn<QString>("path");
+        const char *full = fullWord.constData();
+        QTest::newRow("top-level key") << edited(full, {{R"("id":9)", R"("id":true)"}}) << "$.data[1].id";
+        QTest::newRow("string list element") << edited(full, {{R"("摘要")", "null"}}) << "$.data[1].translationsZh[1]";
+        QTest::newRow("unit of the profile") << edited(full, {{R"("unit":"TRANSLATION_ZH")", R"("unit":"ZH")"}})
+                                             << "$.data[1].playbackProfile.units[2].unit";
+        QTest::newRow("unit not an object")
+            << edited(full, {{R"({"unit":"WORD","enabled":true,"position":1,"version":1})", "7"}})
+            << "$.data[1].playbackProfile.units[0]";
+    }
+    void failuresNameTheValueThatFailed()
+    {
+        QFETCH(QByteArray, secondWord);
+        QFETCH(QString, path);
+        try {
+            ORVApiResponse<QList<ORVWord>>::fromJson(
+                json::parse(R"({"success":true,"data":[)" + fullWord + "," + secondWord + "]}"),
+                &coding::decodeList<ORVWord>);
+            QFAIL("decoded");
+        } catch (const json::DecodingError &error) {
+            QCOMPARE(error.path(), path);
+        }
     }
 
     void wordsEqualOnlyWhenEveryFieldIs()
@@ -133,8 +152,6 @@ private Q_SLOTS:
         QTest::newRow("nothing to do") << request(3) << std::optional(VKind::emptyUpdate);
         QTest::newRow("display form only")
             << request(3, [](auto &r) { r.wordDisplay = QStringLiteral("apple"); }) << valid;
-        QTest::newRow("empty display form counts as set")
-            << request(3, [](auto &r) { r.wordDisplay = QString(); }) << valid;
         QTest::newRow("empty translation list counts as set")
             << request(3, [](auto &r) { r.translationsZh = QList<QString>(); }) << valid;
         QTest::newRow("clears only") << request(3, [](auto &r) {
@@ -143,10 +160,6 @@ private Q_SLOTS:
         QTest::newRow("empty ipa and clear ipa") << request(3, [](auto &r) {
             r.ipa = QString();
             r.clearFields = {F::ipa};
-        }) << std::optional(VKind::ambiguousClear);
-        QTest::newRow("usage scenario set and cleared") << request(3, [](auto &r) {
-            r.usageScenario = QStringLiteral("例句");
-            r.clearFields = {F::syllables, F::usageScenario};
         }) << std::optional(VKind::ambiguousClear);
         QTest::newRow("set one, clear another") << request(3, [](auto &r) {
             r.explanation = QStringLiteral("解释");
@@ -198,8 +211,6 @@ private Q_SLOTS:
         QTest::newRow("null repeat count, null translations")
             << edited(minimalItem, {{"}", R"(,"repeatCount":null,"translationsZh":null})"}}) << withRepeat;
         QTest::newRow("no position") << edited(minimalItem, {{R"(,"position":1)", ""}}) << refused;
-        QTest::newRow("translations not a list")
-            << edited(fullItem.constData(), {{R"(["苹果"])", R"("苹果")"}}) << refused;
         QTest::newRow("profile refused") << edited(fullItem.constData(), {{R"("wordId":9)", R"("wordId":null)"}})
                                          << refused;
     }
@@ -220,14 +231,11 @@ private Q_SLOTS:
         QTest::newRow("every field") << full << full;
         QTest::newRow("no loop count") << edited(full.constData(), {{R"("loopCount":2,)", ""}})
                                        << edited(full.constData(), {{R"("loopCount":2,)", ""}});
-        QTest::newRow("any loop mode text")
-            << edited(full.constData(), {{"ONCE", "forever"}}) << edited(full.constData(), {{"ONCE", "forever"}});
         QTest::newRow("no items is not empty items")
             << edited(full.constData(), {{R"("items")", R"("entries")"}}) << refused;
         QTest::newRow("no version") << edited(full.constData(), {{R"(,"version":5)", ""}}) << refused;
         QTest::newRow("one item without position spoils all")
             << edited(full.constData(), {{R"("position":3,)", ""}}) << refused;
-        QTest::newRow("loop mode as number") << edited(full.constData(), {{R"("ONCE")", "1"}}) << refused;
     }
     void playlistDecoding()
     {
@@ -257,18 +265,6 @@ private Q_SLOTS:
         modeltesting::checkDecoding<ORVPlaylistDeletionReceipt>(edited(receipt, {{"false", "null"}}), {});
         const auto decoded = ORVPlaylistDeletionReceipt::fromJson(json::parse(receipt));
         QCOMPARE(decoded, (ORVPlaylistDeletionReceipt {3, false, QStringLiteral("yesterday"), 0}));
-    }
-
-    void pendingDeletionsCompareEveryField()
-    {
-        const QDateTime created = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
-        const PendingPlaylistDeletion queued {QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"), 4,
-            QStringLiteral("env-sha256:ab|user:1"), created, 0, std::nullopt};
-        PendingPlaylistDeletion retried = queued;
-        retried.nextAttemptAt = created.addSecs(2);
-        QVERIFY(queued != retried);
-        retried.nextAttemptAt.reset();
-        QCOMPARE(retried, queued);
     }
 };
 
