@@ -128,9 +128,9 @@ void Api::touchLexicon(qint64 lexiconId)
 void Api::appendToLexicon(qint64 lexiconId, qint64 wordId)
 {
     m_database.run(QStringLiteral("INSERT OR IGNORE INTO lexicon_words (lexicon_id, word_id, position) VALUES"
-                                  " (?1, ?2, (SELECT COALESCE(MAX(position), 0) + 1 FROM lexicon_words"
-                                  " WHERE lexicon_id = ?1))"),
-        {lexiconId, wordId});
+                                  " (?, ?, (SELECT COALESCE(MAX(position), 0) + 1 FROM lexicon_words"
+                                  " WHERE lexicon_id = ?))"),
+        {lexiconId, wordId, lexiconId});
     touchLexicon(lexiconId);
 }
 
