@@ -159,7 +159,8 @@ QJsonObject Accounts::refresh(const QString &refreshToken)
         if (row.value(6).toBool()) {
             failure = disabledAccount();
         } else if (state == QLatin1String("rotated")) {
-            m_database.run(QStringLiteral("UPDATE refresh_tokens SET state = 'revoked' WHERE family = ? AND state = 'active'"),
+            m_database.run(
+                QStringLiteral("UPDATE refresh_tokens SET state = 'revoked' WHERE family = ? AND state = 'active'"),
                 {family});
             failure = ApiError {401, "AUTH_REFRESH_REUSED", QStringLiteral("登录凭证已被使用过，为安全起见请重新登录")};
         } else if (state == QLatin1String("revoked")) {
@@ -188,9 +189,9 @@ QJsonObject Accounts::issueTokens(qint64 userId, const QString &username, const 
 {
     const qint64 issuedAt = now();
     const QByteArray header = QByteArray(R"({"alg":"HS256","typ":"JWT"})").toBase64(base64Url);
-    const QByteArray payload = QJsonDocument(QJsonObject {{"sub", QString::number(userId)}, {"name", username},
-                                                 {"iat", issuedAt}, {"exp", issuedAt + m_lifetimes.accessSeconds},
-                                                 {"jti", QUuid::createUuid().toString(QUuid::WithoutBraces)}})
+    const QByteArray payload = QJsonDocument(
+        QJsonObject {{"sub", QString::number(userId)}, {"name", username}, {"iat", issuedAt},
+            {"exp", issuedAt + m_lifetimes.accessSeconds}, {"jti", QUuid::createUuid().toString(QUuid::WithoutBraces)}})
                                    .toJson(QJsonDocument::Compact)
                                    .toBase64(base64Url);
     const QByteArray signedPart = header + '.' + payload;

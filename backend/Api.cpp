@@ -45,8 +45,7 @@ Api::Api(Database &database, Accounts &accounts, Speech &speech, SpeechAnswer sp
     , m_speechAnswer(speechAnswer)
 {
     const auto add = [this](const char *method, const char *path, bool authenticated, Handler handler) {
-        m_routes.append(
-            {method, QString::fromLatin1(path).split(u'/', Qt::SkipEmptyParts), authenticated, handler});
+        m_routes.append({method, QString::fromLatin1(path).split(u'/', Qt::SkipEmptyParts), authenticated, handler});
     };
     add("POST", "/api/v1/auth/register", false, &Api::registerUser);
     add("POST", "/api/v1/auth/login", false, &Api::login);
@@ -230,8 +229,8 @@ QJsonObject Api::legacyWordJson(qint64 legacyWordId)
 Reply Api::legacyWords(const Call &call)
 {
     QJsonArray words;
-    QSqlQuery rows = m_database.run(
-        QStringLiteral("SELECT id FROM legacy_words WHERE user_id = ? ORDER BY id"), {call.userId});
+    QSqlQuery rows
+        = m_database.run(QStringLiteral("SELECT id FROM legacy_words WHERE user_id = ? ORDER BY id"), {call.userId});
     while (rows.next())
         words.append(legacyWordJson(rows.value(0).toLongLong()));
     return Reply::legacy(words);
@@ -292,7 +291,8 @@ Reply Api::updateLegacyWord(const Call &call)
 
 Reply Api::deleteLegacyWord(const Call &call)
 {
-    if (m_database.run(QStringLiteral("DELETE FROM legacy_words WHERE id = ? AND user_id = ?"), {call.ids[0], call.userId})
+    if (m_database
+            .run(QStringLiteral("DELETE FROM legacy_words WHERE id = ? AND user_id = ?"), {call.ids[0], call.userId})
             .numRowsAffected()
         == 0)
         throw ApiError::notFound();

@@ -10,8 +10,8 @@
 namespace standin {
 namespace {
 
-const QStringList unitNames {
-    QStringLiteral("WORD"), QStringLiteral("SPELLING"), QStringLiteral("TRANSLATION_ZH"), QStringLiteral("EXPLANATION")};
+const QStringList unitNames {QStringLiteral("WORD"), QStringLiteral("SPELLING"), QStringLiteral("TRANSLATION_ZH"),
+    QStringLiteral("EXPLANATION")};
 
 // The optional word fields a client may clear, by their wire names.
 const QList<std::pair<QString, QString>> clearableFields {{QStringLiteral("IPA"), QStringLiteral("ipa")},
@@ -199,9 +199,9 @@ QJsonObject Api::userLexiconJson(qint64 lexiconId)
 Reply Api::publicLexicons(const Call &)
 {
     QJsonArray lexicons;
-    QSqlQuery rows = m_database.run(QStringLiteral(
-        "SELECT id, name, description, category, updated_at, (SELECT COUNT(*) FROM lexicon_words WHERE lexicon_id = l.id)"
-        " FROM lexicons l WHERE owner_id IS NULL ORDER BY id"));
+    QSqlQuery rows = m_database.run(QStringLiteral("SELECT id, name, description, category, updated_at, (SELECT "
+                                                   "COUNT(*) FROM lexicon_words WHERE lexicon_id = l.id)"
+                                                   " FROM lexicons l WHERE owner_id IS NULL ORDER BY id"));
     while (rows.next()) {
         QJsonObject lexicon {{"id", rows.value(0).toLongLong()}, {"name", rows.value(1).toString()},
             {"wordCount", rows.value(5).toLongLong()}, {"updatedAt", rows.value(4).toString()}};
@@ -250,7 +250,8 @@ Reply Api::createLexicon(const Call &call)
     const std::optional<QString> description = body.optionalString("description");
     m_database.run(QStringLiteral("INSERT INTO lexicons (owner_id, name, description, updated_at) VALUES (?, ?, ?, ?)"),
         {call.userId, name, description ? QVariant(*description) : QVariant(), timestampNow()});
-    return Reply::envelope(userLexiconJson(m_database.value(QStringLiteral("SELECT last_insert_rowid()")).toLongLong()));
+    return Reply::envelope(
+        userLexiconJson(m_database.value(QStringLiteral("SELECT last_insert_rowid()")).toLongLong()));
 }
 
 Reply Api::userWords(const Call &call)
@@ -325,7 +326,8 @@ Reply Api::updateWord(const Call &call)
         }
     }
     for (const QString &name : clear) {
-        if (std::none_of(clearableFields.begin(), clearableFields.end(), [&](const auto &f) { return f.first == name; }))
+        if (std::none_of(
+                clearableFields.begin(), clearableFields.end(), [&](const auto &f) { return f.first == name; }))
             throw ApiError::badRequest(QStringLiteral("无法清空字段：%1").arg(name));
     }
     if (assignments.isEmpty())
@@ -416,10 +418,10 @@ Reply Api::removeMembership(const Call &call)
     const qint64 wordId = call.ids[1];
     return m_database.transaction([&] {
         requireOwnLexicon(call.userId, lexiconId);
-        const bool removed
-            = m_database
-                  .run(QStringLiteral("DELETE FROM lexicon_words WHERE lexicon_id = ? AND word_id = ?"), {lexiconId, wordId})
-                  .numRowsAffected()
+        const bool removed = m_database
+                                 .run(QStringLiteral("DELETE FROM lexicon_words WHERE lexicon_id = ? AND word_id = ?"),
+                                     {lexiconId, wordId})
+                                 .numRowsAffected()
             > 0;
         if (removed)
             renumberLexicon(lexiconId);
@@ -434,7 +436,8 @@ Reply Api::deleteWord(const Call &call)
         requireOwnWord(call.userId, wordId);
         // Lexicons and playlists that held the word change with it.
         QList<qint64> lexicons;
-        QSqlQuery rows = m_database.run(QStringLiteral("SELECT lexicon_id FROM lexicon_words WHERE word_id = ?"), {wordId});
+        QSqlQuery rows
+            = m_database.run(QStringLiteral("SELECT lexicon_id FROM lexicon_words WHERE word_id = ?"), {wordId});
         while (rows.next())
             lexicons.append(rows.value(0).toLongLong());
         m_database.run(QStringLiteral("UPDATE playlists SET version = version + 1 WHERE id IN"
@@ -488,8 +491,9 @@ void Api::writePlaylistItems(qint64 userId, qint64 playlistId, const BodyReader 
         const qint64 repeatCount = items[i].optionalInteger("repeatCount").value_or(1);
         checkRepeatCount(repeatCount);
         requireVisibleWord(userId, wordId);
-        m_database.run(QStringLiteral("INSERT INTO playlist_items (playlist_id, ordinal, word_id, position, repeat_count)"
-                                      " VALUES (?, ?, ?, ?, ?)"),
+        m_database.run(
+            QStringLiteral("INSERT INTO playlist_items (playlist_id, ordinal, word_id, position, repeat_count)"
+                           " VALUES (?, ?, ?, ?, ?)"),
             {playlistId, i, wordId, position, repeatCount});
     }
 }
@@ -503,7 +507,8 @@ struct PlaylistHeader {
 
 PlaylistHeader readPlaylistHeader(const BodyReader &body)
 {
-    PlaylistHeader header {requiredText(body.string("name"), QStringLiteral("播放列表名称不能为空，且不超过 200 个字符")),
+    PlaylistHeader header {
+        requiredText(body.string("name"), QStringLiteral("播放列表名称不能为空，且不超过 200 个字符")),
         body.string("loopMode").trimmed(), {}};
     if (header.loopMode.isEmpty())
         throw ApiError::badRequest(QStringLiteral("循环方式不能为空"));
@@ -520,7 +525,8 @@ Reply Api::playlists(const Call &call)
 {
     QJsonArray playlists;
     QSqlQuery rows = m_database.run(
-        QStringLiteral("SELECT id FROM playlists WHERE owner_id = ? AND deleted_at IS NULL ORDER BY id"), {call.userId});
+        QStringLiteral("SELECT id FROM playlists WHERE owner_id = ? AND deleted_at IS NULL ORDER BY id"),
+        {call.userId});
     while (rows.next())
         playlists.append(playlistJson(call.userId, rows.value(0).toLongLong()));
     return Reply::envelope(playlists);
@@ -628,9 +634,8 @@ Reply Api::updatePlaybackProfile(const Call &call)
     const qint64 wordId = call.ids[0];
     return m_database.transaction([&] {
         requireVisibleWord(call.userId, wordId);
-        const qint64 current = storedProfile(call.userId, wordId).value_or(QJsonObject {{"version", 1}})
-                                   .value("version")
-                                   .toInteger();
+        const qint64 current
+            = storedProfile(call.userId, wordId).value_or(QJsonObject {{"version", 1}}).value("version").toInteger();
         if (current != baseVersion)
             throw ApiError::conflict();
         const qint64 version = current + 1;
@@ -669,8 +674,8 @@ Reply Api::updatePlaybackPreference(const Call &call)
     const QString voiceZh = body.string("voiceZh");
     checkVoice(QStringLiteral("voiceEn"), voiceEn, Language::english);
     checkVoice(QStringLiteral("voiceZh"), voiceZh, Language::chinese);
-    QJsonObject preference {{"playbackItems", QJsonArray::fromStringList(items)}, {"voiceEn", voiceEn},
-        {"voiceZh", voiceZh}};
+    QJsonObject preference {
+        {"playbackItems", QJsonArray::fromStringList(items)}, {"voiceEn", voiceEn}, {"voiceZh", voiceZh}};
     for (const char *key : {"speechRateEn", "speechRateZh", "spellingRate"}) {
         const double rate = body.number(QLatin1String(key));
         checkRate(QLatin1String(key), rate);
@@ -714,8 +719,9 @@ void Api::seed()
             for (qsizetype i = 0; i < words.size(); ++i) {
                 const QJsonObject word = words[i].toObject();
                 const QString display = word.value("word").toString();
-                m_database.run(QStringLiteral("INSERT INTO words (display, normalized, ipa, syllables, translations,"
-                                              " explanation, usage_scenario, updated_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                m_database.run(
+                    QStringLiteral("INSERT INTO words (display, normalized, ipa, syllables, translations,"
+                                   " explanation, usage_scenario, updated_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
                     {display, normalized(display), word.value("ipa").toString(), word.value("syllables").toString(),
                         serialize(word.value("translations").toArray()), word.value("explanation").toString(),
                         word.value("usage").toString(), now});

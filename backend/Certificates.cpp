@@ -17,8 +17,8 @@ void openssl(const QDir &dir, const QStringList &arguments)
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(QStringLiteral("openssl"), arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        throw std::runtime_error("openssl " + arguments.join(u' ').toStdString() + " failed: "
-            + process.readAll().toStdString() + process.errorString().toStdString());
+        throw std::runtime_error("openssl " + arguments.join(u' ').toStdString()
+            + " failed: " + process.readAll().toStdString() + process.errorString().toStdString());
 }
 
 QByteArray readFile(const QString &path)

@@ -39,8 +39,7 @@ QByteArray methodName(QHttpServerRequest::Method method)
 Server::Server(Api &api, QObject *parent)
     : QAbstractHttpServer(parent)
     , m_api(api)
-{
-}
+{ }
 
 bool Server::handleRequest(const QHttpServerRequest &httpRequest, QTcpSocket *socket)
 {

@@ -28,8 +28,9 @@ void runStep(QObject *owner, const QString &program, const QStringList &argument
         process->deleteLater();
         next(ok);
     };
-    QObject::connect(process, &QProcess::finished, owner,
-        [process, finish](int code, QProcess::ExitStatus status) { finish(status == QProcess::NormalExit && code == 0); });
+    QObject::connect(process, &QProcess::finished, owner, [process, finish](int code, QProcess::ExitStatus status) {
+        finish(status == QProcess::NormalExit && code == 0);
+    });
     QObject::connect(process, &QProcess::errorOccurred, owner, [finish](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
             finish(false);
@@ -85,10 +86,12 @@ void Speech::synthesise(const Voice &voice, const QString &text, Done done)
                 done(std::nullopt);
                 return;
             }
-            runStep(this, QStringLiteral("lame"), {QStringLiteral("--quiet"), QStringLiteral("-b"), QStringLiteral("64"), wav, mp3},
+            runStep(this, QStringLiteral("lame"),
+                {QStringLiteral("--quiet"), QStringLiteral("-b"), QStringLiteral("64"), wav, mp3},
                 [work, mp3, target, done](bool encoded) {
                     // Another request for the same clip may have finished first; its file is as good.
-                    if (encoded && QFileInfo(mp3).size() > 0 && (QFile::rename(mp3, target) || QFileInfo(target).size() > 0))
+                    if (encoded && QFileInfo(mp3).size() > 0
+                        && (QFile::rename(mp3, target) || QFileInfo(target).size() > 0))
                         done(target);
                     else
                         done(std::nullopt);

@@ -37,8 +37,8 @@ QString traceId()
 
 Reply Reply::envelope(const QJsonValue &data, int status)
 {
-    return json(status,
-        QJsonObject {{"success", true}, {"data", data}, {"traceId", traceId()}, {"timestamp", timestampNow()}});
+    return json(
+        status, QJsonObject {{"success", true}, {"data", data}, {"traceId", traceId()}, {"timestamp", timestampNow()}});
 }
 
 Reply Reply::legacy(const QJsonValue &data)
@@ -77,8 +77,7 @@ QString timestampNow()
 BodyReader::BodyReader(const QJsonObject &object, QString prefix)
     : m_object(object)
     , m_prefix(std::move(prefix))
-{
-}
+{ }
 
 BodyReader BodyReader::parse(const QByteArray &body)
 {

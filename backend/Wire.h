@@ -26,7 +26,7 @@ struct Request {
     QHostAddress peer;
 
     QByteArray header(const QByteArray &name) const; // case-insensitive; empty when absent
-    QString queryValue(const QString &key) const;     // empty when absent
+    QString queryValue(const QString &key) const; // empty when absent
 };
 
 struct Reply {

@@ -45,9 +45,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption data(QStringLiteral("data"),
         QStringLiteral("Folder for the database, the local certificate authority and speech clips (required)."),
         QStringLiteral("dir"));
-    const QCommandLineOption port(
-        QStringLiteral("port"), QStringLiteral("Port to listen on; 0 takes a free one (default 0)."), QStringLiteral("n"), QStringLiteral("0"));
-    const QCommandLineOption http(QStringLiteral("http"), QStringLiteral("Serve plain HTTP instead of HTTPS (for tests)."));
+    const QCommandLineOption port(QStringLiteral("port"),
+        QStringLiteral("Port to listen on; 0 takes a free one (default 0)."), QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption http(
+        QStringLiteral("http"), QStringLiteral("Serve plain HTTP instead of HTTPS (for tests)."));
     const QCommandLineOption ttsMode(QStringLiteral("tts-mode"),
         QStringLiteral("Answer speech requests with the audio itself, or with URLs to fetch it from (default audio)."),
         QStringLiteral("audio|urls"), QStringLiteral("audio"));

@@ -45,8 +45,8 @@ bool BackendProcess::start(const QStringList &arguments)
 {
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process->start(QStringLiteral(TALVORO_BACKEND_EXECUTABLE),
-        QStringList {QStringLiteral("--data"), m_data.path()} + arguments);
+    m_process->start(
+        QStringLiteral(TALVORO_BACKEND_EXECUTABLE), QStringList {QStringLiteral("--data"), m_data.path()} + arguments);
     const QDeadlineTimer limit(30000);
     while (!m_process->canReadLine() && !limit.hasExpired() && m_process->state() != QProcess::NotRunning)
         m_process->waitForReadyRead(int(limit.remainingTime()));
@@ -89,7 +89,8 @@ Answer BackendProcess::send(const QByteArray &method, const QUrl &url, const QBy
     return Answer {response.statusCode, response.header("Content-Type"), response.body};
 }
 
-Answer BackendProcess::call(const QByteArray &method, const QString &path, const QJsonObject &body, const QString &token)
+Answer BackendProcess::call(
+    const QByteArray &method, const QString &path, const QJsonObject &body, const QString &token)
 {
     return send(method, m_baseUrl.resolved(QUrl(path)), QJsonDocument(body).toJson(QJsonDocument::Compact), token);
 }

@@ -12,8 +12,8 @@ namespace {
 
 QJsonObject jwtPart(const QString &token, int part)
 {
-    return QJsonDocument::fromJson(QByteArray::fromBase64(token.split(u'.').value(part).toLatin1(),
-                                       QByteArray::Base64UrlEncoding))
+    return QJsonDocument::fromJson(
+        QByteArray::fromBase64(token.split(u'.').value(part).toLatin1(), QByteArray::Base64UrlEncoding))
         .object();
 }
 
@@ -64,9 +64,12 @@ private Q_SLOTS:
         QTest::newRow("space inside") << "new user" << ok << 400 << "VALIDATION_FAILED";
         QTest::newRow("line break at the end") << "newuser\n" << ok << 400 << "VALIDATION_FAILED";
         QTest::newRow("Chinese name") << "学习者" << ok << 400 << "VALIDATION_FAILED";
-        QTest::newRow("letters only") << "user.a" << "abcdefgh" << 400 << "VALIDATION_FAILED";
-        QTest::newRow("digits only") << "user.b" << "12345678" << 400 << "VALIDATION_FAILED";
-        QTest::newRow("7 characters") << "user.c" << "abc1234" << 400 << "VALIDATION_FAILED";
+        QTest::newRow("letters only") << "user.a"
+                                      << "abcdefgh" << 400 << "VALIDATION_FAILED";
+        QTest::newRow("digits only") << "user.b"
+                                     << "12345678" << 400 << "VALIDATION_FAILED";
+        QTest::newRow("7 characters") << "user.c"
+                                      << "abc1234" << 400 << "VALIDATION_FAILED";
         QTest::newRow("128 characters") << "user.d" << QString(127, u'a') + u'1' << 200 << QString();
         QTest::newRow("129 characters") << "user.e" << QString(128, u'a') + u'1' << 400 << "VALIDATION_FAILED";
         QTest::newRow("taken, other case") << "DEMO" << ok << 409 << "USERNAME_TAKEN";
@@ -113,11 +116,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("username");
         QTest::addColumn<QString>("password");
         QTest::addColumn<int>("status");
-        QTest::newRow("demo") << "demo" << "listen2learn" << 200;
-        QTest::newRow("name in other case") << "Demo" << "listen2learn" << 200;
-        QTest::newRow("wrong password") << "demo" << "listen2learm" << 401;
-        QTest::newRow("password in other case") << "demo" << "LISTEN2LEARN" << 401;
-        QTest::newRow("unknown user") << "nobody.here" << "listen2learn" << 401;
+        QTest::newRow("demo") << "demo"
+                              << "listen2learn" << 200;
+        QTest::newRow("name in other case") << "Demo"
+                                            << "listen2learn" << 200;
+        QTest::newRow("wrong password") << "demo"
+                                        << "listen2learm" << 401;
+        QTest::newRow("password in other case") << "demo"
+                                                << "LISTEN2LEARN" << 401;
+        QTest::newRow("unknown user") << "nobody.here"
+                                      << "listen2learn" << 401;
     }
     void loginRefusesWrongCredentials()
     {
@@ -200,8 +208,10 @@ private Q_SLOTS:
         } else if (tamper == QLatin1String("sub")) {
             QJsonObject claims = jwtPart(token, 1);
             claims["sub"] = QString::number(account.userId - 1);
-            parts[1] = QString::fromLatin1(QJsonDocument(claims).toJson(QJsonDocument::Compact).toBase64(
-                QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+            parts[1]
+                = QString::fromLatin1(QJsonDocument(claims)
+                                          .toJson(QJsonDocument::Compact)
+                                          .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
             token = parts.join(u'.');
         } else if (tamper == QLatin1String("unsigned")) {
             token = parts[0] + u'.' + parts[1] + u'.';
@@ -256,8 +266,8 @@ private Q_SLOTS:
         QVERIFY(lexicons.size() >= 3);
         QSet<QString> seen;
         for (const QJsonValue &summary : lexicons) {
-            const Answer detail = m_backend.call(
-                "GET", QStringLiteral("/api/v1/public/lexicons/%1").arg(summary["id"].toInteger()));
+            const Answer detail
+                = m_backend.call("GET", QStringLiteral("/api/v1/public/lexicons/%1").arg(summary["id"].toInteger()));
             QCOMPARE(detail.status, 200);
             const QJsonArray words = detail.data()["words"].toArray();
             QVERIFY(words.size() >= 30);

@@ -65,23 +65,22 @@ class BackendContentTest : public QObject {
         Records records;
         const auto createLexicon = [&](const QString &name) {
             return ok(m_backend.call("POST", QStringLiteral("/api/v1/user/lexicons"), QJsonObject {{"name", name}},
-                          account.accessToken))["id"]
+                account.accessToken))["id"]
                 .toInteger();
         };
         records.lexicon = createLexicon(QStringLiteral("我的词库"));
         records.otherLexicon = createLexicon(QStringLiteral("复习"));
         for (const char *word : {"harbor", "lantern", "meadow"}) {
             records.words.append(ok(m_backend.call("POST", QStringLiteral("/api/v1/user/words"),
-                                        QJsonObject {{"word", word}, {"translationsZh", QJsonArray {"词"}},
-                                            {"lexiconId", records.lexicon}},
-                                        account.accessToken))["id"]
+                QJsonObject {{"word", word}, {"translationsZh", QJsonArray {"词"}}, {"lexiconId", records.lexicon}},
+                account.accessToken))["id"]
                                      .toInteger());
         }
         records.playlist = ok(m_backend.call("POST", QStringLiteral("/api/v1/user/playlists"),
-                                  QJsonObject {{"name", "晨读"}, {"loopMode", "ONCE"},
-                                      {"items", QJsonArray {QJsonObject {{"wordId", records.words[0]},
-                                                    {"position", 1}, {"repeatCount", 2}}}}},
-                                  account.accessToken))["id"]
+            QJsonObject {{"name", "晨读"}, {"loopMode", "ONCE"},
+                {"items",
+                    QJsonArray {QJsonObject {{"wordId", records.words[0]}, {"position", 1}, {"repeatCount", 2}}}}},
+            account.accessToken))["id"]
                                .toInteger();
         records.legacyWord = m_backend
                                  .call("POST", QStringLiteral("/api/v1/words"),
@@ -115,17 +114,17 @@ private Q_SLOTS:
         const QString token = m_owner.accessToken;
         const auto wordsOf = [&](qint64 lexicon) {
             QList<qint64> ids;
-            for (const QJsonValue &word : ok(m_backend.call("GET",
-                     QStringLiteral("/api/v1/user/words?lexiconId=%1").arg(lexicon), token))
-                                              .toArray())
+            for (const QJsonValue &word :
+                ok(m_backend.call("GET", QStringLiteral("/api/v1/user/words?lexiconId=%1").arg(lexicon), token))
+                    .toArray())
                 ids.append(word["id"].toInteger());
             return ids;
         };
         QCOMPARE(wordsOf(records.lexicon), records.words);
 
-        const QJsonValue moved = ok(m_backend.call("PUT",
-            QStringLiteral("/api/v1/user/words/%1/move").arg(records.words[1]),
-            QJsonObject {{"sourceLexiconId", records.lexicon}, {"targetLexiconId", records.otherLexicon}}, token));
+        const QJsonValue moved
+            = ok(m_backend.call("PUT", QStringLiteral("/api/v1/user/words/%1/move").arg(records.words[1]),
+                QJsonObject {{"sourceLexiconId", records.lexicon}, {"targetLexiconId", records.otherLexicon}}, token));
         QCOMPARE(moved["wordId"].toInteger(), records.words[1]);
         QCOMPARE(moved["sourceLexiconId"].toInteger(), records.lexicon);
         QCOMPARE(moved["targetLexiconId"].toInteger(), records.otherLexicon);
@@ -134,12 +133,13 @@ private Q_SLOTS:
         QCOMPARE(wordsOf(records.otherLexicon), QList<qint64> {records.words[1]});
 
         const qint64 base = lexiconVersion(m_owner, records.lexicon);
-        const QJsonValue receipt = ok(m_backend.call("PUT",
-            QStringLiteral("/api/v1/user/lexicons/%1/words/order").arg(records.lexicon),
-            QJsonObject {{"baseVersion", base},
-                {"items", QJsonArray {QJsonObject {{"wordId", records.words[0]}, {"position", 2}},
-                              QJsonObject {{"wordId", records.words[2]}, {"position", 1}}}}},
-            token));
+        const QJsonValue receipt
+            = ok(m_backend.call("PUT", QStringLiteral("/api/v1/user/lexicons/%1/words/order").arg(records.lexicon),
+                QJsonObject {{"baseVersion", base},
+                    {"items",
+                        QJsonArray {QJsonObject {{"wordId", records.words[0]}, {"position", 2}},
+                            QJsonObject {{"wordId", records.words[2]}, {"position", 1}}}}},
+                token));
         QCOMPARE(receipt["lexiconId"].toInteger(), records.lexicon);
         QVERIFY(receipt["version"].toInteger() > base);
         QCOMPARE(receipt["items"][0]["wordId"].toInteger(), records.words[2]);
@@ -165,8 +165,8 @@ private Q_SLOTS:
         };
         const qint64 playlistVersion = playlist()["version"].toInteger();
         QCOMPARE(playlist()["items"].toArray().size(), 1);
-        const QJsonValue deleted = ok(
-            m_backend.call("DELETE", QStringLiteral("/api/v1/user/words/%1").arg(records.words[0]), token));
+        const QJsonValue deleted
+            = ok(m_backend.call("DELETE", QStringLiteral("/api/v1/user/words/%1").arg(records.words[0]), token));
         QCOMPARE(deleted["wordId"].toInteger(), records.words[0]);
         QCOMPARE(deleted["deleted"].toBool(), true);
         QVERIFY(wordsOf(records.lexicon).isEmpty());
@@ -233,7 +233,8 @@ private Q_SLOTS:
         } else if (record == QLatin1String("playlist")) {
             path = QStringLiteral("/api/v1/user/playlists/%1").arg(records.playlist);
             body = [](qint64 v) {
-                return QJsonObject {{"name", "新名字"}, {"loopMode", "ONCE"}, {"items", QJsonArray()}, {"baseVersion", v}};
+                return QJsonObject {
+                    {"name", "新名字"}, {"loopMode", "ONCE"}, {"items", QJsonArray()}, {"baseVersion", v}};
             };
         } else if (record == QLatin1String("playback profile")) {
             path = QStringLiteral("/api/v1/user/words/%1/playback-profile").arg(records.words[0]);
@@ -272,7 +273,8 @@ private Q_SLOTS:
             << QByteArray("POST") << "/api/v1/user/words"
             << QJsonObject {{"word", "x"}, {"translationsZh", QJsonArray()}, {"lexiconId", "%L"}};
         QTest::newRow("edit a word") << QByteArray("PUT") << "/api/v1/user/words/%W"
-                                     << QJsonObject {{"baseVersion", 1}, {"wordDisplay", "x"}, {"clearFields", QJsonArray()}};
+                                     << QJsonObject {
+                                            {"baseVersion", 1}, {"wordDisplay", "x"}, {"clearFields", QJsonArray()}};
         QTest::newRow("delete a word") << QByteArray("DELETE") << "/api/v1/user/words/%W" << none;
         QTest::newRow("move a word") << QByteArray("PUT") << "/api/v1/user/words/%W/move"
                                      << QJsonObject {{"sourceLexiconId", "%L"}, {"targetLexiconId", "%L"}};
@@ -281,15 +283,19 @@ private Q_SLOTS:
         QTest::newRow("remove from lexicon") << QByteArray("DELETE") << "/api/v1/user/lexicons/%L/words/%W" << none;
         QTest::newRow("read a profile") << QByteArray("GET") << "/api/v1/user/words/%W/playback-profile" << none;
         QTest::newRow("save a profile") << QByteArray("PUT") << "/api/v1/user/words/%W/playback-profile"
-                                        << QJsonObject {{"baseVersion", 1}, {"repeatCount", 1}, {"units", profileUnits()}};
-        QTest::newRow("playlist with the word") << QByteArray("POST") << "/api/v1/user/playlists"
+                                        << QJsonObject {
+                                               {"baseVersion", 1}, {"repeatCount", 1}, {"units", profileUnits()}};
+        QTest::newRow("playlist with the word")
+            << QByteArray("POST") << "/api/v1/user/playlists"
             << QJsonObject {{"name", "x"}, {"loopMode", "ONCE"},
                    {"items", QJsonArray {QJsonObject {{"wordId", "%W"}, {"position", 1}, {"repeatCount", 1}}}}};
-        QTest::newRow("update a playlist") << QByteArray("PUT") << "/api/v1/user/playlists/%P"
+        QTest::newRow("update a playlist")
+            << QByteArray("PUT") << "/api/v1/user/playlists/%P"
             << QJsonObject {{"name", "x"}, {"loopMode", "ONCE"}, {"items", QJsonArray()}, {"baseVersion", 1}};
         QTest::newRow("delete a playlist") << QByteArray("DELETE") << "/api/v1/user/playlists/%P" << none;
         QTest::newRow("older word edit") << QByteArray("PUT") << "/api/v1/words/%R"
-            << QJsonObject {{"wordText", "x"}, {"clientId", "E621E1F8-C36C-495A-93FC-0C247A3E6E5F"}};
+                                         << QJsonObject {{"wordText", "x"},
+                                                {"clientId", "E621E1F8-C36C-495A-93FC-0C247A3E6E5F"}};
         QTest::newRow("older word delete") << QByteArray("DELETE") << "/api/v1/words/%R" << none;
     }
     void anotherUsersRecordsAreNotFound()
@@ -322,9 +328,10 @@ private Q_SLOTS:
         QCOMPARE(answer.errorCode(), QStringLiteral("RESOURCE_NOT_FOUND"));
 
         // The owner's records are as they were.
-        const QJsonArray words = ok(m_backend.call("GET",
-            QStringLiteral("/api/v1/user/words?lexiconId=%1").arg(records.lexicon), m_owner.accessToken))
-                                     .toArray();
+        const QJsonArray words
+            = ok(m_backend.call("GET", QStringLiteral("/api/v1/user/words?lexiconId=%1").arg(records.lexicon),
+                     m_owner.accessToken))
+                  .toArray();
         QCOMPARE(words.size(), 3);
         QCOMPARE(words[0]["version"].toInteger(), 1);
         QVERIFY(!words[0].toObject().contains("playbackProfile"));
@@ -359,12 +366,13 @@ private Q_SLOTS:
     void playlistItemsCarryTheirWords()
     {
         const Records records = makeRecords(m_owner);
-        const qint64 publicWord = ok(m_backend.call("GET", QStringLiteral("/api/v1/public/lexicons/1")))["words"][0]["id"]
-                                      .toInteger();
+        const qint64 publicWord
+            = ok(m_backend.call("GET", QStringLiteral("/api/v1/public/lexicons/1")))["words"][0]["id"].toInteger();
         const QJsonValue playlist = ok(m_backend.call("POST", QStringLiteral("/api/v1/user/playlists"),
             QJsonObject {{"name", "混合"}, {"loopMode", "ONCE"}, {"loopCount", 3},
-                {"items", QJsonArray {QJsonObject {{"wordId", records.words[1]}, {"position", 2}, {"repeatCount", 1}},
-                              QJsonObject {{"wordId", publicWord}, {"position", 1}, {"repeatCount", 4}}}}},
+                {"items",
+                    QJsonArray {QJsonObject {{"wordId", records.words[1]}, {"position", 2}, {"repeatCount", 1}},
+                        QJsonObject {{"wordId", publicWord}, {"position", 1}, {"repeatCount", 4}}}}},
             m_owner.accessToken));
         QCOMPARE(playlist["version"].toInteger(), 1);
         QCOMPARE(playlist["loopCount"].toInteger(), 3);
@@ -403,9 +411,10 @@ private Q_SLOTS:
         QCOMPARE(saved["units"][0]["unit"].toString(), QStringLiteral("WORD"));
         QCOMPARE(saved["units"][0]["voiceId"].toString(), QStringLiteral("en-GB-SoniaNeural"));
         QCOMPARE(saved["units"][3]["enabled"].toBool(), false);
-        const QJsonArray words = ok(m_backend.call("GET",
-            QStringLiteral("/api/v1/user/words?lexiconId=%1").arg(records.lexicon), m_owner.accessToken))
-                                     .toArray();
+        const QJsonArray words
+            = ok(m_backend.call("GET", QStringLiteral("/api/v1/user/words?lexiconId=%1").arg(records.lexicon),
+                     m_owner.accessToken))
+                  .toArray();
         QCOMPARE(words[2]["repeatCount"].toInteger(), 5);
         QCOMPARE(words[2]["playbackProfile"]["version"].toInteger(), 2);
     }
@@ -439,7 +448,8 @@ private Q_SLOTS:
         QVERIFY(!config.data()["default_preview_words"].toArray().isEmpty());
 
         const Account account = m_backend.registerAccount();
-        const QJsonObject body {{"wordText", "orbit"}, {"meaning", "轨道"}, {"clientId", "e621e1f8-c36c-495a-93fc-0c247a3e6e5f"}};
+        const QJsonObject body {
+            {"wordText", "orbit"}, {"meaning", "轨道"}, {"clientId", "e621e1f8-c36c-495a-93fc-0c247a3e6e5f"}};
         const Answer created = m_backend.call("POST", QStringLiteral("/api/v1/words"), body, account.accessToken);
         QCOMPARE(created.status, 200);
         QCOMPARE(created.data()["word_text"].toString(), QStringLiteral("orbit"));
@@ -447,7 +457,8 @@ private Q_SLOTS:
         // The same create sent again does not make a second word.
         const Answer resent = m_backend.call("POST", QStringLiteral("/api/v1/words"), body, account.accessToken);
         QCOMPARE(resent.data()["id"], created.data()["id"]);
-        QCOMPARE(m_backend.call("GET", QStringLiteral("/api/v1/words"), account.accessToken).data().toArray().size(), 1);
+        QCOMPARE(
+            m_backend.call("GET", QStringLiteral("/api/v1/words"), account.accessToken).data().toArray().size(), 1);
 
         const QString wordPath = QStringLiteral("/api/v1/words/%1").arg(created.data()["id"].toInteger());
         QJsonObject edited = body;
@@ -479,62 +490,83 @@ private Q_SLOTS:
         QTest::newRow("not JSON") << QByteArray("POST") << words << QByteArray("{\"word\":") << "INVALID_JSON";
         QTest::newRow("an array") << QByteArray("POST") << words << QByteArray("[]") << "INVALID_JSON";
         QTest::newRow("empty body") << QByteArray("POST") << words << QByteArray() << "INVALID_JSON";
-        QTest::newRow("missing key") << QByteArray("POST") << words << QByteArray(R"({"word":"x"})") << "VALIDATION_FAILED";
+        QTest::newRow("missing key") << QByteArray("POST") << words << QByteArray(R"({"word":"x"})")
+                                     << "VALIDATION_FAILED";
         QTest::newRow("number as text") << QByteArray("POST") << words
                                         << QByteArray(R"({"word":7,"translationsZh":[]})") << "VALIDATION_FAILED";
-        QTest::newRow("translation not text") << QByteArray("POST") << words
-                                              << QByteArray(R"({"word":"x","translationsZh":[1]})") << "VALIDATION_FAILED";
-        QTest::newRow("blank word") << QByteArray("POST") << words
-                                    << QByteArray(R"({"word":"  ","translationsZh":[]})") << "VALIDATION_FAILED";
+        QTest::newRow("translation not text")
+            << QByteArray("POST") << words << QByteArray(R"({"word":"x","translationsZh":[1]})") << "VALIDATION_FAILED";
+        QTest::newRow("blank word") << QByteArray("POST") << words << QByteArray(R"({"word":"  ","translationsZh":[]})")
+                                    << "VALIDATION_FAILED";
         QTest::newRow("fractional id") << QByteArray("POST") << words
-                                       << QByteArray(R"({"word":"x","translationsZh":[],"lexiconId":1.5})") << "VALIDATION_FAILED";
+                                       << QByteArray(R"({"word":"x","translationsZh":[],"lexiconId":1.5})")
+                                       << "VALIDATION_FAILED";
         QTest::newRow("version as text") << QByteArray("PUT") << "/api/v1/user/words/%W"
-                                         << QByteArray(R"({"baseVersion":"1","wordDisplay":"x","clearFields":[]})") << "VALIDATION_FAILED";
-        QTest::newRow("nothing to change") << QByteArray("PUT") << "/api/v1/user/words/%W"
-                                           << QByteArray(R"({"baseVersion":1,"clearFields":[]})") << "VALIDATION_FAILED";
+                                         << QByteArray(R"({"baseVersion":"1","wordDisplay":"x","clearFields":[]})")
+                                         << "VALIDATION_FAILED";
+        QTest::newRow("nothing to change")
+            << QByteArray("PUT") << "/api/v1/user/words/%W" << QByteArray(R"({"baseVersion":1,"clearFields":[]})")
+            << "VALIDATION_FAILED";
         QTest::newRow("set and clear") << QByteArray("PUT") << "/api/v1/user/words/%W"
-                                       << QByteArray(R"({"baseVersion":1,"ipa":"/x/","clearFields":["IPA"]})") << "VALIDATION_FAILED";
-        QTest::newRow("clear the display") << QByteArray("PUT") << "/api/v1/user/words/%W"
-                                           << QByteArray(R"({"baseVersion":1,"clearFields":["WORD_DISPLAY"]})") << "VALIDATION_FAILED";
-        QTest::newRow("order with a gap") << QByteArray("PUT") << "/api/v1/user/lexicons/%L/words/order"
-                                          << QByteArray(R"({"baseVersion":%V,"items":[{"wordId":%W,"position":2}]})") << "VALIDATION_FAILED";
-        QTest::newRow("three units") << QByteArray("PUT") << profile
-            << QByteArray(R"({"baseVersion":1,"units":[{"unit":"WORD","enabled":true,"position":1},)"
-                          R"({"unit":"SPELLING","enabled":true,"position":2},{"unit":"EXPLANATION","enabled":true,"position":3}]})")
+                                       << QByteArray(R"({"baseVersion":1,"ipa":"/x/","clearFields":["IPA"]})")
+                                       << "VALIDATION_FAILED";
+        QTest::newRow("clear the display")
+            << QByteArray("PUT") << "/api/v1/user/words/%W"
+            << QByteArray(R"({"baseVersion":1,"clearFields":["WORD_DISPLAY"]})") << "VALIDATION_FAILED";
+        QTest::newRow("order with a gap")
+            << QByteArray("PUT") << "/api/v1/user/lexicons/%L/words/order"
+            << QByteArray(R"({"baseVersion":%V,"items":[{"wordId":%W,"position":2}]})") << "VALIDATION_FAILED";
+        QTest::newRow("three units")
+            << QByteArray("PUT") << profile
+            << QByteArray(
+                   R"({"baseVersion":1,"units":[{"unit":"WORD","enabled":true,"position":1},)"
+                   R"({"unit":"SPELLING","enabled":true,"position":2},{"unit":"EXPLANATION","enabled":true,"position":3}]})")
             << "VALIDATION_FAILED";
-        QTest::newRow("Chinese voice for the word") << QByteArray("PUT") << profile
-            << QByteArray(R"({"baseVersion":1,"units":[{"unit":"WORD","enabled":true,"position":1,"voiceId":"zh-CN-XiaoxiaoNeural"},)"
-                          R"({"unit":"SPELLING","enabled":true,"position":2},{"unit":"TRANSLATION_ZH","enabled":true,"position":3},)"
-                          R"({"unit":"EXPLANATION","enabled":true,"position":4}]})")
+        QTest::newRow("Chinese voice for the word")
+            << QByteArray("PUT") << profile
+            << QByteArray(
+                   R"({"baseVersion":1,"units":[{"unit":"WORD","enabled":true,"position":1,"voiceId":"zh-CN-XiaoxiaoNeural"},)"
+                   R"({"unit":"SPELLING","enabled":true,"position":2},{"unit":"TRANSLATION_ZH","enabled":true,"position":3},)"
+                   R"({"unit":"EXPLANATION","enabled":true,"position":4}]})")
             << "VALIDATION_FAILED";
-        QTest::newRow("rate too fast") << QByteArray("PUT") << profile
-            << QByteArray(R"({"baseVersion":1,"repeatCount":1,"units":[{"unit":"WORD","enabled":true,"position":1,"speechRate":2.01},)"
-                          R"({"unit":"SPELLING","enabled":true,"position":2},{"unit":"TRANSLATION_ZH","enabled":true,"position":3},)"
-                          R"({"unit":"EXPLANATION","enabled":true,"position":4}]})")
+        QTest::newRow("rate too fast")
+            << QByteArray("PUT") << profile
+            << QByteArray(
+                   R"({"baseVersion":1,"repeatCount":1,"units":[{"unit":"WORD","enabled":true,"position":1,"speechRate":2.01},)"
+                   R"({"unit":"SPELLING","enabled":true,"position":2},{"unit":"TRANSLATION_ZH","enabled":true,"position":3},)"
+                   R"({"unit":"EXPLANATION","enabled":true,"position":4}]})")
             << "VALIDATION_FAILED";
-        QTest::newRow("all units off") << QByteArray("PUT") << profile
-            << QByteArray(R"({"baseVersion":1,"repeatCount":1,"units":[{"unit":"WORD","enabled":false,"position":1},)"
-                          R"({"unit":"SPELLING","enabled":false,"position":2},{"unit":"TRANSLATION_ZH","enabled":false,"position":3},)"
-                          R"({"unit":"EXPLANATION","enabled":false,"position":4}]})")
+        QTest::newRow("all units off")
+            << QByteArray("PUT") << profile
+            << QByteArray(
+                   R"({"baseVersion":1,"repeatCount":1,"units":[{"unit":"WORD","enabled":false,"position":1},)"
+                   R"({"unit":"SPELLING","enabled":false,"position":2},{"unit":"TRANSLATION_ZH","enabled":false,"position":3},)"
+                   R"({"unit":"EXPLANATION","enabled":false,"position":4}]})")
             << "VALIDATION_FAILED";
         QTest::newRow("repeat 21 times") << QByteArray("PUT") << profile
-            << QByteArray(R"({"baseVersion":1,"repeatCount":21,"units":[]})") << "VALIDATION_FAILED";
-        QTest::newRow("English voice as Chinese") << QByteArray("PUT") << preference
+                                         << QByteArray(R"({"baseVersion":1,"repeatCount":21,"units":[]})")
+                                         << "VALIDATION_FAILED";
+        QTest::newRow("English voice as Chinese")
+            << QByteArray("PUT") << preference
             << QByteArray(R"({"playbackItems":["WORD"],"voiceEn":"en-US-JennyNeural","voiceZh":"en-US-GuyNeural",)"
                           R"("speechRate":1,"speechRateEn":1,"speechRateZh":1,"spellingRate":1,"baseVersion":1})")
             << "VALIDATION_FAILED";
-        QTest::newRow("no playback items") << QByteArray("PUT") << preference
+        QTest::newRow("no playback items")
+            << QByteArray("PUT") << preference
             << QByteArray(R"({"playbackItems":[],"voiceEn":"en-US-JennyNeural","voiceZh":"zh-CN-YunxiNeural",)"
                           R"("speechRate":1,"speechRateEn":1,"speechRateZh":1,"spellingRate":1,"baseVersion":1})")
             << "VALIDATION_FAILED";
-        QTest::newRow("spelling rate 0.4") << QByteArray("PUT") << preference
+        QTest::newRow("spelling rate 0.4")
+            << QByteArray("PUT") << preference
             << QByteArray(R"({"playbackItems":["WORD"],"voiceEn":"en-US-JennyNeural","voiceZh":"zh-CN-YunxiNeural",)"
                           R"("speechRate":1,"speechRateEn":1,"speechRateZh":1,"spellingRate":0.4,"baseVersion":1})")
             << "VALIDATION_FAILED";
-        QTest::newRow("playlist without name") << QByteArray("POST") << "/api/v1/user/playlists"
-                                               << QByteArray(R"({"loopMode":"ONCE","items":[]})") << "VALIDATION_FAILED";
-        QTest::newRow("older word without client id") << QByteArray("POST") << "/api/v1/words"
-                                                      << QByteArray(R"({"wordText":"x","clientId":"abc"})") << "VALIDATION_FAILED";
+        QTest::newRow("playlist without name")
+            << QByteArray("POST") << "/api/v1/user/playlists" << QByteArray(R"({"loopMode":"ONCE","items":[]})")
+            << "VALIDATION_FAILED";
+        QTest::newRow("older word without client id")
+            << QByteArray("POST") << "/api/v1/words" << QByteArray(R"({"wordText":"x","clientId":"abc"})")
+            << "VALIDATION_FAILED";
     }
     void badBodiesAreRefusedWithAChineseMessage()
     {
@@ -548,7 +580,8 @@ private Q_SLOTS:
         path.replace(QStringLiteral("%W"), QString::number(records.words[0]))
             .replace(QStringLiteral("%L"), QString::number(records.lexicon));
         body.replace("%W", QByteArray::number(records.words[0])).replace("%V", version);
-        const Answer answer = m_backend.send(method, m_backend.baseUrl().resolved(QUrl(path)), body, account.accessToken);
+        const Answer answer
+            = m_backend.send(method, m_backend.baseUrl().resolved(QUrl(path)), body, account.accessToken);
         QCOMPARE(answer.status, 400);
         QCOMPARE(answer.errorCode(), code);
         QVERIFY(isChinese(answer.errorMessage()));
@@ -564,19 +597,20 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("status");
         QTest::newRow("over 1 MB") << QByteArray("POST") << "/api/v1/user/lexicons"
-                                   << QByteArray(R"({"name":")") + QByteArray(1024 * 1024, 'a') + QByteArray(R"("})") << 413;
-        QTest::newRow("id beyond 64 bits") << QByteArray("DELETE") << "/api/v1/user/words/99999999999999999999"
-                                           << QByteArray() << 404;
+                                   << QByteArray(R"({"name":")") + QByteArray(1024 * 1024, 'a') + QByteArray(R"("})")
+                                   << 413;
+        QTest::newRow("id beyond 64 bits")
+            << QByteArray("DELETE") << "/api/v1/user/words/99999999999999999999" << QByteArray() << 404;
         QTest::newRow("negative id") << QByteArray("DELETE") << "/api/v1/user/playlists/-5" << QByteArray() << 404;
         QTest::newRow("id with letters") << QByteArray("GET") << "/api/v1/public/lexicons/1x" << QByteArray() << 404;
         QTest::newRow("unknown path") << QByteArray("GET") << "/api/v2/anything" << QByteArray() << 404;
         QTest::newRow("wrong method") << QByteArray("PATCH") << "/api/v1/user/lexicons" << QByteArray("{}") << 405;
         QTest::newRow("deep JSON") << QByteArray("POST") << "/api/v1/user/lexicons"
                                    << QByteArray(100000, '[') + QByteArray(100000, ']') << 400;
-        QTest::newRow("binary") << QByteArray("POST") << "/api/v1/auth/login"
-                                << QByteArray::fromHex("00ff10fe7b227573") << 400;
-        QTest::newRow("lexicon query not a number") << QByteArray("GET") << "/api/v1/user/words?lexiconId=a%27--"
-                                                    << QByteArray() << 400;
+        QTest::newRow("binary") << QByteArray("POST") << "/api/v1/auth/login" << QByteArray::fromHex("00ff10fe7b227573")
+                                << 400;
+        QTest::newRow("lexicon query not a number")
+            << QByteArray("GET") << "/api/v1/user/words?lexiconId=a%27--" << QByteArray() << 400;
     }
     void nothingARequestSendsBringsTheServerDown()
     {
@@ -584,7 +618,8 @@ private Q_SLOTS:
         QFETCH(QString, path);
         QFETCH(QByteArray, body);
         QFETCH(int, status);
-        const Answer answer = m_backend.send(method, m_backend.baseUrl().resolved(QUrl(path)), body, m_owner.accessToken);
+        const Answer answer
+            = m_backend.send(method, m_backend.baseUrl().resolved(QUrl(path)), body, m_owner.accessToken);
         QCOMPARE(answer.status, status);
         QVERIFY(isChinese(answer.errorMessage()));
         QCOMPARE(m_backend.call("GET", QStringLiteral("/api/v1/user/lexicons"), m_owner.accessToken).status, 200);

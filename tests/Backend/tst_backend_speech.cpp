@@ -33,7 +33,8 @@ Sound measure(const QByteArray &mp3)
     input.close();
     QProcess lame;
     lame.start(QStringLiteral("lame"),
-        {QStringLiteral("--quiet"), QStringLiteral("--decode"), input.fileName(), dir.filePath(QStringLiteral("clip.wav"))});
+        {QStringLiteral("--quiet"), QStringLiteral("--decode"), input.fileName(),
+            dir.filePath(QStringLiteral("clip.wav"))});
     if (!lame.waitForFinished(30000) || lame.exitCode() != 0)
         return {};
     QFile output(dir.filePath(QStringLiteral("clip.wav")));
@@ -92,11 +93,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("voice");
         QTest::addColumn<QString>("text");
-        QTest::newRow("American English") << "en-US-JennyNeural" << "apple";
-        QTest::newRow("British English") << "en-GB-RyanNeural" << "luggage";
-        QTest::newRow("Mandarin") << "zh-CN-XiaoxiaoNeural" << "一种常见的水果";
-        QTest::newRow("Cantonese") << "zh-HK-WanLungNeural" << "你好";
-        QTest::newRow("spelling") << "zh-CN-YunxiNeural" << "A P P L E";
+        QTest::newRow("American English") << "en-US-JennyNeural"
+                                          << "apple";
+        QTest::newRow("British English") << "en-GB-RyanNeural"
+                                         << "luggage";
+        QTest::newRow("Mandarin") << "zh-CN-XiaoxiaoNeural"
+                                  << "一种常见的水果";
+        QTest::newRow("Cantonese") << "zh-HK-WanLungNeural"
+                                   << "你好";
+        QTest::newRow("spelling") << "zh-CN-YunxiNeural"
+                                  << "A P P L E";
         QTest::newRow("500 characters") << "en-US-GuyNeural" << fiveHundredCharacters();
     }
     void speechIsAnMp3ClipWithSoundInIt()
@@ -129,20 +135,21 @@ private Q_SLOTS:
         QTest::newRow("unknown voice") << true << speechBody("en-US-Nobody", "apple") << 400;
         QTest::newRow("voice in other case") << true << speechBody("en-us-jennyneural", "apple") << 400;
         QTest::newRow("only white space") << true << speechBody("en-US-JennyNeural", " \n\t ") << 400;
-        QTest::newRow("501 characters") << true
-            << speechBody("en-US-JennyNeural", fiveHundredCharacters() + u'e') << 400;
+        QTest::newRow("501 characters") << true << speechBody("en-US-JennyNeural", fiveHundredCharacters() + u'e')
+                                        << 400;
         QTest::newRow("no segments") << true
-            << QJsonObject {{"voice_id", "en-US-JennyNeural"}, {"text_segments", QJsonArray()}} << 400;
-        QTest::newRow("segments not a list") << true
-            << QJsonObject {{"voice_id", "en-US-JennyNeural"}, {"text_segments", "apple"}} << 400;
+                                     << QJsonObject {{"voice_id", "en-US-JennyNeural"}, {"text_segments", QJsonArray()}}
+                                     << 400;
+        QTest::newRow("segments not a list")
+            << true << QJsonObject {{"voice_id", "en-US-JennyNeural"}, {"text_segments", "apple"}} << 400;
     }
     void refusedSpeechCarriesItsMessageAtTheTop()
     {
         QFETCH(bool, signedIn);
         QFETCH(QJsonObject, body);
         QFETCH(int, status);
-        const Answer answer = m_backend.call("POST", QStringLiteral("/api/v1/tts/fetch"), body,
-            signedIn ? m_account.accessToken : QString());
+        const Answer answer = m_backend.call(
+            "POST", QStringLiteral("/api/v1/tts/fetch"), body, signedIn ? m_account.accessToken : QString());
         QCOMPARE(answer.status, status);
         static const QRegularExpression han(QStringLiteral("\\p{Han}"));
         QVERIFY(han.match(answer.message()).hasMatch());
