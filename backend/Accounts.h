@@ -35,9 +35,9 @@ public:
     // expired, or its account is gone or disabled.
     qint64 authenticate(const Request &request);
 
-    // Used for seeding and by the command line. False when there is no such user.
-    qint64 createUser(const QString &username, const QString &password);
-    bool setDisabled(const QString &username, bool disabled);
+    // For seeding and the command line, without the registration rules.
+    qint64 createUser(const QString &username, const QString &password); // the new user's id
+    bool setDisabled(const QString &username, bool disabled); // false: no such user
 
 private:
     QJsonObject issueTokens(qint64 userId, const QString &username, const QString &family);

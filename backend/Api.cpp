@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTextBoundaryFinder>
 #include <QUuid>

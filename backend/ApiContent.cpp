@@ -13,11 +13,14 @@ namespace {
 const QStringList unitNames {QStringLiteral("WORD"), QStringLiteral("SPELLING"), QStringLiteral("TRANSLATION_ZH"),
     QStringLiteral("EXPLANATION")};
 
-// The optional word fields a client may clear, by their wire names.
-const QList<std::pair<QString, QString>> clearableFields {{QStringLiteral("IPA"), QStringLiteral("ipa")},
-    {QStringLiteral("SYLLABLES"), QStringLiteral("syllables")},
-    {QStringLiteral("EXPLANATION"), QStringLiteral("explanation")},
-    {QStringLiteral("USAGE_SCENARIO"), QStringLiteral("usageScenario")}};
+// The optional word fields a client may clear: wire name, body key, column.
+struct ClearableField {
+    const char *wireName;
+    const char *key;
+    const char *column;
+};
+constexpr ClearableField clearableFields[] {{"IPA", "ipa", "ipa"}, {"SYLLABLES", "syllables", "syllables"},
+    {"EXPLANATION", "explanation", "explanation"}, {"USAGE_SCENARIO", "usageScenario", "usage_scenario"}};
 
 QString normalized(const QString &display)
 {
@@ -315,20 +318,20 @@ Reply Api::updateWord(const Call &call)
         assignments << QStringLiteral("translations = ?");
         binds << serialize(QJsonArray::fromStringList(*translations));
     }
-    for (const auto &[wireName, key] : clearableFields) {
-        const QString column = key == QLatin1String("usageScenario") ? QStringLiteral("usage_scenario") : key;
-        const std::optional<QString> value = body.optionalString(key);
-        if (value && clear.contains(wireName))
+    for (const QString &name : clear) {
+        if (std::none_of(std::begin(clearableFields), std::end(clearableFields),
+                [&](const ClearableField &field) { return name == QLatin1String(field.wireName); }))
+            throw ApiError::badRequest(QStringLiteral("无法清空字段：%1").arg(name));
+    }
+    for (const ClearableField &field : clearableFields) {
+        const std::optional<QString> value = body.optionalString(QLatin1String(field.key));
+        const bool cleared = clear.contains(QLatin1String(field.wireName));
+        if (value && cleared)
             throw ApiError::badRequest(QStringLiteral("同一字段不能同时更新和清空"));
-        if (value || clear.contains(wireName)) {
-            assignments << column + QStringLiteral(" = ?");
+        if (value || cleared) {
+            assignments << QLatin1String(field.column) + QStringLiteral(" = ?");
             binds << (value ? QVariant(*value) : QVariant());
         }
-    }
-    for (const QString &name : clear) {
-        if (std::none_of(
-                clearableFields.begin(), clearableFields.end(), [&](const auto &f) { return f.first == name; }))
-            throw ApiError::badRequest(QStringLiteral("无法清空字段：%1").arg(name));
     }
     if (assignments.isEmpty())
         throw ApiError::badRequest(QStringLiteral("没有需要保存的单词内容"));

@@ -169,13 +169,6 @@ QJsonArray BodyReader::array(const QString &key) const
     return value.toArray();
 }
 
-std::optional<QJsonArray> BodyReader::optionalArray(const QString &key) const
-{
-    if (!has(key))
-        return std::nullopt;
-    return array(key);
-}
-
 QStringList BodyReader::stringArray(const QString &key) const
 {
     QStringList result;

@@ -77,7 +77,6 @@ public:
     std::optional<double> optionalNumber(const QString &key) const;
     bool boolean(const QString &key) const;
     QJsonArray array(const QString &key) const;
-    std::optional<QJsonArray> optionalArray(const QString &key) const;
     QStringList stringArray(const QString &key) const;
     std::optional<QStringList> optionalStringArray(const QString &key) const;
     // Each element must be an object; the readers name the element in their messages.
