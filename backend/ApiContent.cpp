@@ -87,7 +87,7 @@ QJsonObject defaultPreference()
 
 } // namespace
 
-// Checks and shared pieces
+// Checks and steps several handlers share
 
 void Api::requireOwnLexicon(qint64 userId, qint64 lexiconId)
 {
