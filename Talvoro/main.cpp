@@ -1,9 +1,12 @@
+#include "Platform/NetworkTransfer.h"
+
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlExtensionPlugin>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QSslCertificate>
 #include <QTimer>
 
 Q_IMPORT_QML_PLUGIN(TalvoroPlugin)
@@ -20,7 +23,23 @@ int main(int argc, char *argv[])
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
         QStringLiteral("Save the window to <png> once shown, then quit."), QStringLiteral("png"));
     parser.addOption(screenshot);
+    const QCommandLineOption trustAuthority(QStringLiteral("trust-authority"),
+        QStringLiteral("Also trust the certificate authority in <pem> (a local development backend)."),
+        QStringLiteral("pem"));
+    parser.addOption(trustAuthority);
     parser.process(app);
+
+    // The transfer the backend clients share. A local backend's authority is trusted
+    // in addition to the system's; nothing else about the checks changes.
+    talvoro::NetworkTransfer transfer;
+    if (parser.isSet(trustAuthority)) {
+        const QList<QSslCertificate> authorities = QSslCertificate::fromPath(parser.value(trustAuthority));
+        if (authorities.isEmpty()) {
+            qCritical("No certificate in %s", qPrintable(parser.value(trustAuthority)));
+            return 1;
+        }
+        transfer.setAdditionalCertificateAuthorities(authorities);
+    }
 
     QQmlApplicationEngine engine;
     engine.load(QUrl(QStringLiteral("qrc:/Talvoro/Main.qml")));

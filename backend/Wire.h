@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+#include <optional>
+
+// What travels over HTTP: a request as the handlers see it, the answer they give,
+// the error they throw, and a strict reader for JSON request bodies.
+namespace standin {
+
+using Headers = QList<QPair<QByteArray, QByteArray>>;
+
+struct Request {
+    QByteArray method;
+    QString path;
+    QString query;
+    Headers headers;
+    QByteArray body;
+    QHostAddress peer;
+
+    QByteArray header(const QByteArray &name) const; // case-insensitive; empty when absent
+    QString queryValue(const QString &key) const; // empty when absent
+};
+
+struct Reply {
+    int status = 200;
+    QByteArray contentType;
+    QByteArray body;
+
+    static Reply json(int status, const QJsonObject &object);
+    // {"success": true, "data": ..., "traceId", "timestamp"}
+    static Reply envelope(const QJsonValue &data, int status = 200);
+    // {"code": 0, "data": ...}: the older endpoints' envelope
+    static Reply legacy(const QJsonValue &data);
+};
+
+// Thrown by handlers; the server turns it into an error envelope. The message is
+// Chinese and is shown to the user; the code is for programs.
+struct ApiError {
+    int status;
+    QByteArray code;
+    QString message;
+
+    static ApiError badRequest(const QString &message);
+    static ApiError notFound();
+    static ApiError conflict();
+};
+
+// The error body every endpoint uses: the envelope's "error" object for the current
+// endpoints, and "message" at the top level for the speech endpoint and the older
+// endpoints, which read it from there.
+Reply errorReply(const ApiError &error);
+
+// Current time as RFC 3339 in UTC with milliseconds: "2025-03-01T08:30:15.250Z".
+QString timestampNow();
+
+// Reads a JSON object body strictly: a missing required key, a null, or a value of
+// the wrong type is a 400 with a message naming the key.
+class BodyReader {
+public:
+    explicit BodyReader(const QJsonObject &object, QString prefix = {});
+    static BodyReader parse(const QByteArray &body); // 400 when not a JSON object
+
+    bool has(const QString &key) const; // present and not null
+    QString string(const QString &key) const;
+    std::optional<QString> optionalString(const QString &key) const;
+    qint64 integer(const QString &key) const;
+    std::optional<qint64> optionalInteger(const QString &key) const;
+    double number(const QString &key) const;
+    std::optional<double> optionalNumber(const QString &key) const;
+    bool boolean(const QString &key) const;
+    QJsonArray array(const QString &key) const;
+    QStringList stringArray(const QString &key) const;
+    std::optional<QStringList> optionalStringArray(const QString &key) const;
+    // Each element must be an object; the readers name the element in their messages.
+    QList<BodyReader> objectArray(const QString &key) const;
+
+    [[noreturn]] void fail(const QString &key) const;
+
+private:
+    QJsonValue required(const QString &key) const;
+
+    QJsonObject m_object;
+    QString m_prefix;
+};
+
+} // namespace standin

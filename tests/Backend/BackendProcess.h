@@ -1,0 +1,69 @@
+#pragma once
+
+#include "Platform/NetworkTransfer.h"
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QSslCertificate>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <memory>
+
+// Runs the real talvoro-backend executable on a free loopback port with a data
+// folder of its own, and talks to it over HTTPS through the app's NetworkTransfer,
+// trusting only the authority the server generated.
+namespace backendtest {
+
+struct Answer {
+    int status = 0;
+    QByteArray contentType;
+    QByteArray body;
+
+    QJsonObject json() const; // empty when the body is no JSON object
+    QJsonValue data() const;
+    QString errorCode() const;
+    QString errorMessage() const;
+    QString message() const; // the top-level "message"
+};
+
+struct Account {
+    qint64 userId = 0;
+    QString username;
+    QString password;
+    QString accessToken;
+    QString refreshToken;
+};
+
+class BackendProcess {
+public:
+    // The folder survives stop() and start(), so a restart keeps the data.
+    BackendProcess();
+    ~BackendProcess();
+
+    // False (with a warning naming the reason) when the server did not come up.
+    bool start(const QStringList &arguments = {});
+    void stop();
+
+    QUrl baseUrl() const { return m_baseUrl; }
+    QString dataPath() const { return m_data.path(); }
+    QList<QSslCertificate> authority() const;
+
+    Answer call(const QByteArray &method, const QString &path, const QJsonObject &body, const QString &token = {});
+    Answer call(const QByteArray &method, const QString &path, const QString &token = {});
+    Answer send(const QByteArray &method, const QUrl &url, const QByteArray &body, const QString &token = {});
+
+    // A new account with a unique name, signed in.
+    Account registerAccount();
+    // Sends fault switches to the admin route.
+    void injectFault(const QJsonObject &fault);
+
+private:
+    QTemporaryDir m_data;
+    std::unique_ptr<QProcess> m_process;
+    QUrl m_baseUrl;
+    talvoro::NetworkTransfer m_transfer;
+};
+
+} // namespace backendtest

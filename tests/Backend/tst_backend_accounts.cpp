@@ -1,0 +1,292 @@
+#include "BackendProcess.h"
+#include "TestRegistry.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace backendtest;
+
+namespace {
+
+QJsonObject jwtPart(const QString &token, int part)
+{
+    return QJsonDocument::fromJson(
+        QByteArray::fromBase64(token.split(u'.').value(part).toLatin1(), QByteArray::Base64UrlEncoding))
+        .object();
+}
+
+bool isChinese(const QString &text)
+{
+    static const QRegularExpression han(QStringLiteral("\\p{Han}"));
+    return han.match(text).hasMatch();
+}
+
+} // namespace
+
+class BackendAccountsTest : public QObject {
+    Q_OBJECT
+
+    BackendProcess m_backend;
+
+    Answer refresh(BackendProcess &backend, const QString &token)
+    {
+        return backend.call("POST", QStringLiteral("/api/v1/auth/refresh"), QJsonObject {{"refreshToken", token}});
+    }
+
+    Answer login(BackendProcess &backend, const QString &username, const QString &password)
+    {
+        return backend.call(
+            "POST", QStringLiteral("/api/v1/auth/login"), QJsonObject {{"username", username}, {"password", password}});
+    }
+
+    int lexiconsStatus(BackendProcess &backend, const QString &accessToken)
+    {
+        return backend.call("GET", QStringLiteral("/api/v1/user/lexicons"), accessToken).status;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_backend.start()); }
+
+    void registrationFollowsTheNameAndPasswordRules_data()
+    {
+        QTest::addColumn<QString>("username");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("code");
+        const QString ok = QStringLiteral("abc12345");
+        QTest::newRow("valid") << "new.user_1" << ok << 200 << QString();
+        QTest::newRow("name of 3") << "a-b" << ok << 200 << QString();
+        QTest::newRow("name of 64") << QString(64, u'x') << ok << 200 << QString();
+        QTest::newRow("name of 2") << "ab" << ok << 400 << "VALIDATION_FAILED";
+        QTest::newRow("name of 65") << QString(65, u'y') << ok << 400 << "VALIDATION_FAILED";
+        QTest::newRow("space inside") << "new user" << ok << 400 << "VALIDATION_FAILED";
+        QTest::newRow("line break at the end") << "newuser\n" << ok << 400 << "VALIDATION_FAILED";
+        QTest::newRow("Chinese name") << "学习者" << ok << 400 << "VALIDATION_FAILED";
+        QTest::newRow("letters only") << "user.a"
+                                      << "abcdefgh" << 400 << "VALIDATION_FAILED";
+        QTest::newRow("digits only") << "user.b"
+                                     << "12345678" << 400 << "VALIDATION_FAILED";
+        QTest::newRow("7 characters") << "user.c"
+                                      << "abc1234" << 400 << "VALIDATION_FAILED";
+        QTest::newRow("128 characters") << "user.d" << QString(127, u'a') + u'1' << 200 << QString();
+        QTest::newRow("129 characters") << "user.e" << QString(128, u'a') + u'1' << 400 << "VALIDATION_FAILED";
+        QTest::newRow("taken, other case") << "DEMO" << ok << 409 << "USERNAME_TAKEN";
+    }
+    void registrationFollowsTheNameAndPasswordRules()
+    {
+        QFETCH(QString, username);
+        QFETCH(QString, password);
+        QFETCH(int, status);
+        QFETCH(QString, code);
+        const Answer answer = m_backend.call("POST", QStringLiteral("/api/v1/auth/register"),
+            QJsonObject {{"username", username}, {"password", password}});
+        QCOMPARE(answer.status, status);
+        QCOMPARE(answer.json().value("success").toBool(), status == 200);
+        if (status == 200) {
+            QCOMPARE(answer.data()["user"]["username"].toString(), username);
+            QCOMPARE(login(m_backend, username, password).status, 200);
+        } else {
+            QCOMPARE(answer.errorCode(), code);
+            QVERIFY(isChinese(answer.errorMessage()));
+        }
+    }
+
+    void theTokenAnswerCarriesAJsonWebTokenWithTheUserId()
+    {
+        const Answer answer = login(m_backend, QStringLiteral("demo"), QStringLiteral("listen2learn"));
+        QCOMPARE(answer.status, 200);
+        const QJsonObject data = answer.data().toObject();
+        const qint64 userId = data["user"]["id"].toInteger();
+        QVERIFY(userId >= 1);
+        QCOMPARE(data["user"]["username"].toString(), QStringLiteral("demo"));
+        QVERIFY(data["refreshExpiresIn"].toInteger() >= 1);
+        QVERIFY(!data["refreshToken"].toString().isEmpty());
+
+        const QString token = data["accessToken"].toString();
+        QCOMPARE(jwtPart(token, 0)["alg"].toString(), QStringLiteral("HS256"));
+        const QJsonObject claims = jwtPart(token, 1);
+        QCOMPARE(claims["sub"].toString(), QString::number(userId));
+        QCOMPARE(claims["exp"].toInteger() - claims["iat"].toInteger(), data["expiresIn"].toInteger());
+    }
+
+    void loginRefusesWrongCredentials_data()
+    {
+        QTest::addColumn<QString>("username");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("status");
+        QTest::newRow("demo") << "demo"
+                              << "listen2learn" << 200;
+        QTest::newRow("name in other case") << "Demo"
+                                            << "listen2learn" << 200;
+        QTest::newRow("wrong password") << "demo"
+                                        << "listen2learm" << 401;
+        QTest::newRow("password in other case") << "demo"
+                                                << "LISTEN2LEARN" << 401;
+        QTest::newRow("unknown user") << "nobody.here"
+                                      << "listen2learn" << 401;
+    }
+    void loginRefusesWrongCredentials()
+    {
+        QFETCH(QString, username);
+        QFETCH(QString, password);
+        QFETCH(int, status);
+        const Answer answer = login(m_backend, username, password);
+        QCOMPARE(answer.status, status);
+        if (status != 200) {
+            QCOMPARE(answer.errorCode(), QStringLiteral("AUTH_INVALID_CREDENTIALS"));
+            QCOMPARE(answer.errorMessage(), QStringLiteral("用户名或密码不正确"));
+        }
+    }
+
+    void refreshRotatesAndAReusedTokenRevokesItsFamily()
+    {
+        const Account account = m_backend.registerAccount();
+        // A second sign-in on another device: its own family, untouched below.
+        const QString otherDevice
+            = login(m_backend, account.username, account.password).data()["refreshToken"].toString();
+
+        const Answer first = refresh(m_backend, account.refreshToken);
+        QCOMPARE(first.status, 200);
+        const QString rotated = first.data()["refreshToken"].toString();
+        QVERIFY(!rotated.isEmpty() && rotated != account.refreshToken);
+        QCOMPARE(first.data()["user"]["id"].toInteger(), account.userId);
+        QCOMPARE(lexiconsStatus(m_backend, first.data()["accessToken"].toString()), 200);
+
+        const Answer reused = refresh(m_backend, account.refreshToken);
+        QCOMPARE(reused.status, 401);
+        QCOMPARE(reused.errorCode(), QStringLiteral("AUTH_REFRESH_REUSED"));
+        const Answer afterReuse = refresh(m_backend, rotated);
+        QCOMPARE(afterReuse.status, 401);
+        QCOMPARE(afterReuse.errorCode(), QStringLiteral("AUTH_REFRESH_REVOKED"));
+
+        QCOMPARE(refresh(m_backend, otherDevice).status, 200);
+    }
+
+    void logoutRevokesAndUnknownTokensAreInvalid()
+    {
+        const Account account = m_backend.registerAccount();
+        const Answer loggedOut = m_backend.call(
+            "POST", QStringLiteral("/api/v1/auth/logout"), QJsonObject {{"refreshToken", account.refreshToken}});
+        QCOMPARE(loggedOut.status, 200);
+        const Answer revoked = refresh(m_backend, account.refreshToken);
+        QCOMPARE(revoked.status, 401);
+        QCOMPARE(revoked.errorCode(), QStringLiteral("AUTH_REFRESH_REVOKED"));
+
+        const Answer unknown = refresh(m_backend, QStringLiteral("no-such-token"));
+        QCOMPARE(unknown.status, 401);
+        QCOMPARE(unknown.errorCode(), QStringLiteral("AUTH_REFRESH_INVALID"));
+        QCOMPARE(m_backend
+                     .call("POST", QStringLiteral("/api/v1/auth/logout"),
+                         QJsonObject {{"refreshToken", QStringLiteral("no-such-token")}})
+                     .status,
+            200);
+    }
+
+    void userEndpointsNeedAGenuineAccessToken_data()
+    {
+        QTest::addColumn<QString>("tamper");
+        QTest::addColumn<int>("status");
+        QTest::newRow("genuine") << "none" << 200;
+        QTest::newRow("missing") << "missing" << 401;
+        QTest::newRow("garbage") << "garbage" << 401;
+        QTest::newRow("other user's id, old signature") << "sub" << 401;
+        QTest::newRow("unsigned") << "unsigned" << 401;
+    }
+    void userEndpointsNeedAGenuineAccessToken()
+    {
+        QFETCH(QString, tamper);
+        QFETCH(int, status);
+        const Account account = m_backend.registerAccount();
+        QString token = account.accessToken;
+        QStringList parts = token.split(u'.');
+        if (tamper == QLatin1String("missing")) {
+            token.clear();
+        } else if (tamper == QLatin1String("garbage")) {
+            token = QStringLiteral("not.a.token");
+        } else if (tamper == QLatin1String("sub")) {
+            QJsonObject claims = jwtPart(token, 1);
+            claims["sub"] = QString::number(account.userId - 1);
+            parts[1]
+                = QString::fromLatin1(QJsonDocument(claims)
+                                          .toJson(QJsonDocument::Compact)
+                                          .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+            token = parts.join(u'.');
+        } else if (tamper == QLatin1String("unsigned")) {
+            token = parts[0] + u'.' + parts[1] + u'.';
+        }
+        const Answer answer = m_backend.call("GET", QStringLiteral("/api/v1/user/playlists"), token);
+        QCOMPARE(answer.status, status);
+        if (status == 401)
+            QVERIFY(answer.errorCode().startsWith(QLatin1String("AUTH_TOKEN_")));
+    }
+
+    void tokensExpireAfterTheirLifetime()
+    {
+        BackendProcess shortLived;
+        QVERIFY(shortLived.start({QStringLiteral("--http"), QStringLiteral("--access-ttl"), QStringLiteral("1"),
+            QStringLiteral("--refresh-ttl"), QStringLiteral("1")}));
+        QCOMPARE(shortLived.baseUrl().scheme(), QStringLiteral("http"));
+        const Account account = shortLived.registerAccount();
+        QCOMPARE(login(shortLived, account.username, account.password).data()["expiresIn"].toInteger(), 1);
+        QTest::qWait(2200); // lifetimes are whole seconds: two of them have surely passed
+
+        const Answer access = shortLived.call("GET", QStringLiteral("/api/v1/user/lexicons"), account.accessToken);
+        QCOMPARE(access.status, 401);
+        QCOMPARE(access.errorCode(), QStringLiteral("AUTH_TOKEN_EXPIRED"));
+        const Answer refreshed = refresh(shortLived, account.refreshToken);
+        QCOMPARE(refreshed.status, 401);
+        QCOMPARE(refreshed.errorCode(), QStringLiteral("AUTH_REFRESH_EXPIRED"));
+    }
+
+    void aDisabledAccountIsRefusedAfterARestart()
+    {
+        BackendProcess backend;
+        QVERIFY(backend.start());
+        const Account account = backend.registerAccount();
+        const QByteArray authority = backend.authority().value(0).toPem();
+        backend.stop();
+        QVERIFY(backend.start({QStringLiteral("--disable-user"), account.username}));
+        QCOMPARE(backend.authority().value(0).toPem(), authority); // trusted once, trusted after a restart
+
+        const Answer refreshed = refresh(backend, account.refreshToken);
+        QCOMPARE(refreshed.status, 403);
+        QCOMPARE(refreshed.errorCode(), QStringLiteral("AUTH_ACCOUNT_DISABLED"));
+        QCOMPARE(login(backend, account.username, account.password).status, 403);
+        QCOMPARE(lexiconsStatus(backend, account.accessToken), 401);
+        QCOMPARE(login(backend, QStringLiteral("demo"), QStringLiteral("listen2learn")).status, 200);
+    }
+
+    void theSeededLexiconsAreComplete()
+    {
+        const Answer list = m_backend.call("GET", QStringLiteral("/api/v1/public/lexicons"));
+        QCOMPARE(list.status, 200);
+        const QJsonArray lexicons = list.data().toArray();
+        QVERIFY(lexicons.size() >= 3);
+        QSet<QString> seen;
+        for (const QJsonValue &summary : lexicons) {
+            const Answer detail
+                = m_backend.call("GET", QStringLiteral("/api/v1/public/lexicons/%1").arg(summary["id"].toInteger()));
+            QCOMPARE(detail.status, 200);
+            const QJsonArray words = detail.data()["words"].toArray();
+            QVERIFY(words.size() >= 30);
+            QCOMPARE(summary["wordCount"].toInteger(), words.size());
+            for (const QJsonValue &word : words) {
+                const QString display = word["wordDisplay"].toString();
+                QVERIFY2(!seen.contains(display), qPrintable(display));
+                seen.insert(display);
+                QCOMPARE(word["syllables"].toString().remove(u'·'), display);
+                QVERIFY(word["ipa"].toString().startsWith(u'/'));
+                QVERIFY(!word["translationsZh"].toArray().isEmpty());
+                QVERIFY(isChinese(word["translationsZh"][0].toString()));
+                QVERIFY(isChinese(word["explanation"].toString()));
+                QVERIFY(isChinese(word["usageScenario"].toString()));
+                QVERIFY(!word.toObject().contains("playbackProfile"));
+            }
+        }
+    }
+};
+
+TALVORO_TEST(BackendAccountsTest)
+#include "tst_backend_accounts.moc"
