@@ -22,6 +22,14 @@ struct TransferRequest {
     HttpHeaders headers;
     QByteArray body;
     std::chrono::milliseconds timeout {8000};
+    // A body longer than this ends the transfer with ResponseTooLargeError; 0: no limit.
+    qint64 maxResponseBytes = 0;
+};
+
+// The answer's body was longer than the request allowed; the transfer was ended.
+class ResponseTooLargeError final : public AppError {
+public:
+    QString description() const override;
 };
 
 struct TransferResponse {
