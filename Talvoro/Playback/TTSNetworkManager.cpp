@@ -52,6 +52,36 @@ QUrl firstAudioURL(const QByteArray &body)
     }
 }
 
+// A clip that cannot be cached is still played.
+void storeQuietly(AudioCacheProtocol &cache, const QByteArray &audio, const QString &key)
+{
+    try {
+        cache.store(audio, key);
+    } catch (const std::exception &) { }
+}
+
+// The current key first, then the older one; an empty or unreadable file is passed
+// over. A clip found only under the older key is copied to the current one.
+std::optional<QByteArray> readCachedAudio(
+    AudioCacheProtocol &cache, const QString &currentKey, const QString &legacyKey)
+{
+    for (const QString &key : {currentKey, legacyKey}) {
+        const std::optional<QUrl> url = cache.cachedFileURL(key);
+        if (!url)
+            continue;
+        QFile file(url->toLocalFile());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray audio = file.readAll();
+        if (audio.isEmpty())
+            continue;
+        if (key != currentKey)
+            storeQuietly(cache, audio, currentKey);
+        return audio;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 TTSNetworkManager::TTSNetworkManager(NetworkTransfer &transfer, AudioCacheProtocol &cache, BaseURLProvider baseURL)
@@ -65,6 +95,8 @@ bool TTSNetworkManager::isCached(const QString &text, const QString &voice) cons
     return SpeechCacheKey::isCached(text, voice, m_cache);
 }
 
+// Every value that crosses a co_await below is a named local: GCC 12 destroys a
+// temporary made inside a co_await expression twice (GCC bug 99576).
 Task<QByteArray> TTSNetworkManager::fetchAudio(
     QString text, QString voiceID, std::optional<QString> accessToken, CancellationToken token)
 {
@@ -75,48 +107,21 @@ Task<QByteArray> TTSNetworkManager::fetchAudio(
 
     // The cache answers before the token is looked at: cached words play offline
     // and after sign-out.
-    if (std::optional<QByteArray> cached
-        = co_await cachedAudio(currentKey, SpeechCacheKey::legacyMD5Key(trimmed, voiceID)))
+    const QString legacyKey = SpeechCacheKey::legacyMD5Key(trimmed, voiceID);
+    const std::optional<QByteArray> cached
+        = co_await m_files.run([&] { return readCachedAudio(m_cache, currentKey, legacyKey); });
+    if (cached)
         co_return *cached;
 
-    TransferResponse response = co_await performRequest(makeFetchRequest(trimmed, voiceID, accessToken), token);
-    co_return co_await handleFetchResponse(std::move(response), currentKey, token);
+    TransferRequest request = makeFetchRequest(trimmed, voiceID, accessToken);
+    TransferResponse response = co_await performRequest(std::move(request), token);
+    QByteArray audio = co_await handleFetchResponse(std::move(response), currentKey, token);
+    co_return audio;
 }
 
-// The current key first, then the older one; an empty or unreadable file is passed
-// over. A clip found only under the older key is copied to the current one.
-Task<std::optional<QByteArray>> TTSNetworkManager::cachedAudio(QString currentKey, QString legacyKey)
-{
-    co_return co_await m_files.run([this, currentKey, legacyKey]() -> std::optional<QByteArray> {
-        for (const QString &key : {currentKey, legacyKey}) {
-            const std::optional<QUrl> url = m_cache.cachedFileURL(key);
-            if (!url)
-                continue;
-            QFile file(url->toLocalFile());
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray audio = file.readAll();
-            if (audio.isEmpty())
-                continue;
-            if (key != currentKey) {
-                try {
-                    m_cache.store(audio, currentKey);
-                } catch (const std::exception &) { }
-            }
-            return audio;
-        }
-        return std::nullopt;
-    });
-}
-
-// A clip that cannot be cached is still played.
 Task<> TTSNetworkManager::storeAudio(QByteArray audio, QString key)
 {
-    co_await m_files.run([this, audio, key] {
-        try {
-            m_cache.store(audio, key);
-        } catch (const std::exception &) { }
-    });
+    co_await m_files.run([&] { storeQuietly(m_cache, audio, key); });
 }
 
 TransferRequest TTSNetworkManager::makeFetchRequest(
@@ -147,7 +152,8 @@ TransferRequest TTSNetworkManager::makeFetchRequest(
 Task<TransferResponse> TTSNetworkManager::performRequest(TransferRequest request, CancellationToken token)
 {
     try {
-        co_return co_await m_transfer.send(std::move(request), std::move(token));
+        TransferResponse response = co_await m_transfer.send(std::move(request), std::move(token));
+        co_return response;
     } catch (const ResponseTooLargeError &) {
         throw TTSError::invalidResponse();
     } catch (...) {
@@ -161,8 +167,10 @@ Task<QByteArray> TTSNetworkManager::handleFetchResponse(
     // Only 200 is success; a 204 or any other status is the server's refusal.
     if (response.statusCode != 200)
         throw TTSError::httpError(response.statusCode, serverMessage(response.body));
-    co_return co_await resolveAudioBody(
-        std::move(response.body), response.header("Content-Type"), std::move(cacheKey), std::move(token));
+    QByteArray contentType = response.header("Content-Type");
+    QByteArray audio = co_await resolveAudioBody(
+        std::move(response.body), std::move(contentType), std::move(cacheKey), std::move(token));
+    co_return audio;
 }
 
 Task<QByteArray> TTSNetworkManager::resolveAudioBody(

@@ -30,7 +30,6 @@ public:
     bool isCached(const QString &text, const QString &voice) const override;
 
 private:
-    Task<std::optional<QByteArray>> cachedAudio(QString currentKey, QString legacyKey);
     Task<> storeAudio(QByteArray audio, QString key);
     TransferRequest makeFetchRequest(
         const QString &trimmedText, const QString &voiceID, const std::optional<QString> &accessToken) const;

@@ -82,13 +82,27 @@ QByteArray spokenWave(const QString &text)
 
 double zeroCrossingFrequency(const talvoro::PcmAudio &audio)
 {
+    // Rising crossings through a band around zero, so coding noise near zero is not
+    // counted twice; periods between the first and the last crossing, so silence an
+    // encoder adds at either end does not count.
+    constexpr qint16 band = 1000;
     const auto *samples = reinterpret_cast<const qint16 *>(audio.samples.constData());
     qint64 crossings = 0;
-    for (qint64 i = 1; i < audio.frameCount(); ++i) {
-        if (samples[(i - 1) * audio.channels] < 0 && samples[i * audio.channels] >= 0)
+    qint64 first = -1;
+    qint64 last = -1;
+    bool below = false;
+    for (qint64 i = 0; i < audio.frameCount(); ++i) {
+        const qint16 sample = samples[i * audio.channels];
+        if (sample < -band) {
+            below = true;
+        } else if (below && sample > band) {
+            below = false;
             ++crossings;
+            first = first < 0 ? i : first;
+            last = i;
+        }
     }
-    return double(crossings) / audio.durationSeconds();
+    return crossings < 2 ? 0.0 : double(crossings - 1) * audio.sampleRate / double(last - first);
 }
 
 } // namespace testsupport

@@ -19,7 +19,7 @@ QByteArray runTool(const QString &program, const QStringList &arguments, const Q
 QByteArray mp3FromWave(const QByteArray &wave);
 QByteArray spokenWave(const QString &text);
 
-// Frequency of the strongest tone in the first channel, from its rising zero crossings.
+// Frequency of a pure tone in the first channel, from its rising zero crossings.
 double zeroCrossingFrequency(const talvoro::PcmAudio &audio);
 
 } // namespace testsupport
