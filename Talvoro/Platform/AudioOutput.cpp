@@ -61,7 +61,7 @@ void AudioOutput::play()
     m_state = State::playing;
     m_sink->start(&m_buffer);
     if (m_sink->state() == QAudio::StoppedState) {
-        qCWarning(log::audioPlayer) << "声音设备无法开始播放，错误" << m_sink->error();
+        qCCritical(log::audioPlayer) << "播放音频出错：声音设备无法开始播放，错误" << m_sink->error();
         end(State::failed);
     }
 }
@@ -92,7 +92,7 @@ void AudioOutput::sinkStateChanged()
         break;
     case QAudio::StoppedState:
         if (m_sink->error() != QAudio::NoError) {
-            qCWarning(log::audioPlayer) << "声音设备中止了播放，错误" << m_sink->error();
+            qCCritical(log::audioPlayer) << "声音设备中止了播放，错误" << m_sink->error();
             end(State::failed);
         }
         break;

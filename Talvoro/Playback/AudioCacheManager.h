@@ -27,7 +27,6 @@ public:
     static AudioCacheManager &shared();
 
     QString cacheDirectory() const { return m_cacheDirectory; }
-    qint64 maxCacheSizeBytes() const { return m_maxCacheSizeBytes; }
 
     std::optional<QUrl> cachedFileURL(const QString &key) override;
     bool hasCachedFile(const QString &key) const override;

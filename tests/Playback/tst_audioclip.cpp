@@ -104,15 +104,6 @@ private Q_SLOTS:
         const double frequency = zeroCrossingFrequency(stretched);
         QVERIFY2(qAbs(frequency - 440) < 440 * 0.02, qPrintable(QString::number(frequency)));
     }
-
-    void stretchOfSpeechScalesItsLength()
-    {
-        const QByteArray wave = spokenWave(QStringLiteral("pronunciation"));
-        QVERIFY2(!wave.isEmpty(), "espeak-ng could not speak");
-        const PcmAudio speech = decodeAudio(wave);
-        const PcmAudio doubled = timeStretch(speech, 2.0);
-        QVERIFY(qAbs(double(doubled.frameCount()) - speech.frameCount() / 2.0) < speech.frameCount() * 0.05);
-    }
 };
 
 TALVORO_TEST(AudioClipTest)

@@ -53,19 +53,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(finishes, 1, endLimitMs);
         QCOMPARE(output.framesDelivered(), qint64(6 * 24000));
     }
-
-    void playAfterTheEndStartsOver()
-    {
-        AudioOutput output(toneClip(0.2), 1.0);
-        int finishes = 0;
-        connect(&output, &AudioOutput::finished, this, [&finishes] { ++finishes; });
-        output.play();
-        QTRY_COMPARE_WITH_TIMEOUT(finishes, 1, endLimitMs);
-        QVERIFY(!output.isPlaying());
-        output.play();
-        QCOMPARE(output.framesDelivered(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(finishes, 2, endLimitMs);
-    }
 };
 
 class AudioPlayerManagerTest : public QObject {
