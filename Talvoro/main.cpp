@@ -29,16 +29,15 @@ int main(int argc, char *argv[])
     parser.addOption(trustAuthority);
     parser.process(app);
 
-    // The transfer the backend clients share. A local backend's authority is trusted
-    // in addition to the system's; nothing else about the checks changes.
-    talvoro::NetworkTransfer transfer;
+    // A local backend's authority is trusted in addition to the system's; nothing
+    // else about the checks changes.
     if (parser.isSet(trustAuthority)) {
         const QList<QSslCertificate> authorities = QSslCertificate::fromPath(parser.value(trustAuthority));
         if (authorities.isEmpty()) {
             qCritical("No certificate in %s", qPrintable(parser.value(trustAuthority)));
             return 1;
         }
-        transfer.setAdditionalCertificateAuthorities(authorities);
+        talvoro::NetworkTransfer::trustForProcess(authorities);
     }
 
     QQmlApplicationEngine engine;

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QSslConfiguration>
 
+#include <memory>
+
 namespace talvoro {
 
 QByteArray TransferResponse::header(const QByteArray &name) const
@@ -16,6 +18,11 @@ QByteArray TransferResponse::header(const QByteArray &name) const
             return value;
     }
     return {};
+}
+
+QString ResponseTooLargeError::description() const
+{
+    return QStringLiteral("服务器的响应过大。");
 }
 
 namespace {
@@ -72,9 +79,22 @@ NetworkTransfer::NetworkTransfer()
 
 NetworkTransfer::~NetworkTransfer() = default;
 
+namespace {
+QList<QSslCertificate> &processAuthorities()
+{
+    static QList<QSslCertificate> authorities;
+    return authorities;
+}
+} // namespace
+
 void NetworkTransfer::setAdditionalCertificateAuthorities(const QList<QSslCertificate> &authorities)
 {
     m_authorities = authorities;
+}
+
+void NetworkTransfer::trustForProcess(const QList<QSslCertificate> &authorities)
+{
+    processAuthorities() = authorities;
 }
 
 Task<TransferResponse> NetworkTransfer::send(TransferRequest request, CancellationToken token)
@@ -90,9 +110,10 @@ Task<TransferResponse> NetworkTransfer::send(TransferRequest request, Cancellati
     req.setTransferTimeout(static_cast<int>(request.timeout.count()));
     for (const auto &[name, value] : request.headers)
         req.setRawHeader(name, value);
-    if (!m_authorities.isEmpty() && request.url.scheme() == QLatin1String("https")) {
+    const QList<QSslCertificate> authorities = m_authorities + processAuthorities();
+    if (!authorities.isEmpty() && request.url.scheme() == QLatin1String("https")) {
         QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
-        ssl.addCaCertificates(m_authorities);
+        ssl.addCaCertificates(authorities);
         req.setSslConfiguration(ssl);
     }
 
@@ -104,9 +125,24 @@ Task<TransferResponse> NetworkTransfer::send(TransferRequest request, Cancellati
             reply->abort();
     });
 
+    // Ends the transfer as soon as the body is known to be too long, before it is
+    // all held in memory.
+    auto tooLarge = std::make_shared<bool>(false);
+    if (request.maxResponseBytes > 0) {
+        QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+            [tooLarge, reply, limit = request.maxResponseBytes](qint64 received, qint64 total) {
+                if (!*tooLarge && reply && (received > limit || total > limit)) {
+                    *tooLarge = true;
+                    reply->abort();
+                }
+            });
+    }
+
     co_await ReplyFinished {reply.data()};
     registration.reset();
     reply->deleteLater();
+    if (*tooLarge)
+        throw ResponseTooLargeError();
 
     // Qt ends a transfer that ran out of time with OperationCanceledError, the same
     // code as an abort: only the abort we asked for is a cancellation.

@@ -22,6 +22,14 @@ struct TransferRequest {
     HttpHeaders headers;
     QByteArray body;
     std::chrono::milliseconds timeout {8000};
+    // A body longer than this ends the transfer with ResponseTooLargeError; 0: no limit.
+    qint64 maxResponseBytes = 0;
+};
+
+// The answer's body was longer than the request allowed; the transfer was ended.
+class ResponseTooLargeError final : public AppError {
+public:
+    QString description() const override;
 };
 
 struct TransferResponse {
@@ -45,8 +53,11 @@ public:
     NetworkTransfer(const NetworkTransfer &) = delete;
     NetworkTransfer &operator=(const NetworkTransfer &) = delete;
 
-    // Authorities trusted besides the system's: the local development authority.
+    // Authorities this transfer trusts besides the system's.
     void setAdditionalCertificateAuthorities(const QList<QSslCertificate> &authorities);
+    // Authorities every transfer of the process trusts besides the system's: a local
+    // development backend's, handed over at start-up the way a developer trusts it.
+    static void trustForProcess(const QList<QSslCertificate> &authorities);
 
     Task<TransferResponse> send(TransferRequest request, CancellationToken token = {});
 

@@ -1,0 +1,137 @@
+// Speech audio: how many times faster than real time the pitch-keeping stretch runs,
+// and how long play() of a cached clip takes until the sound device reads its first
+// samples, next to decoding the same clip alone.
+#include "Platform/AudioClip.h"
+#include "Platform/AudioOutput.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+using talvoro::PcmAudio;
+
+// A voice-like signal: a 150 Hz fundamental with falling harmonics.
+PcmAudio voiceLike(double seconds)
+{
+    constexpr int rate = 24000;
+    PcmAudio audio {rate, 1, {}};
+    const auto frames = qint64(seconds * rate);
+    audio.samples.resize(frames * 2);
+    auto *samples = reinterpret_cast<qint16 *>(audio.samples.data());
+    for (qint64 i = 0; i < frames; ++i) {
+        double value = 0;
+        for (int harmonic = 1; harmonic <= 8; ++harmonic)
+            value += std::sin(2 * std::numbers::pi * 150 * harmonic * double(i) / rate) / harmonic;
+        samples[i] = qint16(value * 4000);
+    }
+    return audio;
+}
+
+QByteArray waveFile(const PcmAudio &audio)
+{
+    QByteArray header(44, '\0');
+    char *h = header.data();
+    const auto size = quint32(audio.samples.size());
+    memcpy(h, "RIFF", 4);
+    qToLittleEndian<quint32>(36 + size, h + 4);
+    memcpy(h + 8, "WAVEfmt ", 8);
+    qToLittleEndian<quint32>(16, h + 16);
+    qToLittleEndian<quint16>(1, h + 20);
+    qToLittleEndian<quint16>(quint16(audio.channels), h + 22);
+    qToLittleEndian<quint32>(quint32(audio.sampleRate), h + 24);
+    qToLittleEndian<quint32>(quint32(audio.sampleRate * audio.channels * 2), h + 28);
+    qToLittleEndian<quint16>(quint16(audio.channels * 2), h + 32);
+    qToLittleEndian<quint16>(16, h + 34);
+    memcpy(h + 36, "data", 4);
+    qToLittleEndian<quint32>(size, h + 40);
+    return header + audio.samples;
+}
+
+// A word-length clip as the backend delivers it: MP3, encoded by lame.
+QByteArray mp3Clip(double seconds)
+{
+    QTemporaryDir dir;
+    QFile wave(dir.filePath(QStringLiteral("in.wav")));
+    if (!wave.open(QIODevice::WriteOnly))
+        return {};
+    wave.write(waveFile(voiceLike(seconds)));
+    wave.close();
+    QProcess::execute(QStringLiteral("lame"), {QStringLiteral("--quiet"), wave.fileName(), dir.filePath("out.mp3")});
+    QFile mp3(dir.filePath(QStringLiteral("out.mp3")));
+    return mp3.open(QIODevice::ReadOnly) ? mp3.readAll() : QByteArray();
+}
+
+void timeStretch(benchmark::State &state)
+{
+    const double speed = double(state.range(0)) / 100;
+    const PcmAudio input = voiceLike(10.0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(talvoro::timeStretch(input, speed));
+    state.counters["times_real_time"]
+        = benchmark::Counter(input.durationSeconds() * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void decodeCachedClip(benchmark::State &state)
+{
+    const QByteArray clip = mp3Clip(1.5);
+    if (clip.isEmpty()) {
+        state.SkipWithError("lame could not make the clip");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(talvoro::decodeAudio(clip));
+}
+
+// Decode, stretch, open the device and wait until it has read the first samples.
+void playUntilFirstSamples(benchmark::State &state)
+{
+    const QByteArray clip = mp3Clip(1.5);
+    if (clip.isEmpty()) {
+        state.SkipWithError("lame could not make the clip");
+        return;
+    }
+    for (auto _ : state) {
+        talvoro::AudioOutput output(clip, 1.25);
+        bool failed = false;
+        QObject::connect(&output, &talvoro::AudioOutput::finished, [&failed](bool ok) { failed = !ok; });
+        output.play();
+        QElapsedTimer limit;
+        limit.start();
+        while (output.framesDelivered() == 0 && !failed && limit.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (output.framesDelivered() == 0) {
+            state.SkipWithError("no sound device took the samples");
+            return;
+        }
+        state.PauseTiming();
+        output.stop();
+        state.ResumeTiming();
+    }
+}
+
+} // namespace
+
+BENCHMARK(timeStretch)->Arg(50)->Arg(125)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(decodeCachedClip)->Unit(benchmark::kMicrosecond);
+BENCHMARK(playUntilFirstSamples)->Unit(benchmark::kMicrosecond)->Iterations(30);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
