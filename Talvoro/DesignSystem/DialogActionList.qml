@@ -36,7 +36,7 @@ GridLayout {
 
             Layout.fillWidth: true
             Layout.preferredWidth: 1
-            implicitHeight: 44
+            implicitHeight: Math.max(44, Theme.fontSize(Theme.Body) + 20)
             Accessible.role: Accessible.Button
             Accessible.name: button.modelData.text
 

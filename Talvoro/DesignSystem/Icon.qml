@@ -10,8 +10,6 @@ Text {
     property real size: 17
     property color tint: Theme.textPrimary
 
-    readonly property bool known: IconCatalog.contains(root.name)
-
     text: IconCatalog.glyph(root.name)
     textFormat: Text.PlainText
     color: root.tint

@@ -88,7 +88,6 @@ class ORVNavigationBarAppearance : public QObject {
     Q_PROPERTY(QColor backgroundColor READ backgroundColor NOTIFY changed)
     Q_PROPERTY(QColor shadowColor READ shadowColor NOTIFY changed)
     Q_PROPERTY(QColor titleColor READ titleColor NOTIFY changed)
-    Q_PROPERTY(QColor largeTitleColor READ largeTitleColor NOTIFY changed)
     Q_PROPERTY(QColor tintColor READ tintColor NOTIFY changed)
     Q_PROPERTY(QColor barButtonTintColor READ barButtonTintColor NOTIFY changed)
 public:
@@ -98,7 +97,6 @@ public:
     QColor backgroundColor() const;
     QColor shadowColor() const;
     QColor titleColor() const;
-    QColor largeTitleColor() const { return titleColor(); }
     QColor tintColor() const;
     QColor barButtonTintColor() const { return tintColor(); }
 
