@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+namespace talvoro::log {
+Q_DECLARE_LOGGING_CATEGORY(designSystem)
+} // namespace talvoro::log

@@ -1,0 +1,53 @@
+import QtQuick
+import QtQuick.Layouts
+import Talvoro
+
+// An input row with a leading symbol. The field itself is the content; the
+// placeholder is kept for the content to draw, as this row draws none.
+Rectangle {
+    id: root
+
+    property string iconName
+    property string placeholder
+    // What the content should write with.
+    readonly property font contentFont: Theme.systemFont(16)
+    readonly property color contentColor: Theme.textPrimary
+    default property alias content: slot.data
+
+    implicitWidth: 300
+    implicitHeight: 52
+    Layout.fillWidth: true
+    radius: 14
+    color: Theme.surface
+    border.width: 1
+    border.color: Theme.separator
+    antialiasing: true
+
+    ORVShadow {
+        color: Theme.shadow
+        radius: 6
+        offsetY: 2
+        cornerRadius: 14
+    }
+
+    RowLayout {
+        anchors.fill: parent
+        anchors.leftMargin: 16
+        anchors.rightMargin: 16
+        spacing: 16
+
+        Icon {
+            name: root.iconName
+            size: 18
+            tint: Theme.textSecondary
+            font.weight: Font.Medium
+            Layout.preferredWidth: 24
+            Layout.preferredHeight: 24
+        }
+        Item {
+            id: slot
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+        }
+    }
+}

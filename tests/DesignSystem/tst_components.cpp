@@ -1,0 +1,503 @@
+#include "QmlTestSupport.h"
+#include "TestRegistry.h"
+
+#include "DesignSystem/Haptics.h"
+#include "DesignSystem/IconCatalog.h"
+#include "DesignSystem/ORVListRowPosition.h"
+#include "DesignSystem/Theme.h"
+#include "DesignSystem/ToastController.h"
+
+#include <QDirIterator>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QRawFont>
+#include <QRegularExpression>
+#include <QSignalSpy>
+
+using namespace talvoro;
+
+namespace {
+
+QByteArray inWindow(const QByteArray &body)
+{
+    return "import QtQuick\nimport QtQuick.Controls\nimport QtQuick.Window\nimport Talvoro\n"
+           "Window { width: 390; height: 600; visible: true\n"
+        + body + "\n}\n";
+}
+
+QQuickItem *item(QObject *root, const char *name)
+{
+    return root->findChild<QQuickItem *>(QString::fromLatin1(name));
+}
+
+void tap(QQuickWindow *window, QQuickItem *target)
+{
+    const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
+    QTest::mouseClick(window, Qt::LeftButton, {}, centre.toPoint());
+}
+
+// Every item below `root`, visual children first (delegates have no QObject parent there).
+QList<QQuickItem *> allItems(QQuickItem *root)
+{
+    QList<QQuickItem *> items;
+    for (QQuickItem *child : root->childItems())
+        items += QList<QQuickItem *> {child} + allItems(child);
+    return items;
+}
+
+QStringList moduleQmlFiles()
+{
+    QStringList files;
+    QDirIterator it(QStringLiteral(":/Talvoro"), {QStringLiteral("*.qml")});
+    while (it.hasNext())
+        files.append(it.next());
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+class ComponentsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { Theme::shared()->setReduceMotion(true); }
+    void cleanup() { Theme::shared()->setReduceMotion(false); }
+
+    void everyComponentLoadsWithoutWarnings()
+    {
+        QmlSnippets snippets;
+        const QStringList files = moduleQmlFiles();
+        QVERIFY(files.size() > 20);
+        for (const QString &file : files) {
+            const QString type = QFileInfo(file).baseName();
+            if (type == u"Main")
+                continue;
+            auto root = snippets.create(inWindow(type.toUtf8() + " { objectName: \"component\" }"));
+            QVERIFY2(root, qPrintable(type + QStringLiteral(": ") + snippets.warnings().join(u'\n')));
+            QVERIFY(QTest::qWaitForWindowExposed(qobject_cast<QQuickWindow *>(root.get())));
+        }
+        QVERIFY2(snippets.warnings().isEmpty(), qPrintable(snippets.warnings().join(u'\n')));
+    }
+
+    void everyIconNameInTheAppResolvesToAGlyph()
+    {
+        // Symbol names appear as string literals on the lines that name a symbol.
+        static const QRegularExpression symbolLine(
+            QStringLiteral(R"(\b(name|iconName|symbolName|systemImageName|systemImage)\s*:)"));
+        static const QRegularExpression literal(QStringLiteral(R"re("([a-z0-9]+(?:\.[a-z0-9]+)*)")re"));
+        QStringList used;
+        for (const QString &path : moduleQmlFiles()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+                if (!symbolLine.match(line).hasMatch())
+                    continue;
+                for (auto m = literal.globalMatch(line); m.hasNext();)
+                    used.append(m.next().captured(1));
+            }
+        }
+        QVERIFY(used.contains(QStringLiteral("arrow.down.circle.fill")));
+        for (const QString &name : std::as_const(used))
+            QVERIFY2(IconCatalog::contains(name), qPrintable(name));
+
+        const QRawFont font = QRawFont::fromFont(QFont(IconCatalog::fontFamily()));
+        QVERIFY(font.isValid());
+        QCOMPARE(font.familyName(), QStringLiteral("Material Icons"));
+        const QStringList names = IconCatalog::names();
+        QVERIFY(names.size() >= 60);
+        for (const QString &name : names)
+            QVERIFY2(font.supportsCharacter(IconCatalog::glyph(name).toUcs4().constFirst()), qPrintable(name));
+        QVERIFY(font.supportsCharacter(IconCatalog::fallbackGlyph().toUcs4().constFirst()));
+    }
+
+    void anUnknownIconShowsTheFallbackAndWarnsOnce()
+    {
+        QmlSnippets snippets;
+        auto root = snippets.create(inWindow(R"(
+            Icon { objectName: "unknown"; name: "no.such.symbol" }
+            Icon { objectName: "again"; name: "no.such.symbol" }
+            Icon { objectName: "none" })"));
+        QVERIFY(root);
+        QCOMPARE(item(root.get(), "unknown")->property("text").toString(), IconCatalog::fallbackGlyph());
+        QCOMPARE(item(root.get(), "none")->property("text").toString(), QString());
+        QCOMPARE(snippets.warnings().filter(QStringLiteral("no.such.symbol")).size(), 1);
+    }
+
+    void textIsShownAsWritten()
+    {
+        QmlSnippets snippets;
+        auto root = snippets.create(inWindow(R"(
+            PlainText { objectName: "text"; text: "<img src='http://example.com/x.png'>苹果" }
+            ORVEmptyStateView { objectName: "empty"; title: "<b>词库</b>" })"));
+        QVERIFY(root);
+        QQuickItem *text = item(root.get(), "text");
+        QCOMPARE(text->property("textFormat").toInt(), 0); // Text.PlainText
+        QVERIFY(text->property("implicitWidth").toReal() > 100); // the markup is drawn as characters
+        for (QQuickItem *child : item(root.get(), "empty")->findChildren<QQuickItem *>()) {
+            if (child->inherits("QQuickText"))
+                QCOMPARE(child->property("textFormat").toInt(), 0);
+        }
+    }
+
+    void thePrimaryButtonIgnoresTapsWhileInactive_data()
+    {
+        QTest::addColumn<bool>("isLoading");
+        QTest::addColumn<bool>("isDisabled");
+        QTest::addColumn<bool>("active");
+
+        QTest::newRow("active") << false << false << true;
+        QTest::newRow("loading") << true << false << false;
+        QTest::newRow("disabled") << false << true << false;
+        QTest::newRow("both") << true << true << false;
+    }
+
+    void thePrimaryButtonIgnoresTapsWhileInactive()
+    {
+        QFETCH(bool, isLoading);
+        QFETCH(bool, isDisabled);
+        QFETCH(bool, active);
+        QmlSnippets snippets;
+        auto root = snippets.create(inWindow(QByteArray(R"(
+            property int taps: 0
+            ORVPrimaryButton {
+                objectName: "button"; width: 300; title: "登录"; iconName: "person.fill"
+                isLoading: %1; isDisabled: %2
+                onClicked: taps++
+            })")
+                                                 .replace("%1", isLoading ? "true" : "false")
+                                                 .replace("%2", isDisabled ? "true" : "false")));
+        QVERIFY(root);
+        auto *window = qobject_cast<QQuickWindow *>(root.get());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem *button = item(root.get(), "button");
+        tap(window, button);
+        QCOMPARE(root->property("taps").toInt(), active ? 1 : 0);
+        QCOMPARE(button->property("isInactive").toBool(), !active);
+
+        // The spinner replaces the icon while loading; the title dims while inactive.
+        QQuickItem *spinner = nullptr;
+        QQuickItem *icon = nullptr;
+        QColor titleColor;
+        for (QQuickItem *child : button->findChildren<QQuickItem *>()) {
+            const QString type = QString::fromLatin1(child->metaObject()->className());
+            if (type.startsWith(u"ActivityIndicator"))
+                spinner = child;
+            else if (type.startsWith(u"Icon"))
+                icon = child;
+            else if (type.startsWith(u"PlainText"))
+                titleColor = child->property("color").value<QColor>();
+        }
+        QVERIFY(spinner && icon);
+        QCOMPARE(spinner->isVisible(), isLoading);
+        QCOMPARE(icon->isVisible(), !isLoading);
+        QCOMPARE(
+            titleColor.rgba(), (active ? Theme::shared()->textOnAccent() : Theme::shared()->textTertiary()).rgba());
+    }
+
+    void theEmptyStateOffersItsActionOnlyWithTitleAndAction_data()
+    {
+        QTest::addColumn<QByteArray>("actionTitle");
+        QTest::addColumn<QByteArray>("action");
+        QTest::addColumn<bool>("shown");
+
+        QTest::newRow("both") << QByteArray("\"立即添加单词\"") << QByteArray("function() { done++ }") << true;
+        QTest::newRow("title only") << QByteArray("\"立即添加单词\"") << QByteArray("null") << false;
+        QTest::newRow("action only") << QByteArray("null") << QByteArray("function() { done++ }") << false;
+        QTest::newRow("neither") << QByteArray("null") << QByteArray("null") << false;
+    }
+
+    void theEmptyStateOffersItsActionOnlyWithTitleAndAction()
+    {
+        QFETCH(QByteArray, actionTitle);
+        QFETCH(QByteArray, action);
+        QFETCH(bool, shown);
+        QmlSnippets snippets;
+        auto root = snippets.create(inWindow(R"(
+            property int done: 0
+            ORVEmptyStateView {
+                objectName: "empty"; anchors.fill: parent; title: "词库中尚无单词"; description: "说明"
+                systemImageName: "tray"; actionTitle: )"
+            + actionTitle + "; action: " + action + " }"));
+        QVERIFY(root);
+        auto *window = qobject_cast<QQuickWindow *>(root.get());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem *empty = item(root.get(), "empty");
+        QCOMPARE(empty->property("showsAction").toBool(), shown);
+
+        QQuickItem *button = nullptr;
+        for (QQuickItem *child : empty->findChildren<QQuickItem *>()) {
+            if (child->inherits("QQuickAbstractButton"))
+                button = child;
+        }
+        QVERIFY(button);
+        QCOMPARE(button->isVisible(), shown);
+        if (shown) {
+            tap(window, button);
+            QCOMPARE(root->property("done").toInt(), 1);
+        }
+    }
+
+    void rowsDrawSeparatorsOnlyWhenFirstOrMiddle_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<bool>("separator");
+
+        QTest::newRow("only row") << 0 << 1 << int(ORVListRowPosition::Only) << false;
+        QTest::newRow("first of three") << 0 << 3 << int(ORVListRowPosition::First) << true;
+        QTest::newRow("middle of three") << 1 << 3 << int(ORVListRowPosition::Middle) << true;
+        QTest::newRow("last of three") << 2 << 3 << int(ORVListRowPosition::Last) << false;
+        QTest::newRow("first of two") << 0 << 2 << int(ORVListRowPosition::First) << true;
+        QTest::newRow("last of two") << 1 << 2 << int(ORVListRowPosition::Last) << false;
+    }
+
+    void rowsDrawSeparatorsOnlyWhenFirstOrMiddle()
+    {
+        QFETCH(int, index);
+        QFETCH(int, count);
+        QFETCH(int, position);
+        QCOMPARE(int(ORVListRowPosition::forIndex(index, count)), position);
+
+        QmlSnippets snippets;
+        auto root = snippets.create(inWindow(QByteArray(R"(
+            property int taps: 0
+            Rectangle {
+                objectName: "row"; width: 300; height: 48
+                MouseArea { anchors.fill: parent; onClicked: taps++ }
+                ORVListRowSeparatorModifier {
+                    objectName: "separator"
+                    position: ORVListRowPosition.forIndex(%1, %2)
+                    leadingInset: -12; trailingInset: 20
+                }
+            })")
+                                                 .replace("%1", QByteArray::number(index))
+                                                 .replace("%2", QByteArray::number(count))));
+        QVERIFY(root);
+        auto *window = qobject_cast<QQuickWindow *>(root.get());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem *separator = item(root.get(), "separator");
+        QTEST(separator->isVisible(), "separator");
+        QCOMPARE(separator->y(), 47.0);
+
+        // A negative inset counts as none; the line leaves the trailing inset free.
+        QQuickItem *line = separator->childItems().constFirst();
+        QCOMPARE(line->x(), 0.0);
+        QCOMPARE(line->width(), 280.0);
+
+        // A tap on the separator lands on the row.
+        QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(150, 47));
+        QCOMPARE(root->property("taps").toInt(), 1);
+    }
+
+    void aNewerToastOutlivesTheOlderOnesTimer()
+    {
+        ToastController toast;
+        toast.setDuration(0);
+        toast.show(QStringLiteral("第一条"));
+        toast.setDuration(3600 * 1000);
+        toast.show(QStringLiteral("第二条"));
+        const QString second = toast.toastId();
+        QCoreApplication::processEvents(); // the first toast's timer fires
+        QVERIFY(toast.visible());
+        QCOMPARE(toast.message(), QStringLiteral("第二条"));
+        QCOMPARE(toast.toastId(), second);
+
+        toast.setDuration(0);
+        toast.show(QStringLiteral("第三条"));
+        QVERIFY(toast.toastId() != second);
+        QTRY_VERIFY_WITH_TIMEOUT(!toast.visible(), 5000);
+        QCOMPARE(toast.message(), QString());
+    }
+
+    void dialogsPutCancelLastAndCloseOnAnyAction()
+    {
+        QmlSnippets snippets;
+        auto root = snippets.create(inWindow(R"(
+            property string chosen
+            property int dismissals: 0
+            AlertDialog {
+                objectName: "alert"; presented: true; title: "删除播放列表？"
+                actions: [{ text: "取消", role: "cancel" },
+                          { text: "删除", role: "destructive", handler: function() { chosen = "删除" } },
+                          { text: "稍后" }]
+                onDismissed: dismissals++
+            })"));
+        QVERIFY(root);
+        auto *window = qobject_cast<QQuickWindow *>(root.get());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QObject *alert = root->findChild<QObject *>(QStringLiteral("alert"));
+        QTRY_VERIFY_WITH_TIMEOUT(alert->property("opened").toBool(), 5000);
+
+        QList<QQuickItem *> buttons;
+        for (QQuickItem *child : allItems(qvariant_cast<QQuickItem *>(alert->property("contentItem")))) {
+            if (child->inherits("QQuickAbstractButton"))
+                buttons.append(child);
+        }
+        std::sort(buttons.begin(), buttons.end(),
+            [](QQuickItem *a, QQuickItem *b) { return a->mapToScene({}).y() < b->mapToScene({}).y(); });
+        QStringList labels;
+        for (QQuickItem *button : std::as_const(buttons)) {
+            for (QQuickItem *child : allItems(button)) {
+                if (child->inherits("QQuickText"))
+                    labels.append(child->property("text").toString());
+            }
+        }
+        QCOMPARE(labels, (QStringList {QStringLiteral("删除"), QStringLiteral("稍后"), QStringLiteral("取消")}));
+
+        tap(window, buttons.constFirst());
+        QCOMPARE(root->property("chosen").toString(), QStringLiteral("删除"));
+        QTRY_VERIFY_WITH_TIMEOUT(!alert->property("visible").toBool(), 5000);
+        QCOMPARE(root->property("dismissals").toInt(), 1);
+    }
+
+    void navigationBuildsPagesWhenFollowedAndReportsTheWayBack()
+    {
+        QmlSnippets snippets;
+        auto root = snippets.create(inWindow(R"(
+            property int built: 0
+            property int rootAppearances: 0
+            property int dismissals: 0
+            property bool showDetail: false
+            NavStack {
+                objectName: "stack"; anchors.fill: parent
+                initialPage: NavPage {
+                    title: "首页"
+                    onAppeared: rootAppearances++
+                    NavDestination {
+                        navStack: parent.navStack
+                        presented: showDetail
+                        page: NavPage { title: "详情"; Component.onCompleted: built++ }
+                        onDismissed: { dismissals++; showDetail = false }
+                    }
+                }
+            })"));
+        QVERIFY(root);
+        auto *window = qobject_cast<QQuickWindow *>(root.get());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QObject *stack = root->findChild<QObject *>(QStringLiteral("stack"));
+        QCOMPARE(root->property("built").toInt(), 0);
+        QCOMPARE(root->property("rootAppearances").toInt(), 1);
+
+        root->setProperty("showDetail", true);
+        QCOMPARE(root->property("built").toInt(), 1);
+        QCOMPARE(stack->property("depth").toInt(), 2);
+
+        // The bar's back button pops the page and clears the flag through `dismissed`.
+        QQuickItem *back = nullptr;
+        for (QQuickItem *child : stack->findChildren<QQuickItem *>()) {
+            if (child->inherits("QQuickAbstractButton") && child->isVisible())
+                back = child;
+        }
+        QVERIFY(back);
+        tap(window, back);
+        QCOMPARE(stack->property("depth").toInt(), 1);
+        QCOMPARE(root->property("dismissals").toInt(), 1);
+        QCOMPARE(root->property("showDetail").toBool(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(root->property("rootAppearances").toInt(), 2, 5000);
+
+        // Following the link again builds a new page; clearing the flag pops it.
+        root->setProperty("showDetail", true);
+        QCOMPARE(root->property("built").toInt(), 2);
+        root->setProperty("showDetail", false);
+        QCOMPARE(stack->property("depth").toInt(), 1);
+    }
+
+    void aSheetBuildsItsPageOnlyWhileShown()
+    {
+        QmlSnippets snippets;
+        auto root = snippets.create(inWindow(R"(
+            property int built: 0
+            property int dismissals: 0
+            property bool showSheet: false
+            property Item sheetPage: null
+            Sheet {
+                objectName: "sheet"
+                presented: showSheet
+                onDismissed: { dismissals++; showSheet = false }
+                page: NavPage {
+                    title: "添加单词"
+                    Component.onCompleted: { built++; sheetPage = this }
+                }
+            })"));
+        QVERIFY(root);
+        auto *window = qobject_cast<QQuickWindow *>(root.get());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(root->property("built").toInt(), 0);
+
+        root->setProperty("showSheet", true);
+        QTRY_COMPARE_WITH_TIMEOUT(root->property("built").toInt(), 1, 5000);
+        // The page closes its sheet the way a cancel button would.
+        QObject *page = qvariant_cast<QObject *>(root->property("sheetPage"));
+        QVERIFY(page);
+        QObject *stack = qvariant_cast<QObject *>(page->property("navStack"));
+        QVERIFY(stack);
+        QMetaObject::invokeMethod(stack, "dismiss");
+        QTRY_COMPARE_WITH_TIMEOUT(root->property("dismissals").toInt(), 1, 5000);
+        QCOMPARE(root->property("showSheet").toBool(), false);
+    }
+
+    void dismissingTheKeyboardTakesTheFocusAway()
+    {
+        QmlSnippets snippets;
+        auto root = snippets.create(inWindow(R"(
+            TextInput { objectName: "field"; width: 200; height: 40; focus: true })"));
+        QVERIFY(root);
+        auto *window = qobject_cast<QQuickWindow *>(root.get());
+        window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem *field = item(root.get(), "field");
+        field->forceActiveFocus();
+        QVERIFY(field->hasActiveFocus());
+        QMetaObject::invokeMethod(
+            snippets.engine().singletonInstance<QObject *>(qmlTypeId("Talvoro", 1, 0, "Keyboard")), "dismiss",
+            Q_ARG(QQuickItem *, field));
+        QVERIFY(!field->hasActiveFocus());
+    }
+
+    void theRefreshViewRunsTheActionOnceAndEndsWhenItSettles()
+    {
+        QmlSnippets snippets;
+        auto root = snippets.create(inWindow(R"(
+            property int calls: 0
+            property var finish: null
+            ORVRefreshScrollView {
+                objectName: "view"; anchors.fill: parent
+                refreshAction: function() {
+                    calls++;
+                    return { then: function(done) { finish = done } };
+                }
+                Rectangle { width: parent.width; height: 900; color: "white" }
+            })"));
+        QVERIFY(root);
+        auto *window = qobject_cast<QQuickWindow *>(root.get());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        Haptics::shared()->resetCount();
+
+        // A real drag: press, pull down well past the threshold in steps, let go.
+        QTest::mousePress(window, Qt::LeftButton, {}, QPoint(200, 100));
+        for (int y = 110; y <= 400; y += 10)
+            QTest::mouseMove(window, QPoint(200, y), 16);
+        QQuickItem *view = item(root.get(), "view");
+        QObject *coordinator = qvariant_cast<QObject *>(view->property("coordinator"));
+        QCOMPARE(coordinator->property("state").toInt(), 2); // armed
+        QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(200, 400), 16);
+
+        QCOMPARE(root->property("calls").toInt(), 1);
+        QCOMPARE(Haptics::shared()->lightImpactCount(), 1);
+        QCOMPARE(coordinator->property("state").toInt(), 3); // refreshing
+        QTRY_COMPARE_WITH_TIMEOUT(view->property("heldInset").toReal(), 60.0, 5000);
+
+        QJSValue finish = root->property("finish").value<QJSValue>();
+        QVERIFY(finish.isCallable());
+        finish.call();
+        QCOMPARE(coordinator->property("state").toInt(), 1); // idle
+        QTRY_COMPARE_WITH_TIMEOUT(view->property("heldInset").toReal(), 0.0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!coordinator->property("isCompleting").toBool(), 5000);
+        QVERIFY2(snippets.warnings().isEmpty(), qPrintable(snippets.warnings().join(u'\n')));
+    }
+};
+
+TALVORO_TEST(ComponentsTest)
+#include "tst_components.moc"
