@@ -42,6 +42,9 @@ public:
     BackendProcess();
     ~BackendProcess();
 
+    // Whether this build has a backend to run (the sanitizer build has none).
+    static bool available();
+
     // False (with a warning naming the reason) when the server did not come up.
     bool start(const QStringList &arguments = {});
     void stop();

@@ -41,8 +41,17 @@ BackendProcess::~BackendProcess()
     stop();
 }
 
+bool BackendProcess::available()
+{
+    return !QStringLiteral(TALVORO_BACKEND_EXECUTABLE).isEmpty();
+}
+
 bool BackendProcess::start(const QStringList &arguments)
 {
+    if (!available()) {
+        qWarning("this build has no talvoro-backend to start");
+        return false;
+    }
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process->start(
