@@ -1,6 +1,7 @@
 #include "Platform/KeyValueStore.h"
 
 #include <QDataStream>
+#include <QFile>
 #include <QIODevice>
 
 namespace talvoro {
@@ -41,11 +42,26 @@ QVariant decodeValue(const QVariant &stored)
 SettingsKeyValueStore::SettingsKeyValueStore()
     : m_settings(std::make_unique<QSettings>(
         QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Talvoro"), QStringLiteral("Talvoro")))
-{ }
+{
+    removeAbandonedLock();
+}
 
 SettingsKeyValueStore::SettingsKeyValueStore(const QString &filePath)
     : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
-{ }
+{
+    removeAbandonedLock();
+}
+
+// A process killed between creating the settings lock and writing its id into it
+// leaves an empty lock behind, which Qt honours for 30 s: the next launch's first
+// write would block the main thread that long. A lock with an owner id is left to
+// Qt, which frees it when that process is gone.
+void SettingsKeyValueStore::removeAbandonedLock()
+{
+    QFile lock(m_settings->fileName() + QStringLiteral(".lock"));
+    if (lock.exists() && lock.size() == 0)
+        lock.remove();
+}
 
 QVariant SettingsKeyValueStore::value(const QString &key) const
 {

@@ -33,6 +33,8 @@ public:
     QStringList keys() const override;
 
 private:
+    void removeAbandonedLock();
+
     std::unique_ptr<QSettings> m_settings;
 };
 

@@ -54,6 +54,19 @@ private Q_SLOTS:
         QVERIFY(!store->contains(key));
     }
 
+    void anEmptyLockLeftByAKilledProcessIsRemoved()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("defaults.ini"));
+        QFile lock(file + QStringLiteral(".lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.close();
+        SettingsKeyValueStore store(file);
+        QVERIFY(!QFile::exists(file + QStringLiteral(".lock")));
+        store.setValue(QStringLiteral("k"), 1);
+        QCOMPARE(SettingsKeyValueStore(file).value(QStringLiteral("k")), QVariant(1));
+    }
+
     void atomicWritesReplaceWholeFilesAndMakeFolders()
     {
         QTemporaryDir dir;
