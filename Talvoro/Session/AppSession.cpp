@@ -7,8 +7,6 @@
 
 #include <QRegularExpression>
 
-#include <cmath>
-
 namespace talvoro {
 
 namespace {
@@ -36,11 +34,6 @@ TokenEnvelope decodeEnvelope(const QByteArray &body)
 bool isSuccessStatus(int status)
 {
     return status >= 200 && status <= 299;
-}
-
-QByteArray jsonBody(const QJsonObject &object)
-{
-    return json::serialize(object);
 }
 
 template<typename E>
@@ -160,7 +153,8 @@ Task<SessionRefreshResult> AppSession::refreshIfNeeded(double minimumValidity)
     const AuthenticatedSessionSnapshot snapshot = *m_state.snapshot();
     const QDateTime now = m_clock->now();
     if (snapshot.refreshTokenExpiresAt && now >= *snapshot.refreshTokenExpiresAt)
-        co_return co_await invalidateSession(QStringLiteral("AUTH_REFRESH_EXPIRED"), snapshot.generation, m_sessionEpoch);
+        co_return co_await invalidateSession(
+            QStringLiteral("AUTH_REFRESH_EXPIRED"), snapshot.generation, m_sessionEpoch);
     if (!snapshot.accessTokenExpiresAt)
         co_return co_await performRefresh();
 
@@ -255,9 +249,8 @@ Task<SessionRefreshResult> AppSession::performRefresh()
     } else {
         // A refresh of another generation keeps running; it just stops being joined.
         ownId = ++m_refreshCounter;
-        auto factory = [self, snapshot, epoch](CancellationToken token) {
-            return runRefresh(self, snapshot, epoch, token);
-        };
+        auto factory
+            = [self, snapshot, epoch](CancellationToken token) { return runRefresh(self, snapshot, epoch, token); };
         task = SharedTask<SessionRefreshResult>::start(factory);
         m_activeRefresh = ActiveRefresh {*ownId, snapshot.generation, task};
     }
@@ -302,7 +295,7 @@ Task<AppSession::RefreshNetworkOutcome> AppSession::requestTokenRefresh(QString 
     request.method = "POST";
     request.url = *url;
     request.headers = {{"Content-Type", "application/json"}, {"Accept", "application/json"}};
-    request.body = jsonBody(json::ObjectWriter().set(QStringLiteral("refreshToken"), refreshToken).object());
+    request.body = json::serialize(json::ObjectWriter().set(QStringLiteral("refreshToken"), refreshToken).object());
     request.timeout = m_timeouts.refresh;
 
     TransferResponse response;
@@ -313,8 +306,7 @@ Task<AppSession::RefreshNetworkOutcome> AppSession::requestTokenRefresh(QString 
         sendError = std::current_exception();
     }
     if (sendError)
-        co_return RefreshNetworkOutcome {
-            isCancellation(sendError) ? Kind::cancelled : Kind::transientFailure, {}, {}};
+        co_return RefreshNetworkOutcome {isCancellation(sendError) ? Kind::cancelled : Kind::transientFailure, {}, {}};
 
     std::optional<TokenEnvelope> envelope;
     try {
@@ -448,10 +440,10 @@ Task<> AppSession::authenticate(QString path, QString username, QString password
     request.method = "POST";
     request.url = credentials->endpoint;
     request.headers = {{"Content-Type", "application/json"}, {"Accept", "application/json"}};
-    request.body = jsonBody(json::ObjectWriter()
-                                .set(QStringLiteral("username"), credentials->username)
-                                .set(QStringLiteral("password"), password)
-                                .object());
+    request.body = json::serialize(json::ObjectWriter()
+                                       .set(QStringLiteral("username"), credentials->username)
+                                       .set(QStringLiteral("password"), password)
+                                       .object());
     request.timeout = m_timeouts.authenticate;
 
     std::exception_ptr failure;
@@ -517,7 +509,7 @@ Task<> AppSession::revokeRefreshToken(QString refreshToken)
     request.method = "POST";
     request.url = *url;
     request.headers = {{"Content-Type", "application/json"}};
-    request.body = jsonBody(json::ObjectWriter().set(QStringLiteral("refreshToken"), refreshToken).object());
+    request.body = json::serialize(json::ObjectWriter().set(QStringLiteral("refreshToken"), refreshToken).object());
     request.timeout = m_timeouts.revoke;
     NetworkTransfer &transfer = m_transfer;
 

@@ -101,8 +101,8 @@ public:
     using RequestTimeouts = AppSessionRequestTimeouts;
 
     AppSession(std::shared_ptr<SessionCredentialStore> credentialStore, NetworkTransfer &transfer,
-        std::optional<QUrl> backendBaseURL, std::shared_ptr<const Clock> clock,
-        NotificationCenter &notificationCenter, RequestTimeouts timeouts = {}, QObject *parent = nullptr);
+        std::optional<QUrl> backendBaseURL, std::shared_ptr<const Clock> clock, NotificationCenter &notificationCenter,
+        RequestTimeouts timeouts = {}, QObject *parent = nullptr);
     ~AppSession() override;
 
     const AppSessionState &state() const { return m_state; }
@@ -156,8 +156,8 @@ private:
     static Task<SessionRefreshResult> runRefresh(
         QPointer<AppSession> self, AuthenticatedSessionSnapshot snapshot, quint64 epoch, CancellationToken token);
     static Task<> refreshInBackground(QPointer<AppSession> self, std::optional<quint64> generation);
-    static Task<> cleanUpAfterLogout(QPointer<AppSession> self, std::shared_ptr<SessionCredentialStore> store,
-        std::optional<QString> refreshToken);
+    static Task<> cleanUpAfterLogout(
+        QPointer<AppSession> self, std::shared_ptr<SessionCredentialStore> store, std::optional<QString> refreshToken);
 
     Task<RefreshNetworkOutcome> requestTokenRefresh(QString refreshToken, CancellationToken token);
     Task<SessionRefreshResult> applyRefreshOutcome(

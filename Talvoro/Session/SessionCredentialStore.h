@@ -77,8 +77,8 @@ public:
     static inline const QString defaultAccount = QStringLiteral("com.brellun.quenbry.mobile-session.v3");
     static inline const QString defaultService = QStringLiteral("com.brellun.quenbry.mobile-session");
 
-    explicit KeychainSessionCredentialStore(std::shared_ptr<SecureItemStore> items,
-        QString account = defaultAccount, QString service = defaultService);
+    explicit KeychainSessionCredentialStore(
+        std::shared_ptr<SecureItemStore> items, QString account = defaultAccount, QString service = defaultService);
 
     Task<std::optional<StoredSession>> load() override;
     Task<> save(StoredSession session) override;

@@ -25,8 +25,8 @@ using Kind = SessionRefreshResult::Kind;
 inline const QString refreshPath = QStringLiteral("/api/v1/auth/refresh");
 inline const QString logoutPath = QStringLiteral("/api/v1/auth/logout");
 
-inline QByteArray tokenAnswer(const QString &accessToken, const QString &refreshToken, qint64 expiresIn = 3600,
-    qint64 refreshExpiresIn = 86400)
+inline QByteArray tokenAnswer(
+    const QString &accessToken, const QString &refreshToken, qint64 expiresIn = 3600, qint64 refreshExpiresIn = 86400)
 {
     return QStringLiteral("{\"success\":true,\"data\":{\"accessToken\":\"%1\",\"expiresIn\":%3,"
                           "\"refreshToken\":\"%2\",\"refreshExpiresIn\":%4,"
@@ -48,37 +48,6 @@ inline QJsonObject bodyOf(const RecordedRequest &request)
 {
     return json::parseObject(request.body);
 }
-
-// Records every message logged while it lives and passes each on to the test's
-// own handler (so QTest::ignoreMessage still applies): lets a test wait for a log
-// line that background work writes.
-class LogRecorder {
-public:
-    LogRecorder()
-    {
-        messages().clear();
-        previous() = qInstallMessageHandler(&record);
-    }
-    ~LogRecorder() { qInstallMessageHandler(previous()); }
-    bool contains(const QString &message) const { return messages().contains(message); }
-
-private:
-    static QStringList &messages()
-    {
-        static QStringList list;
-        return list;
-    }
-    static QtMessageHandler &previous()
-    {
-        static QtMessageHandler handler = nullptr;
-        return handler;
-    }
-    static void record(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        messages().append(message);
-        previous()(type, context, message);
-    }
-};
 
 struct SessionFixture {
     TestHttpServer server;

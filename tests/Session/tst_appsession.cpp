@@ -33,8 +33,8 @@ private Q_SLOTS:
         const auto in = AppSession::Status::authenticated;
         const auto out = AppSession::Status::loggedOut;
         QTest::newRow("nothing stored") << false << absent << absent << out << false << false;
-        QTest::newRow("refresh token expires exactly now") << true << QVariant(-1000) << QVariant(0) << out << false
-                                                           << false;
+        QTest::newRow("refresh token expires exactly now")
+            << true << QVariant(-1000) << QVariant(0) << out << false << false;
         QTest::newRow("access expired, refresh 1 ms left") << true << QVariant(0) << QVariant(1) << in << true << true;
         QTest::newRow("no expiry dates") << true << absent << absent << in << false << true;
         QTest::newRow("access valid 1 ms more") << true << QVariant(1) << QVariant(86400000) << in << false << true;
@@ -70,9 +70,9 @@ private Q_SLOTS:
 
         // restore runs once only
         f.putStored(f.storedSession(3600000, 86400000));
-        const int changes = f.session->sessionEpoch();
+        const quint64 epochAfter = f.session->sessionEpoch();
         awaitResult(f.session->restoreSession());
-        QCOMPARE(int(f.session->sessionEpoch()), changes);
+        QCOMPARE(f.session->sessionEpoch(), epochAfter);
         QCOMPARE(f.session->status(), status);
     }
 
@@ -82,8 +82,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("logoutWhileLoading");
         QTest::addColumn<QString>("log");
         QTest::addColumn<bool>("itemKept");
-        QTest::newRow("corrupted item") << QByteArray("{}") << false << QStringLiteral("Keychain 读取失败：会话数据损坏")
-                                        << true;
+        QTest::newRow("corrupted item") << QByteArray("{}") << false
+                                        << QStringLiteral("Keychain 读取失败：会话数据损坏") << true;
         QTest::newRow("logout while loading") << QByteArray() << true << QString() << false;
     }
     void aFailedOrOvertakenRestoreEndsLoggedOut()
@@ -139,7 +139,8 @@ private Q_SLOTS:
         f.server.route("POST", refreshPath, ScriptedResponse::json(200, tokenAnswer("A2", "R2")));
         QCOMPARE(awaitResult(f.session->refreshIfNeeded(300)), SessionRefreshResult::of(Kind::noSession));
         // restore while the refresh token is still valid, then let the clock reach the case
-        const auto minuteLater = [](const QVariant &ms) { return ms.isValid() ? QVariant(ms.toLongLong() + 60000) : ms; };
+        const auto minuteLater
+            = [](const QVariant &ms) { return ms.isValid() ? QVariant(ms.toLongLong() + 60000) : ms; };
         f.putStored(f.storedSession(offset(minuteLater(accessInMs)), offset(minuteLater(refreshInMs))));
         awaitResult(f.session->restoreSession());
         f.clock->advance(60000);
@@ -198,8 +199,8 @@ private Q_SLOTS:
         QCOMPARE(f.stored()->accessTokenExpiresAt, f.clock->now().addSecs(3600));
         QCOMPARE(f.session->generationIfCurrent(QStringLiteral("A1")), std::nullopt);
         QCOMPARE(f.session->generationIfCurrent(QStringLiteral("A2")), generation + 1);
-        QCOMPARE(awaitResult(f.session->refreshAfterUnauthorized(generation)),
-            SessionRefreshResult::of(Kind::superseded));
+        QCOMPARE(
+            awaitResult(f.session->refreshAfterUnauthorized(generation)), SessionRefreshResult::of(Kind::superseded));
 
         // the old refresh's callers left the new one in place: a late caller joins it
         QVERIFY(early);
@@ -234,6 +235,8 @@ private Q_SLOTS:
         QTest::newRow("401 without an envelope") << 401 << QByteArray("denied") << Kind::transientFailure;
         QTest::newRow("access lifetime 0") << 200 << tokenAnswer("A2", "R2", 0, 86400) << Kind::transientFailure;
         QTest::newRow("refresh lifetime 0") << 200 << tokenAnswer("A2", "R2", 3600, 0) << Kind::transientFailure;
+        QTest::newRow("lifetime beyond any date")
+            << 200 << tokenAnswer("A2", "R2", std::numeric_limits<qint64>::max()) << Kind::transientFailure;
         QTest::newRow("timeout") << 0 << QByteArray() << Kind::transientFailure;
     }
     void refreshAnswersEndOrKeepTheSession()
@@ -244,8 +247,7 @@ private Q_SLOTS:
         AppSession::RequestTimeouts timeouts;
         timeouts.refresh = std::chrono::milliseconds(200);
         SessionFixture f(true, timeouts);
-        f.server.route(
-            "POST", refreshPath, status ? ScriptedResponse::json(status, body) : ScriptedResponse::never());
+        f.server.route("POST", refreshPath, status ? ScriptedResponse::json(status, body) : ScriptedResponse::never());
         f.signIn();
         if (result == Kind::transientFailure)
             QTest::ignoreMessage(QtCriticalMsg, "Access Token 暂时无法刷新，本地会话已保留");

@@ -35,15 +35,15 @@ private Q_SLOTS:
         QTest::newRow("name of Chinese letters") << QStringLiteral("小明同学") << ok << true << usernameRule;
         QTest::newRow("eight letters") << QStringLiteral("alice") << QStringLiteral("abcdefgh") << true << passwordRule;
         QTest::newRow("eight digits") << QStringLiteral("alice") << QStringLiteral("12345678") << true << passwordRule;
-        QTest::newRow("seven characters") << QStringLiteral("alice") << QStringLiteral("abcdef1") << true
-                                          << passwordRule;
+        QTest::newRow("seven characters")
+            << QStringLiteral("alice") << QStringLiteral("abcdef1") << true << passwordRule;
         QTest::newRow("129 characters") << QStringLiteral("alice") << QStringLiteral("a1").repeated(64) + 'x' << true
                                         << passwordRule;
-        QTest::newRow("both broken: the name speaks first") << QStringLiteral("a") << QStringLiteral("a") << true
-                                                            << usernameRule;
+        QTest::newRow("both broken: the name speaks first")
+            << QStringLiteral("a") << QStringLiteral("a") << true << usernameRule;
         QTest::newRow("no base URL") << QStringLiteral("alice") << ok << false << QStringLiteral("后端地址无效");
-        QTest::newRow("name trimmed, 128 characters") << QStringLiteral(" \n alice.b_c-d\t")
-                                                      << QStringLiteral("a1").repeated(64) << true << QString();
+        QTest::newRow("name trimmed, 128 characters")
+            << QStringLiteral(" \n alice.b_c-d\t") << QStringLiteral("a1").repeated(64) << true << QString();
     }
     void inputRulesComeBeforeAnyRequest()
     {
@@ -69,8 +69,8 @@ private Q_SLOTS:
         QCOMPARE(f.session->status(), AppSession::Status::authenticated);
         const RecordedRequest sent = f.sentTo(AppSession::loginPath).first();
         QCOMPARE(bodyOf(sent),
-            QJsonObject({{QStringLiteral("username"), QStringLiteral("alice.b_c-d")},
-                {QStringLiteral("password"), password}}));
+            QJsonObject(
+                {{QStringLiteral("username"), QStringLiteral("alice.b_c-d")}, {QStringLiteral("password"), password}}));
         QCOMPARE(sent.header("Content-Type"), QByteArray("application/json"));
         QCOMPARE(sent.header("Accept"), QByteArray("application/json"));
         QVERIFY(!sent.hasHeader("Authorization"));
@@ -87,8 +87,8 @@ private Q_SLOTS:
         QTest::newRow("401 with an empty message")
             << login << ::login << 401 << errorAnswer("AUTH_INVALID_CREDENTIALS", QString())
             << QStringLiteral("登录失败：服务端请求失败（HTTP 401）");
-        QTest::newRow("401 without an error object")
-            << login << ::login << 401 << QByteArray("{\"success\":false}") << QStringLiteral("登录失败：用户名或密码不正确");
+        QTest::newRow("401 without an error object") << login << ::login << 401 << QByteArray("{\"success\":false}")
+                                                     << QStringLiteral("登录失败：用户名或密码不正确");
         QTest::newRow("200 without data") << login << ::login << 200 << QByteArray("{\"success\":true}")
                                           << QStringLiteral("登录失败：用户名或密码不正确");
         QTest::newRow("registration refused") << AppSession::registerPath << registration << 409
@@ -96,12 +96,12 @@ private Q_SLOTS:
                                               << QStringLiteral("注册失败：用户名已被占用");
         QTest::newRow("lifetime 0") << login << ::login << 200 << tokenAnswer("A1", "R1", 0)
                                     << QStringLiteral("登录失败：") + SessionResponseValidationError().description();
+        // the decoding error names where the body went wrong: only its start is fixed
         QTest::newRow("not an envelope") << login << ::login << 502 << QByteArray("{\"success\":\"yes\"}")
-                                         << QStringLiteral("登录失败：")
-                + json::DecodingError(QStringLiteral("$.success"), QStringLiteral("不是布尔值")).description();
-        QTest::newRow("connection dropped")
-            << login << ::login << 0 << QByteArray()
-            << QStringLiteral("登录失败：") + TransportError::descriptionFor(TransportError::Code::networkConnectionLost);
+                                         << QStringLiteral("登录失败：数据格式无效（$.success");
+        QTest::newRow("connection dropped") << login << ::login << 0 << QByteArray()
+                                            << QStringLiteral("登录失败：")
+                + TransportError::descriptionFor(TransportError::Code::networkConnectionLost);
     }
     void refusedAnswersBecomeMessages()
     {
@@ -115,9 +115,8 @@ private Q_SLOTS:
         signOut(f);
 
         awaitResult(f.session->authenticate(path, QStringLiteral("alice"), QStringLiteral("passw0rd"), action));
-        if (QTest::currentDataTag() == QByteArray("not an envelope"))
-            QVERIFY2(f.session->errorMessage().startsWith(QStringLiteral("登录失败：数据格式无效")),
-                qPrintable(f.session->errorMessage()));
+        if (message.endsWith(QStringLiteral("success")))
+            QVERIFY2(f.session->errorMessage().startsWith(message), qPrintable(f.session->errorMessage()));
         else
             QCOMPARE(f.session->errorMessage(), message);
         QCOMPARE(f.session->status(), AppSession::Status::loggedOut);
@@ -161,8 +160,8 @@ private Q_SLOTS:
         f.items->setFailure(MemorySecureItemStore::Operation::write, 7);
         QTest::ignoreMessage(QtCriticalMsg, "Keychain 保存失败，状态码：7");
 
-        awaitResult(f.session->authenticate(
-            AppSession::loginPath, QStringLiteral("alice"), QStringLiteral("passw0rd"), login));
+        awaitResult(
+            f.session->authenticate(AppSession::loginPath, QStringLiteral("alice"), QStringLiteral("passw0rd"), login));
         QCOMPARE(f.session->errorMessage(), QStringLiteral("登录失败：无法安全保存登录状态，请重试"));
         QCOMPARE(f.session->status(), AppSession::Status::loggedOut);
         QCOMPARE(f.items->itemCount(), 0);
@@ -183,8 +182,8 @@ private Q_SLOTS:
         signOut(f);
         if (whileSaving)
             f.items->hold();
-        auto pending = startAwaiting(f.session->authenticate(
-            AppSession::loginPath, QStringLiteral("alice"), QStringLiteral("passw0rd"), login));
+        auto pending = startAwaiting(
+            f.session->authenticate(AppSession::loginPath, QStringLiteral("alice"), QStringLiteral("passw0rd"), login));
         if (whileSaving) {
             QTRY_COMPARE(f.items->heldCount(), 1);
             f.session->logout();
@@ -205,48 +204,33 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("signedIn");
         QTest::addColumn<bool>("withBaseURL");
-        QTest::addColumn<int>("revokeStatus");
-        QTest::addColumn<QString>("log");
-        QTest::newRow("revoked") << true << true << 200 << QString();
-        QTest::newRow("revocation refused") << true << true << 500
-                                            << QStringLiteral("远端 Refresh Token 撤销未得到成功响应");
-        QTest::newRow("revocation fails") << true << true << 0 << QStringLiteral("远端 Refresh Token 撤销暂时失败");
-        QTest::newRow("no base URL") << true << false << 200 << QStringLiteral("注销请求未发送：后端地址无效");
-        QTest::newRow("signed out already") << false << true << 200 << QString();
+        QTest::newRow("revoked") << true << true;
+        QTest::newRow("no base URL") << true << false;
+        QTest::newRow("signed out already") << false << true;
     }
     void logoutIsLocalAtOnce()
     {
         QFETCH(bool, signedIn);
         QFETCH(bool, withBaseURL);
-        QFETCH(int, revokeStatus);
-        QFETCH(QString, log);
-        AppSession::RequestTimeouts timeouts;
-        if (!revokeStatus)
-            timeouts.revoke = std::chrono::milliseconds(200);
-        SessionFixture f(withBaseURL, timeouts);
-        f.server.route("POST", logoutPath,
-            revokeStatus ? ScriptedResponse::json(revokeStatus, "{}") : ScriptedResponse::never());
+        SessionFixture f(withBaseURL);
+        f.server.route("POST", logoutPath, ScriptedResponse::json(200, "{}"));
         if (signedIn)
             f.signIn();
         else
             f.putStored(f.storedSession(1000, 1000)); // left behind by someone else
         f.items->setItem(QString(), f.store->account(), "legacy");
-        LogRecorder logs;
-        if (!log.isEmpty())
-            QTest::ignoreMessage(QtCriticalMsg, log.toUtf8());
+        if (signedIn && !withBaseURL)
+            QTest::ignoreMessage(QtCriticalMsg, "注销请求未发送：后端地址无效");
 
         f.session->logout();
         QCOMPARE(f.session->status(), AppSession::Status::loggedOut);
         QTRY_COMPARE(f.items->itemCount(), 0);
-        const bool revokes = signedIn && withBaseURL;
-        if (revokes) {
+        if (signedIn && withBaseURL) {
             QTRY_COMPARE(f.requestsTo(logoutPath), 1);
         } else {
             f.settle();
             QCOMPARE(f.requestsTo(logoutPath), 0);
         }
-        if (!log.isEmpty())
-            QTRY_VERIFY(logs.contains(log));
     }
 };
 

@@ -50,34 +50,6 @@ private Q_SLOTS:
         QCOMPARE(StoredSession::fromJson(json::parse(withNull)), undated);
     }
 
-    void tokenLifetimesMustBeAtLeastOneSecond_data()
-    {
-        QTest::addColumn<qint64>("expiresIn");
-        QTest::addColumn<qint64>("refreshExpiresIn");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("one second each") << qint64(1) << qint64(1) << true;
-        QTest::newRow("access 0") << qint64(0) << qint64(86400) << false;
-        QTest::newRow("refresh negative") << qint64(3600) << qint64(-1) << false;
-        QTest::newRow("beyond any date") << std::numeric_limits<qint64>::max() << qint64(86400) << false;
-    }
-    void tokenLifetimesMustBeAtLeastOneSecond()
-    {
-        QFETCH(qint64, expiresIn);
-        QFETCH(qint64, refreshExpiresIn);
-        QFETCH(bool, accepted);
-        const AuthTokenResponse answer {
-            QStringLiteral("A"), expiresIn, QStringLiteral("R"), refreshExpiresIn, {7, QStringLiteral("alice")}};
-        const QDateTime now = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
-        try {
-            const StoredSession s = StoredSession::fromTokenResponse(answer, now);
-            QVERIFY(accepted);
-            QCOMPARE(s.accessTokenExpiresAt, now.addSecs(expiresIn));
-            QCOMPARE(s.refreshTokenExpiresAt, now.addSecs(refreshExpiresIn));
-        } catch (const SessionResponseValidationError &) {
-            QVERIFY(!accepted);
-        }
-    }
-
     void anEarlierReleasesItemMovesUnderTheServiceOnFirstLoad()
     {
         QVERIFY(!awaitResult(store->load()));
@@ -109,8 +81,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("failingOperation"); // -1: none
         QTest::addColumn<int>("expectedKind");
         QTest::addColumn<int>("expectedStatus");
-        QTest::newRow("not session JSON") << QByteArray("{\"accessToken\":1}") << -1
-                                          << int(SessionCredentialStoreError::Kind::corrupted) << 0;
+        QTest::newRow("not session JSON")
+            << QByteArray("{\"accessToken\":1}") << -1 << int(SessionCredentialStoreError::Kind::corrupted) << 0;
         QTest::newRow("not JSON at all") << QByteArray("\xff\xfe") << -1
                                          << int(SessionCredentialStoreError::Kind::corrupted) << 0;
         QTest::newRow("locked keyring") << json::serialize(sample.toJson())
@@ -132,30 +104,6 @@ private Q_SLOTS:
         QCOMPARE(int(error->kind()), expectedKind);
         QCOMPARE(error->status(), expectedStatus);
         QCOMPARE(items->item(service, account), stored);
-    }
-
-    void writeAndRemoveFailuresCarryTheStatus()
-    {
-        items->setFailure(MemorySecureItemStore::Operation::write, 7);
-        auto error = storeError(store->save(sample));
-        QVERIFY(error);
-        QCOMPARE(error->description(), QStringLiteral("无法安全保存登录状态，请重试"));
-        QCOMPARE(error->status(), 7);
-        QCOMPARE(items->itemCount(), 0);
-
-        items->setFailure(MemorySecureItemStore::Operation::write, std::nullopt);
-        items->setItem(QString(), account, "legacy");
-        awaitResult(store->save(sample));
-        items->setItem(QString(), account, "legacy");
-        items->setFailure(MemorySecureItemStore::Operation::remove, 4);
-        error = storeError(store->remove());
-        QVERIFY(error);
-        QCOMPARE(error->status(), 4);
-        QCOMPARE(items->itemCount(), 2); // the first removal failed, the second was not tried
-        items->setFailure(MemorySecureItemStore::Operation::remove, std::nullopt);
-        awaitResult(store->remove());
-        QCOMPARE(items->itemCount(), 0);
-        awaitResult(store->remove()); // nothing stored is no failure
     }
 
     void operationsRunWholeInTheOrderTheyWereCalled()
