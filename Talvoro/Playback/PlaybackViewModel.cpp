@@ -1,5 +1,6 @@
 #include "Playback/PlaybackViewModel.h"
 
+#include "Models/MobileAPIError.h"
 #include "Networking/BackendConfiguration.h"
 #include "Networking/MobileAPIClient.h"
 #include "Platform/Logging.h"
@@ -25,12 +26,23 @@ float previewRate(float rate)
     return std::clamp(rate, 0.5F, 2.0F);
 }
 
+QList<ORVPlaybackUnit> unitsOf(const QList<ResolvedPlaybackUnit> &plan)
+{
+    QList<ORVPlaybackUnit> units;
+    for (const ResolvedPlaybackUnit &unit : plan)
+        units.append(unit.unit);
+    return units;
+}
+
 } // namespace
 
 PlaybackEnvironment PlaybackEnvironment::standard()
 {
     PlaybackEnvironment environment;
     environment.baseURL = [] { return BackendConfiguration::loadFromMainBundle(); };
+    static SettingsKeyValueStore defaults;
+    environment.defaults = &defaults;
+    environment.preferenceSync = &PlaybackPreferenceSyncCoordinator::shared();
     environment.legacyVoice = [](const QString &ownerKey) {
         return MobileAPIClient::shared()
             .legacyStoredPreferences(ownerKey, QString::fromUtf16(PlaybackViewModel::defaultEnglishVoiceID))
@@ -54,6 +66,8 @@ PlaybackViewModel::PlaybackViewModel(TTSServiceProtocol &ttsService, AudioPlayer
 PlaybackViewModel::~PlaybackViewModel()
 {
     cancelRequest();
+    if (m_preferenceRequest)
+        m_preferenceRequest->cancel();
 }
 
 std::optional<QString> PlaybackViewModel::currentUnitRawValue() const
@@ -91,10 +105,7 @@ void PlaybackViewModel::playWord(qsizetype index)
     setCurrentWordRepeatProgress(int(m_repeatProgress));
     m_isTransientPlayback = false;
     setCurrentPlayingIndex(index);
-    QList<ORVPlaybackUnit> units;
-    for (const ResolvedPlaybackUnit &unit : m_currentPlan)
-        units.append(unit.unit);
-    setCurrentAvailableUnits(units);
+    setCurrentAvailableUnits(unitsOf(m_currentPlan));
     refreshUnitCacheStates(m_currentPlan);
     playCurrentSubItem();
 }
@@ -188,10 +199,7 @@ void PlaybackViewModel::finishWord(qsizetype index)
         m_currentPlan = makePlan(word);
         m_currentSubItemIndex = 0;
         if (!m_currentPlan.isEmpty()) {
-            QList<ORVPlaybackUnit> units;
-            for (const ResolvedPlaybackUnit &unit : m_currentPlan)
-                units.append(unit.unit);
-            setCurrentAvailableUnits(units);
+            setCurrentAvailableUnits(unitsOf(m_currentPlan));
             refreshUnitCacheStates(m_currentPlan);
             playCurrentSubItem();
             return;
@@ -407,16 +415,160 @@ void PlaybackViewModel::updateSession(const std::optional<QString> &accessToken,
     m_accessToken = accessToken;
     m_ownerKey = ownerKey;
     setSelectedVoice(TTSVoice::catalogVoice(m_environment.legacyVoice(*ownerKey)).value_or(TTSVoice::defaultEnglish()));
+
+    // The user's own preference is heard at once; an unsent change wins over what
+    // the server last confirmed.
+    try {
+        const PlaybackPreferenceLocalRecord record
+            = PlaybackPreferenceOfflineStore::loadRecord(*ownerKey, *m_environment.defaults);
+        if (record.pending)
+            applyServerPreference(record.pending->preference);
+        else if (record.confirmed)
+            applyServerPreference(*record.confirmed);
+    } catch (const std::exception &) {
+        qCInfo(log::playback).noquote() << QStringLiteral("本地全局播放偏好不可用，将尝试从服务端恢复");
+    }
+    restorePreferenceFromServer(*accessToken, *ownerKey, m_sessionGeneration);
 }
 
 void PlaybackViewModel::clearSession()
 {
     ++m_sessionGeneration;
+    if (m_preferenceRequest)
+        m_preferenceRequest->cancel();
+    m_preferenceRequest.reset();
     m_accessToken.reset();
     m_ownerKey.reset();
     m_playlist.clear();
     setPlaybackPreference(PlaybackPreference());
     stop();
+}
+
+void PlaybackViewModel::applyServerPreference(const PlaybackPreference &preference)
+{
+    if (!isValid(preference)) {
+        showError(QStringLiteral("服务器返回的全局播放设置无效，请稍后重试"));
+        return;
+    }
+    const std::optional<PlaybackPreference> previous = m_playbackPreference;
+    setPlaybackPreference(preference);
+    // Voices and rates are heard from the next repetition or word; only a change
+    // of the units refits the word in progress.
+    if (previous && previous->playbackItems == preference.playbackItems)
+        return;
+    replanCurrentWord();
+}
+
+void PlaybackViewModel::restorePreferenceFromServer(QString accessToken, QString ownerKey, quint64 generation)
+{
+    if (m_preferenceRequest)
+        m_preferenceRequest->cancel();
+    m_preferenceRequest.emplace();
+    restorePreference(std::move(accessToken), std::move(ownerKey), generation, m_preferenceRequest->token());
+}
+
+bool PlaybackViewModel::isCurrentSession(
+    const CancellationToken &token, quint64 generation, const QString &accessToken) const
+{
+    return !token.isCancelled() && generation == m_sessionGeneration && m_accessToken == accessToken;
+}
+
+Task<> PlaybackViewModel::restorePreference(
+    QString accessToken, QString ownerKey, quint64 generation, CancellationToken token)
+{
+    const QPointer<PlaybackViewModel> self(this);
+    PlaybackPreferenceSyncCoordinator &coordinator = *m_environment.preferenceSync;
+    APIClientProtocol &apiClient = m_apiClient;
+
+    const PlaybackPreferenceSyncResult result
+        = co_await coordinator.synchronize(ownerKey, accessToken, false, apiClient);
+    if (!self || !isCurrentSession(token, generation, accessToken))
+        co_return;
+    if (result.preference)
+        applyServerPreference(*result.preference);
+    // Only when nothing local is waiting to be sent is the server's copy the one to use.
+    using State = PlaybackPreferenceSyncResult::State;
+    if (result.state != State::noPending && !(result.state == State::failed && !result.preference))
+        co_return;
+
+    PlaybackPreference preference;
+    try {
+        preference = co_await coordinator.fetchRemotePreference(ownerKey, accessToken, apiClient);
+    } catch (const std::exception &error) {
+        if (self && isCurrentSession(token, generation, accessToken) && !isCancellation(error))
+            qCInfo(log::playback).noquote() << QStringLiteral("全局播放偏好暂不可用，继续使用本地安全默认值");
+        co_return;
+    }
+    if (!self || !isCurrentSession(token, generation, accessToken))
+        co_return;
+    try {
+        if (!isValid(preference))
+            throw PlaybackPreferenceOfflineStoreError(PlaybackPreferenceOfflineStoreError::Kind::invalidPreference);
+        PlaybackPreferenceLocalRecord record
+            = PlaybackPreferenceOfflineStore::loadRecord(ownerKey, *m_environment.defaults);
+        record.confirmed = preference;
+        PlaybackPreferenceOfflineStore::saveRecord(record, ownerKey, *m_environment.defaults);
+    } catch (const std::exception &) {
+        qCCritical(log::playback).noquote() << QStringLiteral("服务端播放偏好无法写入本地确认快照");
+    }
+    applyServerPreference(preference);
+}
+
+// Fits the word in progress to a preference with other units: what was played in
+// this repetition stays played, the unit in progress goes on if it is still
+// wanted, and the units after it come from the new plan. A word with its own
+// profile is not affected by the global preference.
+void PlaybackViewModel::replanCurrentWord()
+{
+    if (m_isTransientPlayback || m_playbackState == PlaybackState::stopped || !isInsidePlaylist(m_currentPlayingIndex))
+        return;
+    const qsizetype index = *m_currentPlayingIndex;
+    const PlaybackWordSnapshot &word = m_playlist.at(index);
+    if (word.profile || m_currentSubItemIndex < 0 || m_currentSubItemIndex >= m_currentPlan.size())
+        return;
+    const QList<ResolvedPlaybackUnit> newPlan = makePlan(word);
+    if (newPlan.isEmpty())
+        return;
+
+    const QList<ResolvedPlaybackUnit> played = m_currentPlan.mid(0, m_currentSubItemIndex);
+    const QList<ORVPlaybackUnit> playedUnits = unitsOf(played);
+    const ORVPlaybackUnit current = m_currentPlan.at(m_currentSubItemIndex).unit;
+    std::optional<ResolvedPlaybackUnit> replacement;
+    QList<ResolvedPlaybackUnit> remaining;
+    for (const ResolvedPlaybackUnit &entry : newPlan) {
+        if (entry.unit == current) {
+            if (!replacement)
+                replacement = entry;
+        } else if (!playedUnits.contains(entry.unit)) {
+            remaining.append(entry);
+        }
+    }
+    setCurrentAvailableUnits(unitsOf(newPlan));
+    refreshUnitCacheStates(newPlan);
+
+    if (replacement) {
+        // The clip in progress (or its fetch) goes on undisturbed.
+        m_currentPlan = played + QList<ResolvedPlaybackUnit> {*replacement} + remaining;
+        m_currentSubItemIndex = played.size();
+        makeUnitPresentation(current);
+        return;
+    }
+
+    // The unit in progress is no longer wanted: it stops, and the next one starts
+    // at once, paused again once loaded when playback was paused.
+    cancelRequest();
+    const bool wasPaused = m_playbackState == PlaybackState::paused;
+    setPlaybackState(PlaybackState::loading);
+    m_audioPlayer.deactivateAudioSession();
+    m_pausesReplacementUnitAfterLoading = wasPaused;
+    m_currentPlan = played + remaining;
+    m_currentSubItemIndex = played.size();
+    if (m_currentSubItemIndex >= m_currentPlan.size()) {
+        m_pausesReplacementUnitAfterLoading = false;
+        finishWord(index);
+    } else {
+        playCurrentSubItem();
+    }
 }
 
 // MARK: - Helpers

@@ -3,6 +3,7 @@
 #include "Models/Account.h"
 #include "Models/Playback.h"
 #include "Networking/APIClientProtocol.h"
+#include "Persistence/PlaybackPreferenceSyncCoordinator.h"
 #include "Platform/Cancellation.h"
 #include "Playback/AudioCacheProtocol.h"
 #include "Playback/AudioPlayerManagerDelegate.h"
@@ -58,8 +59,12 @@ struct PlaybackEnvironment {
     // The older per-user voice setting, by owner key.
     std::function<QString(const QString &ownerKey)> legacyVoice;
     RandomSource *random = nullptr; // for shuffle; the system's source when null
+    // Where each user's playback preference is kept, and what sends its changes.
+    KeyValueStore *defaults = nullptr;
+    PlaybackPreferenceSyncCoordinator *preferenceSync = nullptr;
 
-    // The configured backend, the stored older voice and the system's random source.
+    // The configured backend, the app's settings and preference sync, the stored
+    // older voice and the system's random source.
     static PlaybackEnvironment standard();
 };
 
@@ -135,6 +140,8 @@ public:
     void updateSession(const std::optional<QString> &accessToken, const std::optional<UserSummary> &user);
     // Forgets the user, the list and the preference, and stops.
     void clearSession();
+    // Applies a valid preference; a change of its items refits the word in progress.
+    void applyServerPreference(const PlaybackPreference &preference);
 
     // The audio player's events.
     void audioPlayerDidFinish(bool successfully) override;
@@ -171,6 +178,11 @@ private:
     bool isInsidePlaylist(std::optional<qsizetype> index) const;
     CancellationToken startRequest();
     void cancelRequest();
+
+    void restorePreferenceFromServer(QString accessToken, QString ownerKey, quint64 generation);
+    Task<> restorePreference(QString accessToken, QString ownerKey, quint64 generation, CancellationToken token);
+    bool isCurrentSession(const CancellationToken &token, quint64 generation, const QString &accessToken) const;
+    void replanCurrentWord();
 
     Task<> fetchAndPlay(PlaybackWordSnapshot word, ResolvedPlaybackUnit unit, CancellationToken token);
     Task<> fetchAndPlayPreview(
@@ -228,6 +240,8 @@ private:
     quint64 m_sessionGeneration = 0;
     // The one fetch in flight, cancelled by stop and by starting another word.
     std::optional<CancellationSource> m_ttsRequest;
+    // The one preference restore in flight, cancelled by every new session binding.
+    std::optional<CancellationSource> m_preferenceRequest;
     bool m_pausesReplacementUnitAfterLoading = false;
 };
 

@@ -3,14 +3,18 @@
 #include "Models/MobileAPIError.h"
 #include "Networking/APIClientProtocol.h"
 #include "Platform/Async.h"
+#include "Playback/AudioCacheManager.h"
 #include "Playback/AudioPlayerManagerDelegate.h"
 #include "Playback/AudioPlayerProtocol.h"
+#include "Playback/PlaybackViewModel.h"
 #include "Playback/TTSServiceProtocol.h"
 
 #include <QCoreApplication>
 #include <QHash>
 #include <QSet>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <coroutine>
 #include <deque>
@@ -179,7 +183,7 @@ private:
 // Serves the playback preference; every other operation is unused by playback.
 class FakePreferenceAPIClient final : public talvoro::APIClientProtocol {
 public:
-    std::optional<talvoro::PlaybackPreference> serverPreference;
+    std::optional<talvoro::PlaybackPreference> serverPreference = talvoro::PlaybackPreference(); // none: 500
     bool holdAnswers = false;
     QStringList fetchTokens;
     QList<std::shared_ptr<Gate>> gates;
@@ -188,6 +192,7 @@ public:
     talvoro::Task<talvoro::PlaybackPreference> fetchPlaybackPreferences(QString accessToken) override
     {
         fetchTokens.append(accessToken);
+        const std::optional<talvoro::PlaybackPreference> answer = serverPreference; // as served when asked
         auto gate = std::make_shared<Gate>();
         gates.append(gate);
         if (!holdAnswers)
@@ -195,9 +200,11 @@ public:
         ++running;
         co_await Gate::Awaiter(gate, {});
         --running;
-        if (!serverPreference)
+        if (!answer)
             throw talvoro::MobileAPIError::server(500, std::nullopt, QStringLiteral("暂不可用"));
-        co_return *serverPreference;
+        // A named local: QCoro 0.8 moves from any other lvalue given to co_return.
+        const talvoro::PlaybackPreference served = *answer;
+        co_return served;
     }
     talvoro::Task<talvoro::PlaybackPreference> updatePlaybackPreferences(
         talvoro::PlaybackPreference preference, QString) override
@@ -225,6 +232,45 @@ public:
     talvoro::Task<talvoro::RemoteWord> updateWord(talvoro::WordItem, QString) override { co_return {}; }
     talvoro::Task<> deleteWord(qint64, QString) override { co_return; }
     talvoro::Task<> updatePreferences(QString, qint64, QString) override { co_return; }
+};
+
+// A view model's surroundings: the fakes above, a real audio cache in a folder of
+// its own, a real preference coordinator over in-memory settings.
+struct FakePlaybackServices {
+    QTemporaryDir root;
+    talvoro::AudioCacheManager cache {talvoro::AppDirectories::under(root.path())};
+    FakeSpeechService speech;
+    FakeAudioPlayer player;
+    FakePreferenceAPIClient api;
+    talvoro::MemoryKeyValueStore defaults;
+    talvoro::ManualClock clock;
+    talvoro::SeededRandomSource random {7};
+    talvoro::PlaybackPreferenceSyncCoordinator coordinator {defaults, clock, random};
+    std::optional<QUrl> baseURL = QUrl(QStringLiteral("https://api.example.com"));
+    QString legacyVoice = QStringLiteral("en-US-JennyNeural");
+
+    std::unique_ptr<talvoro::PlaybackViewModel> makeViewModel()
+    {
+        talvoro::PlaybackEnvironment environment;
+        environment.baseURL = [this] { return baseURL; };
+        environment.legacyVoice = [this](const QString &) { return legacyVoice; };
+        environment.random = &random;
+        environment.defaults = &defaults;
+        environment.preferenceSync = &coordinator;
+        return std::make_unique<talvoro::PlaybackViewModel>(speech, player, api, cache, environment);
+    }
+
+    // Lets every held answer through; true once no fake work is left running.
+    bool drained()
+    {
+        const bool done = QTest::qWaitFor([this] {
+            speech.releaseAll();
+            api.releaseAll();
+            return speech.running == 0 && api.running == 0;
+        });
+        settle();
+        return done;
+    }
 };
 
 } // namespace testsupport

@@ -35,11 +35,9 @@ QList<ORVWord> words(int count)
 class GlobalPlaybackSessionTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_root;
-    std::unique_ptr<AudioCacheManager> m_cache;
-    std::unique_ptr<FakeSpeechService> m_speech;
-    std::unique_ptr<FakeAudioPlayer> m_player;
-    std::unique_ptr<FakePreferenceAPIClient> m_api;
+    std::unique_ptr<FakePlaybackServices> m_services;
+    FakeSpeechService *m_speech = nullptr;
+    FakeAudioPlayer *m_player = nullptr;
     std::unique_ptr<GlobalPlaybackSession> m_session;
     int m_viewModelsMade = 0;
 
@@ -56,18 +54,13 @@ class GlobalPlaybackSessionTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_root = std::make_unique<QTemporaryDir>();
-        m_cache = std::make_unique<AudioCacheManager>(AppDirectories::under(m_root->path()));
-        m_speech = std::make_unique<FakeSpeechService>();
-        m_player = std::make_unique<FakeAudioPlayer>();
-        m_api = std::make_unique<FakePreferenceAPIClient>();
+        m_services = std::make_unique<FakePlaybackServices>();
+        m_speech = &m_services->speech;
+        m_player = &m_services->player;
         m_viewModelsMade = 0;
         auto factory = [this] {
             ++m_viewModelsMade;
-            PlaybackEnvironment environment;
-            environment.baseURL = [] { return std::optional(QUrl(QStringLiteral("https://api.example.com"))); };
-            environment.legacyVoice = [](const QString &) { return QStringLiteral("en-US-JennyNeural"); };
-            return std::make_unique<PlaybackViewModel>(*m_speech, *m_player, *m_api, *m_cache, environment);
+            return m_services->makeViewModel();
         };
         m_session
             = std::make_unique<GlobalPlaybackSession>(factory, [](const QString &, const TTSVoice &) { return false; });
@@ -75,10 +68,8 @@ private Q_SLOTS:
     void cleanup()
     {
         m_session.reset();
-        m_speech->releaseAll();
-        m_api->releaseAll();
-        QTRY_COMPARE(m_speech->running, 0);
-        QTRY_COMPARE(m_api->running, 0);
+        QVERIFY(m_services->drained());
+        m_services.reset();
     }
 
     void playPublishesTheListAndFollowsTheViewModel()

@@ -47,14 +47,9 @@ QString spokenText(const QByteArray &clip)
 class PlaybackViewModelTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_root;
-    std::unique_ptr<AudioCacheManager> m_cache;
-    std::unique_ptr<FakeSpeechService> m_speech;
-    std::unique_ptr<FakeAudioPlayer> m_player;
-    std::unique_ptr<FakePreferenceAPIClient> m_api;
-    std::unique_ptr<SeededRandomSource> m_random;
-    std::optional<QUrl> m_baseURL;
-    QString m_legacyVoice;
+    std::unique_ptr<FakePlaybackServices> m_services;
+    FakeSpeechService *m_speech = nullptr;
+    FakeAudioPlayer *m_player = nullptr;
     std::unique_ptr<PlaybackViewModel> m_viewModel;
 
     PlaybackViewModel &viewModel() { return *m_viewModel; }
@@ -89,27 +84,16 @@ class PlaybackViewModelTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_root = std::make_unique<QTemporaryDir>();
-        m_cache = std::make_unique<AudioCacheManager>(AppDirectories::under(m_root->path()));
-        m_speech = std::make_unique<FakeSpeechService>();
-        m_player = std::make_unique<FakeAudioPlayer>();
-        m_api = std::make_unique<FakePreferenceAPIClient>();
-        m_random = std::make_unique<SeededRandomSource>(7);
-        m_baseURL = QUrl(QStringLiteral("https://api.example.com"));
-        m_legacyVoice = jenny;
-        PlaybackEnvironment environment;
-        environment.baseURL = [this] { return m_baseURL; };
-        environment.legacyVoice = [this](const QString &) { return m_legacyVoice; };
-        environment.random = m_random.get();
-        m_viewModel = std::make_unique<PlaybackViewModel>(*m_speech, *m_player, *m_api, *m_cache, environment);
+        m_services = std::make_unique<FakePlaybackServices>();
+        m_speech = &m_services->speech;
+        m_player = &m_services->player;
+        m_viewModel = m_services->makeViewModel();
     }
     void cleanup()
     {
         m_viewModel.reset();
-        m_speech->releaseAll();
-        m_api->releaseAll();
-        QTRY_COMPARE(m_speech->running, 0);
-        QTRY_COMPARE(m_api->running, 0);
+        QVERIFY(m_services->drained());
+        m_services.reset();
     }
 
     void becomesThePlayersDelegate()
@@ -379,7 +363,7 @@ private Q_SLOTS:
     {
         // Only the older key holds the word's clip.
         writeFileAtomically(
-            QDir(m_cache->cacheDirectory()).filePath(SpeechCacheKey::legacyMD5Key("cat", jenny) + ".mp3"),
+            QDir(m_services->cache.cacheDirectory()).filePath(SpeechCacheKey::legacyMD5Key("cat", jenny) + ".mp3"),
             "older clip");
         m_speech->holdAnswers = true;
         viewModel().setPlaylist({makeWord(1, "cat", {"WORD", "TRANSLATION_ZH"})});
@@ -534,7 +518,7 @@ private Q_SLOTS:
 
     void bindingTheSessionSetsTokenAndVoice()
     {
-        m_legacyVoice = sonia;
+        m_services->legacyVoice = sonia;
         viewModel().updateSession(QStringLiteral("token-1"), UserSummary {42, "lin"});
         QCOMPARE(viewModel().selectedVoice().id, sonia);
         startPlaying(threeWords());
@@ -543,7 +527,7 @@ private Q_SLOTS:
         QCOMPARE(m_speech->requests.last().voiceID, sonia);
 
         // An unknown stored voice falls back to the default; no token clears the binding.
-        m_legacyVoice = QStringLiteral("en-US-Nobody");
+        m_services->legacyVoice = QStringLiteral("en-US-Nobody");
         viewModel().updateSession(QStringLiteral("token-2"), UserSummary {43, "wu"});
         QCOMPARE(viewModel().selectedVoice().id, jenny);
         viewModel().updateSession(std::nullopt, UserSummary {43, "wu"});
@@ -556,7 +540,7 @@ private Q_SLOTS:
 
     void withoutAnOwnerKeyTheSessionIsCleared()
     {
-        m_baseURL = std::nullopt;
+        m_services->baseURL = std::nullopt;
         startPlaying(threeWords());
         viewModel().updateSession(QStringLiteral("token-1"), UserSummary {42, "lin"});
 
