@@ -38,6 +38,8 @@ std::optional<double> shownRate(const PlaybackPreferenceLocalRecord &record)
     return std::nullopt;
 }
 
+// What the child is told: where the settings live, which backend and account to use,
+// and the number of its first change.
 struct ChildSettings {
     QString settingsFile;
     QUrl baseUrl;
@@ -45,17 +47,6 @@ struct ChildSettings {
     QString accessToken;
     QString owner;
     qint64 first = 0;
-
-    QJsonObject toJson() const
-    {
-        return QJsonObject {{"settings", settingsFile}, {"baseUrl", baseUrl.toString()}, {"authority", authorityFile},
-            {"token", accessToken}, {"owner", owner}, {"first", first}};
-    }
-    static ChildSettings fromJson(const QJsonObject &o)
-    {
-        return {o["settings"].toString(), QUrl(o["baseUrl"].toString()), o["authority"].toString(),
-            o["token"].toString(), o["owner"].toString(), o["first"].toInteger()};
-    }
 };
 
 // What a settings screen does for each change: stage it over the confirmed
@@ -100,8 +91,9 @@ private Q_SLOTS:
     {
         if (!qEnvironmentVariableIsSet(childVariable))
             QSKIP("runs only as the child of the preference crash test");
-        const ChildSettings settings
-            = ChildSettings::fromJson(QJsonDocument::fromJson(qgetenv(childVariable)).object());
+        const QJsonObject o = QJsonDocument::fromJson(qgetenv(childVariable)).object();
+        const ChildSettings settings {o["settings"].toString(), QUrl(o["baseUrl"].toString()),
+            o["authority"].toString(), o["token"].toString(), o["owner"].toString(), o["first"].toInteger()};
         QFile pem(settings.authorityFile);
         QVERIFY(pem.open(QIODevice::ReadOnly));
         BackendClient remote(settings.baseUrl, QSslCertificate::fromData(pem.readAll()));
@@ -138,7 +130,10 @@ private Q_SLOTS:
         for (int round = 0; round < 20; ++round) {
             QProcess child;
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(childVariable, QString::fromUtf8(QJsonDocument(settings.toJson()).toJson()));
+            const QJsonObject told {{"settings", settings.settingsFile}, {"baseUrl", settings.baseUrl.toString()},
+                {"authority", settings.authorityFile}, {"token", settings.accessToken}, {"owner", settings.owner},
+                {"first", settings.first}};
+            environment.insert(childVariable, QString::fromUtf8(QJsonDocument(told).toJson()));
             child.setProcessEnvironment(environment);
             child.start(QCoreApplication::applicationFilePath(), {"-class", "PreferenceCrashChild"});
             QVERIFY(child.waitForStarted());

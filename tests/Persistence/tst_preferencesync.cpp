@@ -14,7 +14,6 @@ using namespace talvoro;
 using namespace testsupport;
 using State = PlaybackPreferenceSyncResult::State;
 using Gate = FakePreferenceClient::Gate;
-using Script = std::function<void(FakePreferenceClient &)>;
 
 namespace {
 
@@ -87,48 +86,43 @@ struct Fixture {
 } // namespace
 
 Q_DECLARE_METATYPE(State)
-Q_DECLARE_METATYPE(Script)
 Q_DECLARE_METATYPE(FakePreferenceClient::Reply)
-Q_DECLARE_METATYPE(PlaybackPreference)
+Q_DECLARE_METATYPE(QList<FakePreferenceClient::Reply>)
 
 class PreferenceSyncTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void nothingPendingSendsNothing()
-    {
-        Fixture f;
-        PlaybackPreferenceSyncResult result = f.sync(true);
-        QCOMPARE(name(result.state), name(State::noPending));
-        QVERIFY(!result.preference);
-
-        PlaybackPreferenceLocalRecord record;
-        record.confirmed = preference(6);
-        PlaybackPreferenceOfflineStore::saveRecord(record, ownerA, f.defaults);
-        result = f.sync(true);
-        QCOMPARE(name(result.state), name(State::noPending));
-        QCOMPARE(result.preference->version, 6);
-        QVERIFY(f.client.writeCalls.isEmpty() && f.client.readCalls.isEmpty());
-    }
-
-    void unreadableRecordFails_data()
+    void nothingToSend_data()
     {
         QTest::addColumn<QString>("owner");
         QTest::addColumn<QByteArray>("stored");
-        QTest::newRow("owner key without environment") << QStringLiteral("alice|user:1") << QByteArray();
-        QTest::newRow("corrupted record") << ownerA << QByteArray("{\"schemaVersion\":1,\"pending\":{}}");
+        QTest::addColumn<State>("state");
+        QTest::addColumn<qint64>("version"); // of the preference carried; 0 for none
+        PlaybackPreferenceLocalRecord confirmedOnly;
+        confirmedOnly.confirmed = preference(6);
+        QTest::newRow("nothing stored") << ownerA << QByteArray() << State::noPending << qint64(0);
+        QTest::newRow("confirmed only") << ownerA << json::serialize(confirmedOnly.toJson()) << State::noPending
+                                        << qint64(6);
+        QTest::newRow("owner key without environment")
+            << QStringLiteral("alice|user:1") << QByteArray() << State::failed << qint64(0);
+        QTest::newRow("corrupted record")
+            << ownerA << QByteArray("{\"schemaVersion\":1,\"pending\":{}}") << State::failed << qint64(0);
     }
-    void unreadableRecordFails()
+    void nothingToSend()
     {
         QFETCH(QString, owner);
         QFETCH(QByteArray, stored);
+        QFETCH(State, state);
+        QFETCH(qint64, version);
         Fixture f;
         if (!stored.isEmpty())
             f.defaults.setValue(PlaybackPreferenceOfflineStore::storageKey(owner), stored);
-        QTest::ignoreMessage(QtCriticalMsg, "本地播放偏好记录不可用");
+        if (state == State::failed)
+            QTest::ignoreMessage(QtCriticalMsg, "本地播放偏好记录不可用");
         const PlaybackPreferenceSyncResult result = f.sync(true, owner);
-        QCOMPARE(name(result.state), name(State::failed));
-        QVERIFY(!result.preference);
+        QCOMPARE(name(result.state), name(state));
+        QCOMPARE(result.preference ? result.preference->version : 0, version);
         QVERIFY(f.client.writeCalls.isEmpty());
     }
 
@@ -195,127 +189,103 @@ private Q_SLOTS:
 
     void answersAreChecked_data()
     {
-        QTest::addColumn<PlaybackPreference>("answer");
+        using Replies = QList<FakePreferenceClient::Reply>;
+        QTest::addColumn<Replies>("writes");
+        QTest::addColumn<Replies>("reads");
         QTest::addColumn<State>("state");
-        QTest::newRow("newer") << preference(4, 1.5) << State::synchronized;
-        QTest::newRow("same version") << preference(3, 1.5) << State::failed;
-        QTest::newRow("older version") << preference(2, 1.5) << State::failed;
-        QTest::newRow("invalid") << preference(4, 9.0) << State::failed;
-    }
-    void answersAreChecked()
-    {
-        QFETCH(PlaybackPreference, answer);
-        QFETCH(State, state);
-        Fixture f;
-        f.stage(1.5);
-        f.client.writes = {FakePreferenceClient::answer(answer)};
-        if (state == State::failed)
-            QTest::ignoreMessage(QtCriticalMsg, "播放偏好远端同步失败，已保留待同步记录");
-        const PlaybackPreferenceSyncResult result = f.sync();
-        QCOMPARE(name(result.state), name(state));
-        const PlaybackPreferenceLocalRecord record = f.record();
-        if (state == State::synchronized) {
-            QVERIFY(!record.pending);
-            QCOMPARE(record.confirmed->toJson(), answer.toJson());
-        } else {
-            QCOMPARE(record.confirmed->version, 3);
-            QCOMPARE(record.pending->attemptCount, 1);
-            QCOMPARE(record.pending->nextAttemptAt, f.clock.now().addSecs(4));
-            QCOMPARE(result.preference->toJson(), record.pending->preference.toJson());
-        }
-    }
-
-    void conflictIsRebasedOnce_data()
-    {
-        QTest::addColumn<Script>("script");
-        QTest::addColumn<State>("state");
-        QTest::addColumn<int>("writes");
+        const auto answer = [](PlaybackPreference p) { return FakePreferenceClient::answer(p); };
+        const FakePreferenceClient::Reply conflict = FakePreferenceClient::failure(serverError(409));
         PlaybackPreference server = preference(7);
         server.voiceEn = QStringLiteral("en-GB-RyanNeural");
         server.speechRateZh = 0.75;
-        const auto conflictThen = [server](std::optional<FakePreferenceClient::Reply> second, PlaybackPreference read) {
-            return Script([=](FakePreferenceClient &client) {
-                client.writes = {FakePreferenceClient::failure(serverError(409))};
-                if (second)
-                    client.writes.append(*second);
-                client.reads = {FakePreferenceClient::answer(read)};
-            });
-        };
         PlaybackPreference accepted = server;
         accepted.version = 8;
         accepted.spellingRate = 1.5;
         PlaybackPreference invalidServer = server;
         invalidServer.voiceZh = QStringLiteral("en-US-JennyNeural");
-        QTest::newRow("rebased write accepted")
-            << conflictThen(FakePreferenceClient::answer(accepted), server) << State::synchronized << 2;
-        QTest::newRow("second conflict") << conflictThen(FakePreferenceClient::failure(serverError(409)), server)
-                                         << State::failed << 2;
-        QTest::newRow("answer not newer than the server's")
-            << conflictThen(FakePreferenceClient::answer(server), server) << State::failed << 2;
-        QTest::newRow("server preference invalid") << conflictThen(std::nullopt, invalidServer) << State::failed << 1;
-        QTest::newRow("read unauthorized") << Script([](FakePreferenceClient &client) {
-            client.writes = {FakePreferenceClient::failure(serverError(409))};
-            client.reads = {FakePreferenceClient::failure(MobileAPIError::unauthorized())};
-        }) << State::authenticationRequired << 1;
+        QTest::newRow("newer") << Replies {answer(preference(4, 1.5))} << Replies {} << State::synchronized;
+        QTest::newRow("same version") << Replies {answer(preference(3, 1.5))} << Replies {} << State::failed;
+        QTest::newRow("older version") << Replies {answer(preference(2, 1.5))} << Replies {} << State::failed;
+        QTest::newRow("invalid") << Replies {answer(preference(4, 9.0))} << Replies {} << State::failed;
+        QTest::newRow("conflict, rebased write accepted")
+            << Replies {conflict, answer(accepted)} << Replies {answer(server)} << State::synchronized;
+        QTest::newRow("second conflict") << Replies {conflict, conflict} << Replies {answer(server)} << State::failed;
+        QTest::newRow("rebased answer not newer than the server's")
+            << Replies {conflict, answer(server)} << Replies {answer(server)} << State::failed;
+        QTest::newRow("server preference invalid")
+            << Replies {conflict} << Replies {answer(invalidServer)} << State::failed;
     }
-    void conflictIsRebasedOnce()
+    void answersAreChecked()
     {
-        QFETCH(Script, script);
+        QFETCH(QList<FakePreferenceClient::Reply>, writes);
+        QFETCH(QList<FakePreferenceClient::Reply>, reads);
         QFETCH(State, state);
-        QFETCH(int, writes);
         Fixture f;
         f.stage(1.5);
-        script(f.client);
+        f.client.writes = writes;
+        f.client.reads = reads;
         if (state == State::failed)
             QTest::ignoreMessage(QtCriticalMsg, "播放偏好远端同步失败，已保留待同步记录");
         const PlaybackPreferenceSyncResult result = f.sync();
         QCOMPARE(name(result.state), name(state));
-        QCOMPARE(f.client.readCalls.size(), 1);
-        QCOMPARE(f.client.writeCalls.size(), writes);
-        if (writes == 2) {
+        QCOMPARE(f.client.writeCalls.size(), writes.size());
+        QCOMPARE(f.client.readCalls.size(), reads.size());
+        if (writes.size() == 2) {
             // Only the changed spelling rate is laid over the server's preference,
             // whose version becomes the base.
-            PlaybackPreference expected = preference(7, 1.5);
-            expected.voiceEn = QStringLiteral("en-GB-RyanNeural");
-            expected.speechRateZh = 0.75;
-            QCOMPARE(f.client.writeCalls[1].sent->toJson(), expected.toJson());
+            PlaybackPreference rebased = preference(7, 1.5);
+            rebased.voiceEn = QStringLiteral("en-GB-RyanNeural");
+            rebased.speechRateZh = 0.75;
+            QCOMPARE(f.client.writeCalls[1].sent->toJson(), rebased.toJson());
         }
         const PlaybackPreferenceLocalRecord record = f.record();
-        QCOMPARE(bool(record.pending), state != State::synchronized);
-        if (record.pending)
+        if (state == State::synchronized) {
+            QVERIFY(!record.pending);
+            QCOMPARE(record.confirmed->toJson(), writes.constLast().value->toJson());
+            QCOMPARE(result.preference->toJson(), record.confirmed->toJson());
+        } else {
+            QCOMPARE(record.confirmed->version, 3);
             QCOMPARE(record.pending->attemptCount, 1);
-        else
-            QCOMPARE(record.confirmed->version, 8);
+            QCOMPARE(result.preference->toJson(), record.pending->preference.toJson());
+        }
     }
 
-    void failuresAreClassified_data()
+    void failedSendsBackOff_data()
     {
         QTest::addColumn<FakePreferenceClient::Reply>("reply");
+        QTest::addColumn<qint64>("attemptsBefore");
+        QTest::addColumn<quint64>("draw");
         QTest::addColumn<State>("state");
-        QTest::addColumn<bool>("backOff");
+        QTest::addColumn<qint64>("delayMs"); // none: the record is left as it was
         const auto transport = [](TransportError::Code code) {
             return FakePreferenceClient::failure(
                 MobileAPIError::networkError(std::make_exception_ptr(TransportError(code))));
         };
-        QTest::newRow("timed out") << transport(TransportError::Code::timedOut) << State::connectivityUnavailable
-                                   << true;
-        QTest::newRow("offline") << transport(TransportError::Code::notConnectedToInternet)
-                                 << State::connectivityUnavailable << true;
-        QTest::newRow("unauthorized") << FakePreferenceClient::failure(MobileAPIError::unauthorized())
-                                      << State::authenticationRequired << true;
-        QTest::newRow("server error") << FakePreferenceClient::failure(serverError(500)) << State::failed << true;
-        QTest::newRow("untrusted certificate")
-            << transport(TransportError::Code::serverCertificateUntrusted) << State::failed << true;
-        QTest::newRow("cancelled") << FakePreferenceClient::failure(CancellationError()) << State::deferred << false;
-        QTest::newRow("cancelled transfer") << transport(TransportError::Code::cancelled) << State::deferred << false;
+        const auto row
+            = [](const char *name, FakePreferenceClient::Reply reply, qint64 attempts, quint64 draw, State state,
+                  qint64 delay) { QTest::newRow(name) << reply << attempts << draw << state << delay; };
+        row("timed out", transport(TransportError::Code::timedOut), 0, 0, State::connectivityUnavailable, 4000);
+        row("offline, half jitter", transport(TransportError::Code::notConnectedToInternet), 0, fullJitter / 2,
+            State::connectivityUnavailable, 5000);
+        row("unauthorized, full jitter", FakePreferenceClient::failure(MobileAPIError::unauthorized()), 0, fullJitter,
+            State::authenticationRequired, 6000);
+        row("server error, second", FakePreferenceClient::failure(serverError(500)), 1, 0, State::failed, 8000);
+        row("untrusted certificate, sixteenth", transport(TransportError::Code::serverCertificateUntrusted), 15,
+            fullJitter, State::failed, 25920000);
+        row("stays at sixteen", FakePreferenceClient::failure(serverError(500)), 16, 0, State::failed, 17280000);
+        row("cancelled", FakePreferenceClient::failure(CancellationError()), 2, 0, State::deferred, -1);
+        row("cancelled transfer", transport(TransportError::Code::cancelled), 2, 0, State::deferred, -1);
     }
-    void failuresAreClassified()
+    void failedSendsBackOff()
     {
         QFETCH(FakePreferenceClient::Reply, reply);
+        QFETCH(qint64, attemptsBefore);
+        QFETCH(quint64, draw);
         QFETCH(State, state);
-        QFETCH(bool, backOff);
+        QFETCH(qint64, delayMs);
         Fixture f;
-        f.stage(1.5, -1000, 2);
+        f.random.value = draw;
+        f.stage(1.5, 0, attemptsBefore);
         const QJsonObject before = f.record().toJson();
         f.client.writes = {reply};
         if (state == State::failed)
@@ -323,40 +293,11 @@ private Q_SLOTS:
         const PlaybackPreferenceSyncResult result = f.sync();
         QCOMPARE(name(result.state), name(state));
         QCOMPARE(result.preference->spellingRate, 1.5);
-        if (!backOff) {
+        if (delayMs < 0) {
             QCOMPARE(f.record().toJson(), before);
             return;
         }
-        QCOMPARE(f.record().pending->attemptCount, 3);
-        QCOMPARE(f.record().pending->nextAttemptAt, f.clock.now().addSecs(16));
-    }
-
-    void backOffBoundaries_data()
-    {
-        QTest::addColumn<qint64>("attemptsBefore");
-        QTest::addColumn<quint64>("draw");
-        QTest::addColumn<qint64>("delayMs");
-        QTest::addColumn<qint64>("attemptsAfter");
-        QTest::newRow("first, no jitter") << qint64(0) << quint64(0) << qint64(4000) << qint64(1);
-        QTest::newRow("first, half jitter") << qint64(0) << fullJitter / 2 << qint64(5000) << qint64(1);
-        QTest::newRow("first, full jitter") << qint64(0) << fullJitter << qint64(6000) << qint64(1);
-        QTest::newRow("second") << qint64(1) << quint64(0) << qint64(8000) << qint64(2);
-        QTest::newRow("sixteenth") << qint64(15) << fullJitter << qint64(25920000) << qint64(16);
-        QTest::newRow("stays at sixteen") << qint64(16) << quint64(0) << qint64(17280000) << qint64(16);
-    }
-    void backOffBoundaries()
-    {
-        QFETCH(qint64, attemptsBefore);
-        QFETCH(quint64, draw);
-        QFETCH(qint64, delayMs);
-        QFETCH(qint64, attemptsAfter);
-        Fixture f;
-        f.random.value = draw;
-        f.stage(1.5, 0, attemptsBefore);
-        f.client.writes = {FakePreferenceClient::failure(
-            MobileAPIError::networkError(std::make_exception_ptr(TransportError(TransportError::Code::timedOut))))};
-        QCOMPARE(name(f.sync().state), name(State::connectivityUnavailable));
-        QCOMPARE(f.record().pending->attemptCount, attemptsAfter);
+        QCOMPARE(f.record().pending->attemptCount, std::min<qint64>(attemptsBefore + 1, 16));
         QCOMPARE(f.record().pending->nextAttemptAt, f.clock.now().addMSecs(delayMs));
 
         f.client.writes = {FakePreferenceClient::answer(preference(4, 1.5))};
@@ -438,10 +379,6 @@ private Q_SLOTS:
         QTRY_VERIFY(refreshed->finished && joinedNew->finished);
         QCOMPARE(refreshed->value->version, 6);
         QCOMPARE(joinedNew->value->version, 6);
-        // A finished read is not served again.
-        f.client.reads = {FakePreferenceClient::failure(MobileAPIError::invalidResponse())};
-        QVERIFY(awaitError<MobileAPIError>(f.coordinator.fetchRemotePreference(ownerA, "token-2", f.client)));
-        QCOMPARE(f.client.readCalls.size(), 3);
     }
 
     void conflictJoinsARunningRead()
