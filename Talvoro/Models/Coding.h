@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QList>
 
+#include <array>
+
 #include <optional>
 #include <type_traits>
 
@@ -39,6 +41,17 @@ template<typename T>
 std::optional<QJsonObject> encodeOptional(const std::optional<T> &value)
 {
     return value ? std::optional(value->toJson()) : std::nullopt;
+}
+
+// The case of `all` whose raw value is `value`, if any.
+template<typename Enum, std::size_t N>
+std::optional<Enum> fromRawValue(const std::array<Enum, N> &all, const QString &value)
+{
+    for (const Enum candidate : all) {
+        if (rawValue(candidate) == value)
+            return candidate;
+    }
+    return std::nullopt;
 }
 
 // Hashes an optional with a presence marker first, so that an absent value and a

@@ -1,5 +1,7 @@
 #include "Models/Playback.h"
 
+#include "Models/Coding.h"
+
 namespace talvoro {
 
 QString rawValue(LoopMode mode)
@@ -17,11 +19,7 @@ QString rawValue(LoopMode mode)
 
 std::optional<LoopMode> loopModeFromRawValue(const QString &value)
 {
-    for (const LoopMode mode : allLoopModes) {
-        if (rawValue(mode) == value)
-            return mode;
-    }
-    return std::nullopt;
+    return coding::fromRawValue(allLoopModes, value);
 }
 
 QString title(LoopMode mode)

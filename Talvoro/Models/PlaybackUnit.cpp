@@ -1,5 +1,7 @@
 #include "Models/PlaybackUnit.h"
 
+#include "Models/Coding.h"
+
 #include <QStringList>
 #include <QTextBoundaryFinder>
 
@@ -24,11 +26,7 @@ QString rawValue(ORVPlaybackUnit unit)
 
 std::optional<ORVPlaybackUnit> playbackUnitFromRawValue(const QString &value)
 {
-    for (const ORVPlaybackUnit unit : allPlaybackUnits) {
-        if (rawValue(unit) == value)
-            return unit;
-    }
-    return std::nullopt;
+    return coding::fromRawValue(allPlaybackUnits, value);
 }
 
 QString title(ORVPlaybackUnit unit)

@@ -82,11 +82,7 @@ QString rawValue(ORVWordOptionalField field)
 
 std::optional<ORVWordOptionalField> wordOptionalFieldFromRawValue(const QString &value)
 {
-    for (const ORVWordOptionalField field : allWordOptionalFields) {
-        if (rawValue(field) == value)
-            return field;
-    }
-    return std::nullopt;
+    return coding::fromRawValue(allWordOptionalFields, value);
 }
 
 QString UserWordUpdateValidationError::description() const

@@ -25,11 +25,7 @@ QString rawValue(WordSyncState state)
 
 std::optional<WordSyncState> wordSyncStateFromRawValue(const QString &value)
 {
-    for (const WordSyncState state : allWordSyncStates) {
-        if (rawValue(state) == value)
-            return state;
-    }
-    return std::nullopt;
+    return coding::fromRawValue(allWordSyncStates, value);
 }
 
 namespace {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/AppError.h"
+
 #include <QCoroTask>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -83,8 +85,11 @@ template<typename T>
 T awaitResult(QCoro::Task<T> task, std::chrono::milliseconds limit = 10s)
 {
     Outcome<T> outcome = awaitOutcome(std::move(task), limit);
-    if (outcome.error)
+    if (outcome.error) {
+        // QtTest reports an escaping exception without its text; say it here.
+        qWarning("the awaited coroutine failed: %s", qPrintable(talvoro::describe(outcome.error)));
         std::rethrow_exception(outcome.error);
+    }
     if constexpr (!std::is_void_v<T>)
         return std::move(*outcome.value);
 }

@@ -1,5 +1,8 @@
 #include "BackendProcess.h"
 
+#include <csignal>
+#include <sys/prctl.h>
+
 #include "AwaitTask.h"
 
 #include <QDeadlineTimer>
@@ -53,6 +56,9 @@ bool BackendProcess::start(const QStringList &arguments)
         return false;
     }
     m_process = std::make_unique<QProcess>();
+    // The server dies with the test, even when the test aborts: an orphan would keep
+    // the test's output pipe open and hang whoever reads it.
+    m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process->start(
         QStringLiteral(TALVORO_BACKEND_EXECUTABLE), QStringList {QStringLiteral("--data"), m_data.path()} + arguments);
