@@ -187,13 +187,6 @@ private Q_SLOTS:
         QVERIFY(!session().context());
     }
 
-    void activateMakesTheViewModelWhenThereIsNone()
-    {
-        session().activate(QStringLiteral("token"), lin);
-        QVERIFY(session().playbackViewModel());
-        QCOMPARE(session().activeUserID(), std::optional<qint64>(42));
-    }
-
     void anEditedWordReplacesEveryOccurrence()
     {
         QList<ORVWord> list = words(2);
@@ -215,12 +208,6 @@ private Q_SLOTS:
         stranger.id = 99;
         QVERIFY(!session().updateWord(stranger));
         QCOMPARE(contextChanges.size(), 0);
-    }
-
-    void withoutAListNoWordIsUpdated()
-    {
-        QVERIFY(!session().updateWord(words(1).first()));
-        QVERIFY(!session().context());
     }
 };
 

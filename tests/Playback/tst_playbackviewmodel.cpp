@@ -96,13 +96,6 @@ private Q_SLOTS:
         m_services.reset();
     }
 
-    void becomesThePlayersDelegate()
-    {
-        QCOMPARE(m_player->delegate(), static_cast<AudioPlayerManagerDelegate *>(m_viewModel.get()));
-        m_viewModel.reset();
-        QVERIFY(!m_player->delegate());
-    }
-
     void repeatsTheWordAsOftenAsItsCountSays_data()
     {
         QTest::addColumn<qint64>("repeatCount");
@@ -163,16 +156,6 @@ private Q_SLOTS:
         QCOMPARE(viewModel().playbackState(), stopsAtTheEnd ? PlaybackState::stopped : PlaybackState::playing);
     }
 
-    void loopModeCyclesThroughAllThree()
-    {
-        QStringList modes;
-        for (int i = 0; i < 4; ++i) {
-            viewModel().cycleLoopMode();
-            modes.append(viewModel().property("loopMode").toString());
-        }
-        QCOMPARE(modes, (QStringList {"shuffle", "loop", "sequential", "shuffle"}));
-    }
-
     void remoteCommandsChooseTheWord_data()
     {
         QTest::addColumn<int>("playingBefore"); // -1: nothing plays
@@ -204,16 +187,6 @@ private Q_SLOTS:
             viewModel().remotePause();
 
         QCOMPARE(viewModel().property("currentPlayingIndex").toInt(), playingAfter);
-    }
-
-    void remoteCommandsWithoutAListDoNothing()
-    {
-        viewModel().remoteNextTrack();
-        viewModel().remotePreviousTrack();
-        viewModel().remotePlay();
-        settle();
-        QCOMPARE(viewModel().playbackState(), PlaybackState::stopped);
-        QVERIFY(m_speech->requests.isEmpty());
     }
 
     void remotePlayWhilePausedRestartsTheWord()

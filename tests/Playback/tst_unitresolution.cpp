@@ -277,11 +277,6 @@ private Q_SLOTS:
         QCOMPARE(presentation->activity, activity);
     }
 
-    void withoutContextNothingIsShown()
-    {
-        QVERIFY(!GlobalPlaybackPresentation::make(std::nullopt, PlaybackState::playing, 0, std::nullopt));
-    }
-
     void contextNamesAreTrimmedWithADefault_data()
     {
         QTest::addColumn<QString>("given");
