@@ -1,7 +1,9 @@
 #include "Playback/TTSNetworkManager.h"
 
+#include "Networking/BackendConfiguration.h"
 #include "Platform/Json.h"
 #include "Platform/Text.h"
+#include "Playback/AudioCacheManager.h"
 #include "Playback/SpeechCacheKey.h"
 
 #include <QFile>
@@ -89,6 +91,14 @@ TTSNetworkManager::TTSNetworkManager(NetworkTransfer &transfer, AudioCacheProtoc
     , m_cache(cache)
     , m_baseURL(std::move(baseURL))
 { }
+
+TTSNetworkManager &TTSNetworkManager::shared()
+{
+    static NetworkTransfer transfer;
+    static TTSNetworkManager client(
+        transfer, AudioCacheManager::shared(), [] { return BackendConfiguration::loadFromMainBundle(); });
+    return client;
+}
 
 bool TTSNetworkManager::isCached(const QString &text, const QString &voice) const
 {
