@@ -40,9 +40,7 @@ struct ORVApiResponse {
         if (reader.has(QStringLiteral("data")))
             response.data
                 = decodeData(reader.object().value(QStringLiteral("data")), reader.pathOf(QStringLiteral("data")));
-        if (reader.has(QStringLiteral("error")))
-            response.error = ORVApiErrorDetail::fromJson(
-                reader.object().value(QStringLiteral("error")), reader.pathOf(QStringLiteral("error")));
+        response.error = coding::decodeOptional<ORVApiErrorDetail>(reader, QStringLiteral("error"));
         response.traceId = reader.optionalString(QStringLiteral("traceId"));
         response.timestamp = reader.optionalString(QStringLiteral("timestamp"));
         return response;
@@ -52,13 +50,12 @@ struct ORVApiResponse {
     {
         QJsonObject object = json::ObjectWriter()
                                  .set(QStringLiteral("success"), success)
+                                 .set(QStringLiteral("error"), coding::encodeOptional(error))
                                  .set(QStringLiteral("traceId"), traceId)
                                  .set(QStringLiteral("timestamp"), timestamp)
                                  .object();
         if (data)
             object.insert(QStringLiteral("data"), encodeData(*data));
-        if (error)
-            object.insert(QStringLiteral("error"), error->toJson());
         return object;
     }
 };

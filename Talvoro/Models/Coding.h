@@ -28,6 +28,21 @@ QJsonArray encodeList(const QList<T> &values)
     return array;
 }
 
+// An optional member that decodes with `T::fromJson`: absent or null gives none.
+template<typename T>
+std::optional<T> decodeOptional(const json::ObjectReader &reader, const QString &key)
+{
+    if (!reader.has(key))
+        return std::nullopt;
+    return T::fromJson(reader.object().value(key), reader.pathOf(key));
+}
+
+template<typename T>
+std::optional<QJsonObject> encodeOptional(const std::optional<T> &value)
+{
+    return value ? std::optional(value->toJson()) : std::nullopt;
+}
+
 // Hashes an optional with a presence marker first, so that an absent value and a
 // present default value hash apart.
 template<typename T>
