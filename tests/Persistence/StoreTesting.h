@@ -45,7 +45,7 @@ public:
         while (query.next()) {
             QVariantList row;
             for (int i = 0; i < query.record().count(); ++i)
-                row.append(query.value(i));
+                row.append(query.isNull(i) ? QVariant() : query.value(i));
             result.append(row);
         }
         return result;
