@@ -15,8 +15,9 @@ private slots:
         LocalWordStore &store = f.open();
         const QDateTime deletedAt = f.clock->now();
         store.tombstonePlaylist(ownerA, 4); // no row yet
-        QCOMPARE(f.raw().rows(QStringLiteral("SELECT name, loopMode, version, deleted, deletionState, deleteRequestedAt "
-                                             "FROM StoredPlaylist")),
+        QCOMPARE(
+            f.raw().rows(QStringLiteral("SELECT name, loopMode, version, deleted, deletionState, deleteRequestedAt "
+                                        "FROM StoredPlaylist")),
             (QList<QVariantList> {{"", "ONCE", 0, 1, "PENDING_DELETE", deletedAt.toMSecsSinceEpoch()}}));
         const PendingPlaylistDeletion queued = store.fetchPendingPlaylistDeletions(ownerA, std::nullopt).value(0);
         QVERIFY(!text::uuidText(queued.id).isEmpty());

@@ -36,11 +36,16 @@ qint64 secondsAfterStart(const QVariant &date)
 QStringList partition(RawDatabase &db, const QString &key)
 {
     QStringList lines;
-    for (const QVariantList &r : db.rows(QStringLiteral("SELECT id, name, version, deletionState, deleteAcknowledgedAt, "
-                                                        "serverDeletedAt FROM StoredPlaylist WHERE ownerKey = ? "
-                                                        "ORDER BY id"),
-             {key})) {
-        QString line = QStringLiteral("P%1 '%2' v%3 %4").arg(r[0].toLongLong()).arg(r[1].toString()).arg(r[2].toLongLong()).arg(r[3].toString());
+    for (const QVariantList &r :
+        db.rows(QStringLiteral("SELECT id, name, version, deletionState, deleteAcknowledgedAt, "
+                               "serverDeletedAt FROM StoredPlaylist WHERE ownerKey = ? "
+                               "ORDER BY id"),
+            {key})) {
+        QString line = QStringLiteral("P%1 '%2' v%3 %4")
+                           .arg(r[0].toLongLong())
+                           .arg(r[1].toString())
+                           .arg(r[2].toLongLong())
+                           .arg(r[3].toString());
         if (!r[4].isNull())
             line += QStringLiteral(" acknowledged+%1").arg(secondsAfterStart(r[4]));
         if (!r[5].isNull())
@@ -52,13 +57,15 @@ QStringList partition(RawDatabase &db, const QString &key)
                             "position"),
              {key}))
         lines.append(QStringLiteral("I%1:%2").arg(r[0].toLongLong()).arg(r[1].toLongLong()));
-    for (const QVariantList &r : db.rows(QStringLiteral("SELECT playlistID, attemptCount, nextAttemptAt FROM "
-                                                        "PendingPlaylistOperation WHERE ownerKey = ? ORDER BY playlistID"),
-             {key})) {
-        lines.append(QStringLiteral("Q%1 a%2 %3")
-                         .arg(r[0].toLongLong())
-                         .arg(r[1].toLongLong())
-                         .arg(r[2].isNull() ? QStringLiteral("due") : QStringLiteral("+%1").arg(secondsAfterStart(r[2]))));
+    for (const QVariantList &r :
+        db.rows(QStringLiteral("SELECT playlistID, attemptCount, nextAttemptAt FROM "
+                               "PendingPlaylistOperation WHERE ownerKey = ? ORDER BY playlistID"),
+            {key})) {
+        lines.append(
+            QStringLiteral("Q%1 a%2 %3")
+                .arg(r[0].toLongLong())
+                .arg(r[1].toLongLong())
+                .arg(r[2].isNull() ? QStringLiteral("due") : QStringLiteral("+%1").arg(secondsAfterStart(r[2]))));
     }
     return lines;
 }
@@ -128,13 +135,15 @@ private slots:
                })
             << QStringList {"P5 'l' v1 PENDING_DELETE", "Q5 a2 +100"} << QStringList {};
         QTest::newRow("queued deletions without a playlist row")
-            << sameEnvironmentUser << ownerA << Setup([](LocalWordStore &, RawDatabase &db, auto &legacy, auto &scoped) {
+            << sameEnvironmentUser << ownerA
+            << Setup([](LocalWordStore &, RawDatabase &db, auto &legacy, auto &scoped) {
                    queued(db, legacy, 9, 2, 100);
                    queued(db, scoped, 9, 4, std::nullopt);
                })
             << QStringList {"P9 '' v0 PENDING_DELETE", "Q9 a4 due"} << QStringList {};
         QTest::newRow("id 0 and items without a legacy playlist row stay")
-            << sameEnvironmentUser << ownerA << Setup([](LocalWordStore &s, RawDatabase &db, auto &legacy, auto &scoped) {
+            << sameEnvironmentUser << ownerA
+            << Setup([](LocalWordStore &s, RawDatabase &db, auto &legacy, auto &scoped) {
                    live(s, scoped, 5, 1, "s", {30});
                    db.exec(QStringLiteral("INSERT INTO StoredPlaylistItem (ownerKey, playlistId, wordId, wordDisplay) "
                                           "VALUES (?, 5, 20, 'x')"),

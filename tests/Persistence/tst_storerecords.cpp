@@ -53,8 +53,8 @@ private slots:
         StoreFixture f;
         LocalWordStore &store = f.open();
         const QString spaced = QStringLiteral(" ") + ownerA + QStringLiteral(" ");
-        store.savePrivateLexicons({lexicon(1, "a", 1), lexicon(3, "c", 3), lexicon(2, "b", 2), lexicon(1, "a2", 5)},
-            ownerA);
+        store.savePrivateLexicons(
+            {lexicon(1, "a", 1), lexicon(3, "c", 3), lexicon(2, "b", 2), lexicon(1, "a2", 5)}, ownerA);
         store.savePrivateLexicons({lexicon(8, "spaced", 0)}, spaced);
         store.savePrivateLexicons({}, ownerA);
         store.savePrivateLexicons({lexicon(2, "b2", 4)}, ownerA); // 1 and 3 are not listed and stay
@@ -158,12 +158,14 @@ private slots:
             names.append(p.name);
         QCOMPARE(names, expectedNames);
         // The server's playlists come without items; no item of the owner is left.
-        QCOMPARE(f.raw().value(QStringLiteral("SELECT count(*) FROM StoredPlaylistItem WHERE ownerKey = ?"), {ownerA})
+        QCOMPARE(f.raw()
+                     .value(QStringLiteral("SELECT count(*) FROM StoredPlaylistItem WHERE ownerKey = ?"), {ownerA})
                      .toInt(),
             0);
-        QCOMPARE(f.raw().value(QStringLiteral("SELECT deleted FROM StoredPlaylist WHERE ownerKey = ? AND id = 3"),
-                          {ownerA})
-                     .toInt(),
+        QCOMPARE(
+            f.raw()
+                .value(QStringLiteral("SELECT deleted FROM StoredPlaylist WHERE ownerKey = ? AND id = 3"), {ownerA})
+                .toInt(),
             1);
         QCOMPARE(ids(store.fetchPlaylists(ownerB)), QList<qint64> {1});
     }
