@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Models/Lexicon.h"
+#include "Models/Playlist.h"
+
+namespace talvoro {
+
+// What view models need of the local store: the owner's private lexicon headers
+// and playlists, read at once and written after the server answered. Every call is
+// synchronous on the main thread and throws LocalWordStoreError or a database error.
+class LocalWordStoreProtocol {
+public:
+    virtual ~LocalWordStoreProtocol() = default;
+
+    virtual QList<UserLexicon> fetchPrivateLexicons(const QString &ownerKey) = 0;
+    virtual void savePrivateLexicons(const QList<UserLexicon> &lexicons, const QString &ownerKey) = 0;
+    virtual QList<ORVPlaylist> fetchPlaylists(const QString &ownerKey) = 0;
+    virtual void upsertPlaylist(const ORVPlaylist &playlist, const QString &ownerKey) = 0;
+};
+
+} // namespace talvoro
