@@ -39,4 +39,30 @@ void checkDecoding(const QByteArray &text, const QByteArray &reencoded)
     }
 }
 
+// Rows of one table that decodes several types: each row names the check for its type.
+using DecodingCheck = void (*)(const QByteArray &, const QByteArray &);
+
+inline void decodingColumns()
+{
+    QTest::addColumn<DecodingCheck>("check");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("reencoded"); // empty: refused
+}
+
+template<typename T>
+void decodingRow(const char *name, const QByteArray &text, const QByteArray &reencoded)
+{
+    QTest::newRow(name) << DecodingCheck(&checkDecoding<T>) << text << reencoded;
+}
+
+inline void runDecodingRow()
+{
+    QFETCH(DecodingCheck, check);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, reencoded);
+    check(text, reencoded);
+}
+
 } // namespace modeltesting
+
+Q_DECLARE_METATYPE(modeltesting::DecodingCheck)

@@ -51,12 +51,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QByteArray>("reencoded");
         QTest::newRow("empty object") << QByteArray("{}") << preference();
-        QTest::newRow("one rate for all") << QByteArray(R"({"speechRate":1.5})")
-                                          << preference({{R"("speechRate":1,)", R"("speechRate":1.5,)"},
-                                                 {R"("speechRateEnUs":1,"speechRateEnGb":1,"speechRateZhCn":1,)"
-                                                  R"("speechRateEn":1,"speechRateZh":1)",
-                                                     R"("speechRateEnUs":1.5,"speechRateEnGb":1.5,)"
-                                                     R"("speechRateZhCn":1.5,"speechRateEn":1.5,"speechRateZh":1.5)"}});
         QTest::newRow("English rate over the single rate")
             << QByteArray(R"({"speechRate":1.5,"speechRateEn":0.8})")
             << preference({{R"("speechRate":1,)", R"("speechRate":1.5,)"},
@@ -84,11 +78,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, reencoded);
         modeltesting::checkDecoding<PlaybackPreference>(text, reencoded);
-    }
-
-    void defaultPreferenceIsTheDecodedEmptyObject()
-    {
-        QCOMPARE(PlaybackPreference().toJson(), json::parseObject(preference()));
+        if (text == "{}")
+            QCOMPARE(PlaybackPreference().toJson(), json::parseObject(reencoded));
     }
 
     void mirrorsAreDerivedFromTheMainFields()
@@ -105,37 +96,18 @@ private Q_SLOTS:
                 R"("speechRateZhCn":1.7,"speechRateEn":0.9,"speechRateZh":1.7,"spellingRate":0.5})"));
     }
 
-    void loopModes_data()
+    void loopModesCycleAndKeepTheirWireValues()
     {
-        QTest::addColumn<LoopMode>("mode");
-        QTest::addColumn<QString>("raw");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("symbol");
-        QTest::addColumn<LoopMode>("next");
-        QTest::newRow("sequential") << LoopMode::sequential << "sequential"
-                                    << "顺序播放"
-                                    << "goforward" << LoopMode::shuffle;
-        QTest::newRow("shuffle") << LoopMode::shuffle << "shuffle"
-                                 << "随机播放"
-                                 << "shuffle" << LoopMode::loop;
-        QTest::newRow("loop") << LoopMode::loop << "loop"
-                              << "循环播放"
-                              << "repeat" << LoopMode::sequential;
-    }
-    void loopModes()
-    {
-        QFETCH(LoopMode, mode);
-        QFETCH(QString, raw);
-        QFETCH(QString, title);
-        QFETCH(QString, symbol);
-        QFETCH(LoopMode, next);
-        QCOMPARE(rawValue(mode), raw);
-        QCOMPARE(loopModeFromRawValue(raw), mode);
-        QCOMPARE(loopModeFromRawValue(raw.toUpper()), std::nullopt);
-        QCOMPARE(talvoro::title(mode), title);
-        QCOMPARE(symbolName(mode), symbol);
-        QCOMPARE(cycled(mode), next);
-        QCOMPARE(cycled(cycled(cycled(mode))), mode);
+        LoopMode mode = LoopMode::sequential;
+        QStringList seen;
+        for (int i = 0; i < 3; ++i) {
+            seen.append(rawValue(mode));
+            QCOMPARE(loopModeFromRawValue(rawValue(mode)), mode);
+            mode = cycled(mode);
+        }
+        QCOMPARE(seen, QStringList({"sequential", "shuffle", "loop"}));
+        QCOMPARE(mode, LoopMode::sequential);
+        QCOMPARE(loopModeFromRawValue(QStringLiteral("SHUFFLE")), std::nullopt);
         QCOMPARE(loopModeFromRawValue(QStringLiteral("ONCE")), std::nullopt); // a playlist's text, not a mode
     }
 
@@ -174,19 +146,6 @@ private Q_SLOTS:
         ScriptedRandomSource random(draws);
         QCOMPARE(nextWordIndex(mode, current, count, random), next);
         QCOMPARE(random.remaining(), 0);
-    }
-
-    void shuffleOfTwoAlternatesUnderAnySeed()
-    {
-        for (quint64 seed = 1; seed <= 20; ++seed) {
-            SeededRandomSource random(seed);
-            qsizetype current = 0;
-            for (int turn = 0; turn < 10; ++turn) {
-                const auto next = nextWordIndex(LoopMode::shuffle, current, 2, random);
-                QCOMPARE(next, std::optional<qsizetype>(1 - current));
-                current = *next;
-            }
-        }
     }
 };
 

@@ -1,3 +1,4 @@
+#include "ModelTesting.h"
 #include "TestRegistry.h"
 
 #include "Models/WordPlaybackProfile.h"
@@ -31,19 +32,14 @@ WordPlaybackProfile withPositions(QList<qint64> positions)
     });
 }
 
-WordPlaybackProfile withUnit(qsizetype index, const std::function<void(WordPlaybackUnit &)> &edit)
-{
-    return profile([&](WordPlaybackProfile &p) { edit(p.units[index]); });
-}
-
 WordPlaybackProfile withRate(qsizetype index, double rate)
 {
-    return withUnit(index, [=](WordPlaybackUnit &u) { u.speechRate = rate; });
+    return profile([=](WordPlaybackProfile &p) { p.units[index].speechRate = rate; });
 }
 
 WordPlaybackProfile withVoice(qsizetype index, const QString &voice)
 {
-    return withUnit(index, [=](WordPlaybackUnit &u) { u.voiceId = voice; });
+    return profile([=](WordPlaybackProfile &p) { p.units[index].voiceId = voice; });
 }
 
 std::optional<Kind> failureOf(const WordPlaybackProfile &p)
@@ -56,22 +52,16 @@ std::optional<Kind> failureOf(const WordPlaybackProfile &p)
     }
 }
 
-const QString fullProfile = QStringLiteral(
-    R"({"wordId":7,"version":3,"repeatCount":2,"updatedAt":"2024-05-06T07:08:09Z","units":[)"
-    R"({"unit":"WORD","enabled":true,"position":1,"voiceId":"en-GB-SoniaNeural","speechRate":0.75,"version":2},)"
-    R"({"unit":"SPELLING","enabled":false,"position":2,"version":1},)"
-    R"({"unit":"TRANSLATION_ZH","enabled":true,"position":3,"voiceId":null,"speechRate":null,"version":1},)"
-    R"({"unit":"EXPLANATION","enabled":true,"position":4,"version":1}]})");
+const char *fullProfile
+    = R"({"wordId":7,"version":3,"repeatCount":2,"updatedAt":"2024-05-06T07:08:09Z","units":[)"
+      R"({"unit":"WORD","enabled":true,"position":1,"voiceId":"en-GB-SoniaNeural","speechRate":0.75,"version":2},)"
+      R"({"unit":"SPELLING","enabled":false,"position":2,"version":1},)"
+      R"({"unit":"TRANSLATION_ZH","enabled":true,"position":3,"voiceId":null,"speechRate":null,"version":1},)"
+      R"({"unit":"EXPLANATION","enabled":true,"position":4,"version":1}]})";
 
-// The full profile with each (from, to) replacement made.
 QByteArray edited(std::initializer_list<std::pair<const char *, const char *>> edits = {})
 {
-    QString text = fullProfile;
-    for (const auto &[from, to] : edits) {
-        Q_ASSERT(text.contains(QString::fromUtf8(from)));
-        text.replace(QString::fromUtf8(from), QString::fromUtf8(to));
-    }
-    return text.toUtf8();
+    return modeltesting::edited(fullProfile, edits);
 }
 
 } // namespace
@@ -165,66 +155,22 @@ private Q_SLOTS:
         QCOMPARE(withPositions({4, 3, 2, 1}).units.first().unit, U::word); // input untouched
     }
 
-    void describesEveryFailure_data()
-    {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<QString>("description");
-        QTest::newRow("version") << Kind::invalidVersion << QStringLiteral("播放设置版本无效，请刷新后重试");
-        QTest::newRow("repeat") << Kind::invalidRepeatCount << QStringLiteral("单词播放次数必须在 1 到 20 次之间");
-        QTest::newRow("unit set") << Kind::invalidUnitSet << QStringLiteral("播放设置必须完整包含四个播放单元");
-        QTest::newRow("positions") << Kind::invalidPositions << QStringLiteral("播放顺序必须连续且不能重复");
-        QTest::newRow("disabled") << Kind::allUnitsDisabled << QStringLiteral("至少需要开启一个播放单元");
-        QTest::newRow("rate") << Kind::invalidSpeechRate << QStringLiteral("语速必须在 0.5 到 2.0 倍之间");
-        QTest::newRow("voice") << Kind::invalidVoice << QStringLiteral("所选音色与播放单元语言不匹配");
-    }
-    void describesEveryFailure()
-    {
-        QFETCH(Kind, kind);
-        QFETCH(QString, description);
-        QCOMPARE(WordPlaybackProfileValidationError(kind).description(), description);
-    }
-
-    void theDefaultProfile()
-    {
-        const WordPlaybackProfile p = WordPlaybackProfile::makeDefault(5);
-        QCOMPARE(p.toJson(),
-            json::parseObject(R"({"wordId":5,"version":1,"repeatCount":1,"updatedAt":"","units":[)"
-                              R"({"unit":"WORD","enabled":true,"position":1,"version":1},)"
-                              R"({"unit":"SPELLING","enabled":true,"position":2,"version":1},)"
-                              R"({"unit":"TRANSLATION_ZH","enabled":true,"position":3,"version":1},)"
-                              R"({"unit":"EXPLANATION","enabled":true,"position":4,"version":1}]})"));
-        QCOMPARE(p.validated(), p);
-    }
-
-    // `reencoded`: empty when the text must not decode; "same" when it comes back unchanged
-    // apart from the nulls, which are never written.
+    // Nulls are never written.
     void decodesStrictlyAndWritesNoNull_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QByteArray>("reencoded");
+        modeltesting::decodingColumns();
         const auto nulls = std::pair {R"("voiceId":null,"speechRate":null,)", ""};
         const auto noRepeat = std::pair {R"("repeatCount":2,)", ""};
         const QByteArray refused;
-        QTest::newRow("everything") << edited() << edited({nulls});
-        QTest::newRow("no repeat count") << edited({noRepeat}) << edited({noRepeat, nulls});
-        QTest::newRow("unit in lower case") << edited({{R"("unit":"WORD")", R"("unit":"word")"}}) << refused;
-        QTest::newRow("rate as text") << edited({{"0.75", R"("0.75")"}}) << refused;
-        QTest::newRow("fractional position") << edited({{R"("position":2)", R"("position":2.5)"}}) << refused;
-        QTest::newRow("unit without version") << edited({{R"(,"version":2})", "}"}}) << refused;
+        const auto row = &modeltesting::decodingRow<WordPlaybackProfile>;
+        row("everything", edited(), edited({nulls}));
+        row("no repeat count", edited({noRepeat}), edited({noRepeat, nulls}));
+        row("unit in lower case", edited({{R"("unit":"WORD")", R"("unit":"word")"}}), refused);
+        row("rate as text", edited({{"0.75", R"("0.75")"}}), refused);
+        row("fractional position", edited({{R"("position":2)", R"("position":2.5)"}}), refused);
+        row("unit without version", edited({{R"(,"version":2})", "}"}}), refused);
     }
-    void decodesStrictlyAndWritesNoNull()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QByteArray, reencoded);
-        try {
-            const WordPlaybackProfile p = WordPlaybackProfile::fromJson(json::parse(text));
-            QVERIFY2(!reencoded.isEmpty(), "decoded a profile that must be refused");
-            QCOMPARE(p.toJson(), json::parseObject(reencoded));
-            QCOMPARE(WordPlaybackProfile::fromJson(json::parse(json::serialize(p.toJson()))), p);
-        } catch (const json::DecodingError &error) {
-            QVERIFY2(reencoded.isEmpty(), qPrintable(error.description()));
-        }
-    }
+    void decodesStrictlyAndWritesNoNull() { modeltesting::runDecodingRow(); }
 };
 
 TALVORO_TEST(PlaybackProfileTest)

@@ -2,7 +2,6 @@
 #include "TestRegistry.h"
 
 #include "Models/Account.h"
-#include "Models/ApiResponse.h"
 #include "Models/LegacyModels.h"
 #include "Models/Lexicon.h"
 #include "Models/WordItem.h"
@@ -10,8 +9,7 @@
 #include <QTest>
 
 using namespace talvoro;
-using modeltesting::checkDecoding;
-using modeltesting::edited;
+using namespace modeltesting;
 
 namespace {
 
@@ -21,7 +19,11 @@ const char *summary = R"({"id":1,"name":"四级核心词","description":"高频"
                       R"("updatedAt":"2024-05-06T07:08:09Z"})";
 const char *userLexicon
     = R"({"id":5,"name":"我的生词","description":"课外","version":3,"wordCount":0,"updatedAt":"x"})";
+const char *detail = R"({"id":1,"name":"四级","category":"考试","words":[{"id":3,"wordDisplay":"go",)"
+                     R"("wordNormalized":"go","translationsZh":["去"],"version":2,"repeatCount":1}]})";
 const char *receipt = R"({"lexiconId":5,"version":4,"items":[{"wordId":8,"position":1},{"wordId":9,"position":2}]})";
+const char *config
+    = R"({"server_cache_enabled":true,"default_preview_words":[{"text":"hi","meaning":"你好"},{"text":"ok"}]})";
 const char *wordItem = R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","remoteID":12,"text":"apple","meaning":"苹果",)"
                        R"("context":"an apple a day","createdAt":700000000.5,"updatedAt":700000100,)"
                        R"("syncState":"pendingUpdate","repeatCount":3,"voiceEn":"en-US-GuyNeural",)"
@@ -35,150 +37,65 @@ class RecordModelTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void tokenAnswers_data()
+    void decoding_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QByteArray>("reencoded");
-        QTest::newRow("complete") << edited(tokenAnswer) << edited(tokenAnswer);
-        QTest::newRow("user without name") << edited(tokenAnswer, {{R"(,"username":"小明")", ""}}) << QByteArray();
-    }
-    void tokenAnswers()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QByteArray, reencoded);
-        checkDecoding<AuthTokenResponse>(text, reencoded);
-    }
-
-    void lexiconSummaries_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QByteArray>("reencoded");
-        const QByteArray bare = edited(summary, {{R"("description":"高频","category":"考试",)", ""}});
-        QTest::newRow("complete") << edited(summary) << edited(summary);
-        QTest::newRow("without description and category") << bare << bare;
-        QTest::newRow("no update time") << edited(summary, {{R"(,"updatedAt":"2024-05-06T07:08:09Z")", ""}})
-                                        << QByteArray();
-    }
-    void lexiconSummaries()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QByteArray, reencoded);
-        checkDecoding<PublicLexiconSummary>(text, reencoded);
-    }
-
-    void oneBadSummarySpoilsTheWholeAnswer()
-    {
-        const QByteArray good = edited(summary);
-        const QByteArray bad = edited(summary, {{R"(,"updatedAt":"2024-05-06T07:08:09Z")", ""}});
-        const auto decode = [](const QByteArray &data) {
-            return ORVApiResponse<QList<PublicLexiconSummary>>::fromJson(
-                json::parse(R"({"success":true,"data":[)" + data + "]}"), &coding::decodeList<PublicLexiconSummary>);
-        };
-        QCOMPARE(decode(good + "," + good).data->size(), 2);
-        QVERIFY_THROWS_EXCEPTION(json::DecodingError, decode(good + "," + bad));
-    }
-
-    void publicLexiconDetails_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QByteArray>("reencoded");
-        const char *detail = R"({"id":1,"name":"四级","category":"考试","words":[{"id":3,"wordDisplay":"go",)"
-                             R"("wordNormalized":"go","translationsZh":["去"],"version":2,"repeatCount":1}]})";
-        QTest::newRow("with words") << edited(detail) << edited(detail);
-        QTest::newRow("empty words") << QByteArray(R"({"id":1,"name":"四级","words":[]})")
-                                     << QByteArray(R"({"id":1,"name":"四级","words":[]})");
-        QTest::newRow("no words") << QByteArray(R"({"id":1,"name":"四级"})") << QByteArray();
-    }
-    void publicLexiconDetails()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QByteArray, reencoded);
-        checkDecoding<PublicLexiconDetail>(text, reencoded);
-    }
-
-    void privateLexicons_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QByteArray>("reencoded");
-        const QByteArray bare = edited(userLexicon, {{R"("description":"课外",)", ""}});
-        QTest::newRow("complete") << edited(userLexicon) << edited(userLexicon);
-        QTest::newRow("no description is not written") << bare << bare;
-        QTest::newRow("no version") << edited(userLexicon, {{R"("version":3,)", ""}}) << QByteArray();
-    }
-    void privateLexicons()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QByteArray, reencoded);
-        checkDecoding<UserLexicon>(text, reencoded);
-    }
-
-    void reorderReceiptsCompareInOrder()
-    {
-        checkDecoding<UserLexiconReorderReceipt>(receipt, receipt);
-        checkDecoding<UserLexiconReorderReceipt>(edited(receipt, {{R"("position":2)", R"("position":null)"}}), {});
-        const auto decoded = UserLexiconReorderReceipt::fromJson(json::parse(receipt));
-        UserLexiconReorderReceipt swapped = decoded;
-        std::swap(swapped.items[0], swapped.items[1]);
-        QVERIFY(swapped != decoded);
-        QCOMPARE(UserLexiconReorderReceipt::fromJson(json::parse(receipt)), decoded);
-    }
-
-    void localWordRecords_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QByteArray>("reencoded");
+        decodingColumns();
         const QByteArray refused;
-        QTest::newRow("complete") << edited(wordItem) << edited(wordItem);
-        QTest::newRow("optional keys absent") << edited(minimalWordItem) << edited(minimalWordItem);
-        QTest::newRow("lower-case id is written in upper case") << edited(
-            minimalWordItem, {{"E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "e621e1f8-c36c-495a-93fc-0c247a3e6e5f"}})
-                                                                << edited(minimalWordItem);
-        QTest::newRow("id not a UUID") << edited(minimalWordItem, {{"E621E1F8-", "E621E1F8"}}) << refused;
-        QTest::newRow("no sync state") << edited(minimalWordItem, {{R"("syncState":"synchronized",)", ""}}) << refused;
-        QTest::newRow("unknown sync state") << edited(minimalWordItem, {{"synchronized", "synced"}}) << refused;
-        QTest::newRow("date beyond reach")
-            << edited(minimalWordItem, {{R"("createdAt":0)", R"("createdAt":1e300)"}}) << refused;
-    }
-    void localWordRecords()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QByteArray, reencoded);
-        checkDecoding<WordItem>(text, reencoded);
-    }
+        decodingRow<AuthTokenResponse>("token answer", tokenAnswer, tokenAnswer);
+        decodingRow<AuthTokenResponse>(
+            "user without name", edited(tokenAnswer, {{R"(,"username":"小明")", ""}}), refused);
 
-    void localWordRecordsCompareTheirDates()
+        const QByteArray bareSummary = edited(summary, {{R"("description":"高频","category":"考试",)", ""}});
+        decodingRow<PublicLexiconSummary>("summary", summary, summary);
+        decodingRow<PublicLexiconSummary>("summary without description and category", bareSummary, bareSummary);
+        decodingRow<PublicLexiconSummary>(
+            "summary without update time", edited(summary, {{R"(,"updatedAt":"2024-05-06T07:08:09Z")", ""}}), refused);
+        decodingRow<PublicLexiconDetail>("detail", detail, detail);
+        decodingRow<PublicLexiconDetail>(
+            "detail without words", edited(detail, {{R"("words")", R"("items")"}}), refused);
+        const QByteArray noDescription = edited(userLexicon, {{R"("description":"课外",)", ""}});
+        decodingRow<UserLexicon>("own lexicon", userLexicon, userLexicon);
+        decodingRow<UserLexicon>("own lexicon without description", noDescription, noDescription);
+        decodingRow<UserLexicon>(
+            "own lexicon without version", edited(userLexicon, {{R"("version":3,)", ""}}), refused);
+        decodingRow<UserLexiconReorderReceipt>("reorder receipt", receipt, receipt);
+        decodingRow<UserLexiconReorderReceipt>(
+            "reorder receipt, null position", edited(receipt, {{R"("position":2)", R"("position":null)"}}), refused);
+
+        decodingRow<WordItem>("local word", wordItem, wordItem);
+        decodingRow<WordItem>("local word, optional keys absent", minimalWordItem, minimalWordItem);
+        decodingRow<WordItem>("lower-case id is written in upper case",
+            edited(minimalWordItem, {{"E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "e621e1f8-c36c-495a-93fc-0c247a3e6e5f"}}),
+            minimalWordItem);
+        decodingRow<WordItem>("id not a UUID", edited(minimalWordItem, {{"E621E1F8-", "E621E1F8"}}), refused);
+        decodingRow<WordItem>(
+            "no sync state", edited(minimalWordItem, {{R"("syncState":"synchronized",)", ""}}), refused);
+        decodingRow<WordItem>("unknown sync state", edited(minimalWordItem, {{"synchronized", "synced"}}), refused);
+        decodingRow<WordItem>(
+            "date beyond reach", edited(minimalWordItem, {{R"("createdAt":0)", R"("createdAt":1e300)"}}), refused);
+
+        decodingRow<SystemConfiguration>("configuration", config, config);
+        decodingRow<SystemConfiguration>(
+            "configuration without words", edited(config, {{R"(,"default_preview_words")", R"(,"words")"}}), refused);
+        decodingRow<SystemConfiguration>(
+            "configuration in camel case", edited(config, {{"server_cache_enabled", "serverCacheEnabled"}}), refused);
+    }
+    void decoding() { runDecodingRow(); }
+
+    void localWordDatesCountFrom2001()
     {
         const WordItem item = WordItem::fromJson(json::parse(wordItem));
         QCOMPARE(item.createdAt, QDateTime::fromString(QStringLiteral("2023-03-08T20:26:40.500Z"), Qt::ISODateWithMs));
         QCOMPARE(item.syncState, WordSyncState::pendingUpdate);
-        WordItem touched = item;
-        touched.updatedAt = touched.updatedAt.addMSecs(1);
-        QVERIFY(touched != item);
     }
 
-    void olderEndpointPayloads()
+    // The older endpoints read snake_case and write camelCase or snake_case by endpoint.
+    void olderEndpointKeys()
     {
-        const char *config
-            = R"({"server_cache_enabled":true,"default_preview_words":[{"text":"hi","meaning":"你好"},{"text":"ok"}]})";
-        checkDecoding<SystemConfiguration>(config, config);
-        checkDecoding<SystemConfiguration>(R"({"server_cache_enabled":false,"default_preview_words":[]})",
-            R"({"server_cache_enabled":false,"default_preview_words":[]})");
-        checkDecoding<SystemConfiguration>(R"({"server_cache_enabled":false})", {});
-        checkDecoding<SystemConfiguration>(R"({"serverCacheEnabled":false,"default_preview_words":[]})", {});
-
-        const auto words = SystemConfiguration::fromJson(json::parse(config)).defaultPreviewWords;
-        QCOMPARE(words.at(0).id(), QStringLiteral("hi\u001F你好"));
-        QCOMPARE(words.at(1).id(), QStringLiteral("ok\u001F"));
-        QVERIFY(words.at(1) != (PreviewWord {QStringLiteral("ok"), QString()}));
-
         const RemoteWord remote = RemoteWord::fromJson(json::parse(R"({"id":4,"word_text":"hi","context":null})"));
         QCOMPARE(remote.wordText, QStringLiteral("hi"));
         QVERIFY(!remote.context);
         QVERIFY_THROWS_EXCEPTION(json::DecodingError, RemoteWord::fromJson(json::parse(R"({"id":4,"wordText":"hi"})")));
-    }
-
-    void olderEndpointBodies()
-    {
         const QString client = QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
         QCOMPARE((WordWriteRequest {QStringLiteral("hi"), std::nullopt, std::nullopt, client}).toJson(),
             json::parseObject(R"({"wordText":"hi","clientId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F"})"));

@@ -99,6 +99,14 @@ struct SessionFixture {
         QVERIFY(session->state().snapshot());
     }
 
+    // Signs in (or registers, by path) with a password that keeps every rule.
+    Task<> authenticate(const QString &username = QStringLiteral("alice"), const QString &path = AppSession::loginPath)
+    {
+        const bool registering = path == AppSession::registerPath;
+        return session->authenticate(
+            path, username, QStringLiteral("passw0rd"), registering ? QStringLiteral("注册") : QStringLiteral("登录"));
+    }
+
     const AuthenticatedSessionSnapshot &snapshot() const { return *session->state().snapshot(); }
     QList<RecordedRequest> sentTo(const QString &path) const
     {

@@ -70,90 +70,101 @@ private Q_SLOTS:
 
         // restore runs once only
         f.putStored(f.storedSession(3600000, 86400000));
-        const quint64 epochAfter = f.session->sessionEpoch();
         awaitResult(f.session->restoreSession());
-        QCOMPARE(f.session->sessionEpoch(), epochAfter);
         QCOMPARE(f.session->status(), status);
     }
 
-    void aFailedOrOvertakenRestoreEndsLoggedOut_data()
+    void aCorruptedItemEndsLoggedOutAndIsKept()
     {
-        QTest::addColumn<QByteArray>("item");
-        QTest::addColumn<bool>("logoutWhileLoading");
-        QTest::addColumn<QString>("log");
-        QTest::addColumn<bool>("itemKept");
-        QTest::newRow("corrupted item") << QByteArray("{}") << false
-                                        << QStringLiteral("Keychain 读取失败：会话数据损坏") << true;
-        QTest::newRow("logout while loading") << QByteArray() << true << QString() << false;
-    }
-    void aFailedOrOvertakenRestoreEndsLoggedOut()
-    {
-        QFETCH(QByteArray, item);
-        QFETCH(bool, logoutWhileLoading);
-        QFETCH(QString, log);
-        QFETCH(bool, itemKept);
         SessionFixture f;
-        if (item.isEmpty())
-            f.putStored(f.storedSession(3600000, 86400000));
-        else
-            f.items->setItem(f.store->service(), f.store->account(), item);
-        if (!log.isEmpty())
-            QTest::ignoreMessage(QtCriticalMsg, log.toUtf8());
-
-        f.items->hold();
-        auto restored = startAwaiting(f.session->restoreSession());
-        if (logoutWhileLoading)
-            f.session->logout();
-        f.items->release();
-        QTRY_VERIFY(restored->finished);
+        f.items->setItem(f.store->service(), f.store->account(), "{}");
+        QTest::ignoreMessage(QtCriticalMsg, "Keychain 读取失败：会话数据损坏");
+        awaitResult(f.session->restoreSession());
         QCOMPARE(f.session->status(), AppSession::Status::loggedOut);
-        QTRY_COMPARE(f.items->itemCount(), itemKept ? 1 : 0);
+        QCOMPARE(f.items->itemCount(), 1);
     }
 
-    void refreshIfNeededDecidesByRemainingValidity_data()
+    // `minimum`: the validity asked of refreshIfNeeded; absent: performRefresh. The server
+    // answers `status` with `body` (status 0: never, so the refresh times out).
+    void refreshEndsOrKeepsTheSession_data()
     {
         QTest::addColumn<QVariant>("accessInMs");
         QTest::addColumn<QVariant>("refreshInMs");
-        QTest::addColumn<double>("minimumValidity");
+        QTest::addColumn<std::optional<double>>("minimum");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
         QTest::addColumn<Kind>("result");
-        QTest::addColumn<int>("requests");
-        const QVariant day(86400000);
-        QTest::newRow("300 s left of 300") << QVariant(300000) << day << 300.0 << Kind::refreshed << 1;
-        QTest::newRow("300.5 s left of 300") << QVariant(300500) << day << 300.0 << Kind::notNeeded << 0;
-        QTest::newRow("already expired") << QVariant(-5000) << day << 300.0 << Kind::refreshed << 1;
-        QTest::newRow("negative minimum, 1 s left") << QVariant(1000) << day << -10.0 << Kind::notNeeded << 0;
-        QTest::newRow("negative minimum, 0 s left") << QVariant(0) << day << -10.0 << Kind::refreshed << 1;
-        QTest::newRow("NaN minimum, 0 s left") << QVariant(0) << day << std::nan("") << Kind::refreshed << 1;
-        QTest::newRow("no access expiry") << absent << day << -1.0 << Kind::refreshed << 1;
+        const QVariant hour(3600000), day(86400000);
+        const QByteArray rotated = tokenAnswer("A2", "R2");
+        const auto ifNeeded = [&](const char *name, QVariant access, double minimum, Kind result) {
+            QTest::newRow(name) << access << day << std::optional(minimum) << 200 << rotated << result;
+        };
+        ifNeeded("300 s left of 300", 300000, 300, Kind::refreshed);
+        ifNeeded("300.5 s left of 300", 300500, 300, Kind::notNeeded);
+        ifNeeded("already expired", -5000, 300, Kind::refreshed);
+        ifNeeded("negative minimum, 1 s left", 1000, -10, Kind::notNeeded);
+        ifNeeded("negative minimum, 0 s left", 0, -10, Kind::refreshed);
+        ifNeeded("NaN minimum, 0 s left", 0, std::nan(""), Kind::refreshed);
+        ifNeeded("no access expiry", absent, -1, Kind::refreshed);
         QTest::newRow("refresh token expired now")
-            << QVariant(600000) << QVariant(0) << 300.0 << Kind::definitivelyRejected << 0;
+            << QVariant(600000) << QVariant(0) << std::optional(300.0) << 200 << rotated << Kind::definitivelyRejected;
+
+        const auto answer = [&](const QString &name, int status, const QByteArray &body, Kind result) {
+            QTest::newRow(qPrintable(name)) << hour << day << std::optional<double>() << status << body << result;
+        };
+        for (const char *code : {"AUTH_REFRESH_INVALID", "AUTH_REFRESH_EXPIRED", "AUTH_REFRESH_REVOKED",
+                 "AUTH_REFRESH_REUSED", "AUTH_ACCOUNT_DISABLED"}) {
+            for (int status : {401, 403})
+                answer(QStringLiteral("%1 with %2").arg(code).arg(status), status, errorAnswer(code),
+                    Kind::definitivelyRejected);
+            answer(QStringLiteral("%1 with 500").arg(code), 500, errorAnswer(code), Kind::transientFailure);
+            answer(
+                QStringLiteral("%1 with 200, success false").arg(code), 200, errorAnswer(code), Kind::transientFailure);
+        }
+        answer("other code with 401", 401, errorAnswer("AUTH_TOKEN_INVALID"), Kind::transientFailure);
+        answer("401 without an envelope", 401, "denied", Kind::transientFailure);
+        answer("access lifetime 0", 200, tokenAnswer("A2", "R2", 0, 86400), Kind::transientFailure);
+        answer("refresh lifetime 0", 200, tokenAnswer("A2", "R2", 3600, 0), Kind::transientFailure);
+        answer("lifetime beyond any date", 200, tokenAnswer("A2", "R2", std::numeric_limits<qint64>::max()),
+            Kind::transientFailure);
+        answer("timeout", 0, QByteArray(), Kind::transientFailure);
     }
-    void refreshIfNeededDecidesByRemainingValidity()
+    void refreshEndsOrKeepsTheSession()
     {
         QFETCH(QVariant, accessInMs);
         QFETCH(QVariant, refreshInMs);
-        QFETCH(double, minimumValidity);
+        QFETCH(std::optional<double>, minimum);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
         QFETCH(Kind, result);
-        QFETCH(int, requests);
-        SessionFixture f;
-        f.server.route("POST", refreshPath, ScriptedResponse::json(200, tokenAnswer("A2", "R2")));
+        AppSession::RequestTimeouts timeouts;
+        timeouts.refresh = std::chrono::milliseconds(200);
+        SessionFixture f(true, timeouts);
+        f.server.route("POST", refreshPath, status ? ScriptedResponse::json(status, body) : ScriptedResponse::never());
         QCOMPARE(awaitResult(f.session->refreshIfNeeded(300)), SessionRefreshResult::of(Kind::noSession));
-        // restore while the refresh token is still valid, then let the clock reach the case
+        // restore while both tokens are still valid, then let the clock reach the case
         const auto minuteLater
             = [](const QVariant &ms) { return ms.isValid() ? QVariant(ms.toLongLong() + 60000) : ms; };
-        f.putStored(f.storedSession(offset(minuteLater(accessInMs)), offset(minuteLater(refreshInMs))));
-        awaitResult(f.session->restoreSession());
+        f.signIn(offset(minuteLater(accessInMs)), offset(minuteLater(refreshInMs)));
         f.clock->advance(60000);
+        if (result == Kind::transientFailure)
+            QTest::ignoreMessage(QtCriticalMsg, "Access Token 暂时无法刷新，本地会话已保留");
 
-        const SessionRefreshResult outcome = awaitResult(f.session->refreshIfNeeded(minimumValidity));
+        const SessionRefreshResult outcome
+            = awaitResult(minimum ? f.session->refreshIfNeeded(*minimum) : f.session->performRefresh());
         QCOMPARE(outcome.kind, result);
-        QCOMPARE(f.requestsTo(refreshPath), requests);
+        const bool sent = result != Kind::notNeeded && refreshInMs.toLongLong() != 0;
+        QCOMPARE(f.requestsTo(refreshPath), sent ? 1 : 0);
         if (result == Kind::definitivelyRejected) {
-            QCOMPARE(outcome.code, QStringLiteral("AUTH_REFRESH_EXPIRED"));
+            const QString code = json::parseObject(body)[QStringLiteral("error")][QStringLiteral("code")].toString();
+            QCOMPARE(outcome.code, sent ? code : QStringLiteral("AUTH_REFRESH_EXPIRED"));
             QCOMPARE(f.session->status(), AppSession::Status::loggedOut);
             QCOMPARE(f.items->itemCount(), 0);
         } else {
-            QCOMPARE(f.snapshot().accessToken, requests ? QStringLiteral("A2") : QStringLiteral("A1"));
+            const bool rotatedNow = result == Kind::refreshed;
+            QCOMPARE(f.snapshot().accessToken, rotatedNow ? QStringLiteral("A2") : QStringLiteral("A1"));
+            QCOMPARE(f.snapshot().generation, quint64(rotatedNow ? 2 : 1));
+            QCOMPARE(f.stored()->refreshToken, rotatedNow ? QStringLiteral("R2") : QStringLiteral("R1"));
         }
     }
 
@@ -167,12 +178,9 @@ private Q_SLOTS:
 
         std::vector<std::shared_ptr<Outcome<SessionRefreshResult>>> callers;
         for (int i = 0; i < 10; ++i) {
-            if (i % 3 == 0)
-                callers.push_back(startAwaiting(f.session->performRefresh()));
-            else if (i % 3 == 1)
-                callers.push_back(startAwaiting(f.session->refreshAfterUnauthorized(generation)));
-            else
-                callers.push_back(startAwaiting(f.session->refreshIfNeeded(300)));
+            callers.push_back(startAwaiting(i % 3 == 0 ? f.session->performRefresh()
+                    : i % 3 == 1                       ? f.session->refreshAfterUnauthorized(generation)
+                                                       : f.session->refreshIfNeeded(300)));
         }
         QTRY_COMPARE(f.server.heldCount(), 1);
         f.settle();
@@ -190,10 +198,9 @@ private Q_SLOTS:
             QCOMPARE(*caller->value, SessionRefreshResult::of(Kind::refreshed));
         }
         disconnect(connection);
-        QCOMPARE(bodyOf(f.sentTo(refreshPath).first()),
-            QJsonObject({{QStringLiteral("refreshToken"), QStringLiteral("R1")}}));
-        QVERIFY(!f.sentTo(refreshPath).first().hasHeader("Authorization"));
-        QCOMPARE(f.sentTo(refreshPath).first().header("Accept"), QByteArray("application/json"));
+        const RecordedRequest sent = f.sentTo(refreshPath).first();
+        QCOMPARE(bodyOf(sent), QJsonObject({{QStringLiteral("refreshToken"), QStringLiteral("R1")}}));
+        QVERIFY(!sent.hasHeader("Authorization"));
         QCOMPARE(f.snapshot().generation, generation + 1);
         QCOMPARE(f.stored()->refreshToken, QStringLiteral("R2"));
         QCOMPARE(f.stored()->accessTokenExpiresAt, f.clock->now().addSecs(3600));
@@ -213,56 +220,6 @@ private Q_SLOTS:
         QTRY_VERIFY(early->finished && late->finished);
         QCOMPARE(*late->value, SessionRefreshResult::of(Kind::refreshed));
         QCOMPARE(f.snapshot().generation, generation + 2);
-    }
-
-    void refreshAnswersEndOrKeepTheSession_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<Kind>("result");
-        const QStringList definitive {QStringLiteral("AUTH_REFRESH_INVALID"), QStringLiteral("AUTH_REFRESH_EXPIRED"),
-            QStringLiteral("AUTH_REFRESH_REVOKED"), QStringLiteral("AUTH_REFRESH_REUSED"),
-            QStringLiteral("AUTH_ACCOUNT_DISABLED")};
-        for (const QString &code : definitive) {
-            for (int status : {401, 403})
-                QTest::addRow("%s with %d", qPrintable(code), status)
-                    << status << errorAnswer(code) << Kind::definitivelyRejected;
-            QTest::addRow("%s with 500", qPrintable(code)) << 500 << errorAnswer(code) << Kind::transientFailure;
-            QTest::addRow("%s with 200, success false", qPrintable(code))
-                << 200 << errorAnswer(code) << Kind::transientFailure;
-        }
-        QTest::newRow("other code with 401") << 401 << errorAnswer("AUTH_TOKEN_INVALID") << Kind::transientFailure;
-        QTest::newRow("401 without an envelope") << 401 << QByteArray("denied") << Kind::transientFailure;
-        QTest::newRow("access lifetime 0") << 200 << tokenAnswer("A2", "R2", 0, 86400) << Kind::transientFailure;
-        QTest::newRow("refresh lifetime 0") << 200 << tokenAnswer("A2", "R2", 3600, 0) << Kind::transientFailure;
-        QTest::newRow("lifetime beyond any date")
-            << 200 << tokenAnswer("A2", "R2", std::numeric_limits<qint64>::max()) << Kind::transientFailure;
-        QTest::newRow("timeout") << 0 << QByteArray() << Kind::transientFailure;
-    }
-    void refreshAnswersEndOrKeepTheSession()
-    {
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
-        QFETCH(Kind, result);
-        AppSession::RequestTimeouts timeouts;
-        timeouts.refresh = std::chrono::milliseconds(200);
-        SessionFixture f(true, timeouts);
-        f.server.route("POST", refreshPath, status ? ScriptedResponse::json(status, body) : ScriptedResponse::never());
-        f.signIn();
-        if (result == Kind::transientFailure)
-            QTest::ignoreMessage(QtCriticalMsg, "Access Token 暂时无法刷新，本地会话已保留");
-
-        const SessionRefreshResult outcome = awaitResult(f.session->performRefresh());
-        QCOMPARE(outcome.kind, result);
-        if (result == Kind::definitivelyRejected) {
-            QCOMPARE(outcome.code, json::parseObject(body)[QStringLiteral("error")][QStringLiteral("code")].toString());
-            QCOMPARE(f.session->status(), AppSession::Status::loggedOut);
-            QCOMPARE(f.items->itemCount(), 0);
-        } else {
-            QCOMPARE(f.snapshot().accessToken, QStringLiteral("A1"));
-            QCOMPARE(f.snapshot().generation, quint64(1));
-            QCOMPARE(f.stored()->refreshToken, QStringLiteral("R1"));
-        }
     }
 
     // The server spends the old refresh token as soon as it answers: throwing the
@@ -292,62 +249,21 @@ private Q_SLOTS:
         QCOMPARE(f.session->status(), AppSession::Status::authenticated);
     }
 
-    void aLogoutDuringASlowRefreshSupersedesItAndRevokesTheToken()
-    {
-        SessionFixture f;
-        f.server.route("POST", refreshPath, ScriptedResponse::never());
-        f.server.route("POST", logoutPath, ScriptedResponse::json(200, "{}"));
-        f.signIn();
-        const int writes = f.items->writeCount();
-        auto refresh = startAwaiting(f.session->performRefresh());
-        QTRY_COMPARE(f.requestsTo(refreshPath), 1);
-
-        f.session->logout();
-        QCOMPARE(f.session->status(), AppSession::Status::loggedOut);
-        QTRY_VERIFY(refresh->finished);
-        QCOMPARE(*refresh->value, SessionRefreshResult::of(Kind::superseded));
-        QTRY_COMPARE(f.requestsTo(logoutPath), 1);
-        const RecordedRequest revoke = f.sentTo(logoutPath).first();
-        QCOMPARE(bodyOf(revoke), QJsonObject({{QStringLiteral("refreshToken"), QStringLiteral("R1")}}));
-        QCOMPARE(revoke.header("Content-Type"), QByteArray("application/json"));
-        QVERIFY(!revoke.hasHeader("Accept"));
-        QVERIFY(!revoke.hasHeader("Authorization"));
-        QCOMPARE(f.items->itemCount(), 0);
-        QCOMPARE(f.items->writeCount(), writes);
-    }
-
-    void aLoginDuringARefreshSupersedesIt()
-    {
-        SessionFixture f;
-        f.server.route("POST", refreshPath, ScriptedResponse::never());
-        f.server.route("POST", AppSession::loginPath, ScriptedResponse::json(200, tokenAnswer("B1", "S1")));
-        f.signIn();
-        auto refresh = startAwaiting(f.session->performRefresh());
-        QTRY_COMPARE(f.requestsTo(refreshPath), 1);
-        awaitResult(f.session->authenticate(
-            AppSession::loginPath, QStringLiteral("bob"), QStringLiteral("passw0rd"), QStringLiteral("登录")));
-        QTRY_VERIFY(refresh->finished);
-        QCOMPARE(*refresh->value, SessionRefreshResult::of(Kind::superseded));
-        QCOMPARE(f.snapshot().accessToken, QStringLiteral("B1"));
-        QCOMPARE(f.stored()->accessToken, QStringLiteral("B1"));
-    }
-
     void unauthorizedNotificationsNeedACurrentGeneration()
     {
         SessionFixture f;
         f.server.route("POST", refreshPath, ScriptedResponse::json(200, tokenAnswer("A2", "R2")));
         f.signIn();
+        const auto post
+            = [&](const QVariant &object) { f.notifications.post(AppSession::unauthorizedAccessNotification, object); };
         QTest::ignoreMessage(QtCriticalMsg, "忽略缺少会话代次的未授权通知");
-        f.notifications.post(AppSession::unauthorizedAccessNotification);
+        post(QVariant());
         QTest::ignoreMessage(QtCriticalMsg, "忽略缺少会话代次的未授权通知");
-        f.notifications.post(AppSession::unauthorizedAccessNotification, QVariant::fromValue(quint64(1)));
-        f.notifications.post(AppSession::unauthorizedAccessNotification,
-            QVariant::fromValue(SessionUnauthorizedEvent {f.snapshot().generation + 5}));
+        post(QVariant::fromValue(quint64(1)));
+        post(QVariant::fromValue(SessionUnauthorizedEvent {f.snapshot().generation + 5}));
         f.settle();
         QCOMPARE(f.requestsTo(refreshPath), 0);
-
-        f.notifications.post(
-            AppSession::unauthorizedAccessNotification, QVariant::fromValue(SessionUnauthorizedEvent {1}));
+        post(QVariant::fromValue(SessionUnauthorizedEvent {1}));
         QTRY_COMPARE(f.snapshot().generation, quint64(2));
         QCOMPARE(f.requestsTo(refreshPath), 1);
     }
@@ -357,9 +273,9 @@ private Q_SLOTS:
         SessionFixture f;
         f.signIn();
         const AppSessionState before = f.session->state();
-        QCOMPARE(awaitResult(f.session->invalidateSession(
-                     QStringLiteral("AUTH_REFRESH_REUSED"), f.snapshot().generation + 1, f.session->sessionEpoch())),
-            SessionRefreshResult::of(Kind::superseded));
+        const auto result = awaitResult(f.session->invalidateSession(
+            QStringLiteral("AUTH_REFRESH_REUSED"), f.snapshot().generation + 1, f.session->sessionEpoch()));
+        QCOMPARE(result, SessionRefreshResult::of(Kind::superseded));
         QCOMPARE(f.session->state(), before);
         QCOMPARE(f.items->itemCount(), 0);
     }

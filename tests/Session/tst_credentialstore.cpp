@@ -11,13 +11,9 @@ const QString account = KeychainSessionCredentialStore::defaultAccount;
 const StoredSession sample {QStringLiteral("A1"), QStringLiteral("R1"), {7, QStringLiteral("alice")},
     QDateTime::fromSecsSinceEpoch(1700003600, Qt::UTC), QDateTime::fromMSecsSinceEpoch(1700086400250, Qt::UTC)};
 
-template<typename T>
-std::optional<SessionCredentialStoreError> storeError(Task<T> task)
-{
-    return awaitError<SessionCredentialStoreError>(std::move(task));
-}
-
 } // namespace
+
+Q_DECLARE_METATYPE(SessionCredentialStoreError::Kind)
 
 class KeychainSessionCredentialStoreTest : public QObject {
     Q_OBJECT
@@ -50,24 +46,18 @@ private Q_SLOTS:
         QCOMPARE(StoredSession::fromJson(json::parse(withNull)), undated);
     }
 
-    void anEarlierReleasesItemMovesUnderTheServiceOnFirstLoad()
+    // An earlier release kept the item without a service name.
+    void anEarlierReleasesItemMovesOnLoadAndGoesOnSave()
     {
         QVERIFY(!awaitResult(store->load()));
         items->setItem(QString(), account, json::serialize(sample.toJson()));
-
         QCOMPARE(awaitResult(store->load()), sample);
         QVERIFY(!items->item(QString(), account));
-        QCOMPARE(items->itemCount(), 1);
-        // the second load finds it under the service without writing again
         const int writes = items->writeCount();
-        QCOMPARE(awaitResult(store->load()), sample);
+        QCOMPARE(awaitResult(store->load()), sample); // found under the service, not written again
         QCOMPARE(items->writeCount(), writes);
-    }
 
-    void saveReplacesTheItemAndRemovesAnEarlierReleasesItem()
-    {
         items->setItem(QString(), account, "legacy");
-        awaitResult(store->save(sample));
         StoredSession next = sample;
         next.accessToken = QStringLiteral("A2");
         awaitResult(store->save(next));
@@ -78,31 +68,25 @@ private Q_SLOTS:
     void failuresSurfaceWithoutLosingTheItem_data()
     {
         QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<int>("failingOperation"); // -1: none
-        QTest::addColumn<int>("expectedKind");
-        QTest::addColumn<int>("expectedStatus");
-        QTest::newRow("not session JSON")
-            << QByteArray("{\"accessToken\":1}") << -1 << int(SessionCredentialStoreError::Kind::corrupted) << 0;
-        QTest::newRow("not JSON at all") << QByteArray("\xff\xfe") << -1
-                                         << int(SessionCredentialStoreError::Kind::corrupted) << 0;
-        QTest::newRow("locked keyring") << json::serialize(sample.toJson())
-                                        << int(MemorySecureItemStore::Operation::read)
-                                        << int(SessionCredentialStoreError::Kind::keychain) << 4;
+        QTest::addColumn<int>("readFailure"); // the store's status, 0: reads fine
+        using K = SessionCredentialStoreError::Kind;
+        QTest::addColumn<K>("kind");
+        QTest::newRow("not session JSON") << QByteArray("{\"accessToken\":1}") << 0 << K::corrupted;
+        QTest::newRow("not JSON at all") << QByteArray("\xff\xfe") << 0 << K::corrupted;
+        QTest::newRow("locked keyring") << json::serialize(sample.toJson()) << 4 << K::keychain;
     }
     void failuresSurfaceWithoutLosingTheItem()
     {
         QFETCH(QByteArray, stored);
-        QFETCH(int, failingOperation);
-        QFETCH(int, expectedKind);
-        QFETCH(int, expectedStatus);
+        QFETCH(int, readFailure);
+        QFETCH(SessionCredentialStoreError::Kind, kind);
         items->setItem(service, account, stored);
-        if (failingOperation >= 0)
-            items->setFailure(MemorySecureItemStore::Operation(failingOperation), expectedStatus);
-
-        const auto error = storeError(store->load());
+        if (readFailure)
+            items->setFailure(MemorySecureItemStore::Operation::read, readFailure);
+        const auto error = awaitError<SessionCredentialStoreError>(store->load());
         QVERIFY(error);
-        QCOMPARE(int(error->kind()), expectedKind);
-        QCOMPARE(error->status(), expectedStatus);
+        QCOMPARE(error->kind(), kind);
+        QCOMPARE(error->status(), readFailure);
         QCOMPARE(items->item(service, account), stored);
     }
 

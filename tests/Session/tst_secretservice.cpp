@@ -26,6 +26,13 @@ std::optional<QByteArray> lookUp(const QString &itemService)
     return QByteArray::fromBase64(tool.readAllStandardOutput().trimmed());
 }
 
+// A session over the real secret store, as the app builds it.
+void useSecretService(SessionFixture &f)
+{
+    f.store = std::make_shared<KeychainSessionCredentialStore>(std::make_shared<QtKeychainSecureItemStore>());
+    f.session = std::make_unique<AppSession>(f.store, f.transfer, f.server.baseUrl(), f.clock, f.notifications);
+}
+
 } // namespace
 
 // Runs against the real Secret Service, which scripts/test starts for the run alone
@@ -35,24 +42,6 @@ class SecretServiceIntegrationTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void withoutASessionBusSignInFailsAndNothingIsWritten()
-    {
-        if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-            QSKIP("there is a session bus");
-        SessionFixture f;
-        f.store = std::make_shared<KeychainSessionCredentialStore>(std::make_shared<QtKeychainSecureItemStore>());
-        f.session = std::make_unique<AppSession>(f.store, f.transfer, f.server.baseUrl(), f.clock, f.notifications);
-        f.server.route("POST", AppSession::loginPath, ScriptedResponse::json(200, tokenAnswer("A1", "R1")));
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Keychain 读取失败，状态码：")));
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Keychain 保存失败，状态码：")));
-        awaitResult(f.session->restoreSession());
-        awaitResult(f.session->authenticate(
-            AppSession::loginPath, QStringLiteral("alice"), QStringLiteral("passw0rd"), QStringLiteral("登录")));
-        QCOMPARE(f.session->errorMessage(), QStringLiteral("登录失败：无法安全保存登录状态，请重试"));
-        QCOMPARE(f.session->status(), AppSession::Status::loggedOut);
-        QVERIFY(!plainTextCopyExists());
-    }
-
     void aSessionIsStoredRestoredAndDeletedThroughTheSecretService()
     {
         if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
@@ -63,26 +52,19 @@ private Q_SLOTS:
             QSKIP("secret-tool is not installed");
 
         SessionFixture f;
-        const auto items = std::make_shared<QtKeychainSecureItemStore>();
-        f.store = std::make_shared<KeychainSessionCredentialStore>(items);
-        const auto newSession = [&] {
-            return std::make_unique<AppSession>(f.store, f.transfer, f.server.baseUrl(), f.clock, f.notifications);
-        };
+        useSecretService(f);
         awaitResult(f.store->remove());
-
-        f.session = newSession();
         awaitResult(f.session->restoreSession());
         QCOMPARE(f.session->status(), AppSession::Status::loggedOut);
 
         // a login stores it, and the next launch restores the new tokens
         f.server.route("POST", AppSession::loginPath, ScriptedResponse::json(200, tokenAnswer("令牌A", "R9")));
         f.server.route("POST", logoutPath, ScriptedResponse::json(200, "{}"));
-        awaitResult(f.session->authenticate(
-            AppSession::loginPath, QStringLiteral("alice"), QStringLiteral("passw0rd"), QStringLiteral("登录")));
+        awaitResult(f.authenticate());
         QCOMPARE(f.session->errorMessage(), QString());
         QCOMPARE(StoredSession::fromJson(json::parse(lookUp(service).value_or("null"))).accessToken,
             QStringLiteral("令牌A"));
-        f.session = newSession();
+        useSecretService(f); // the next launch
         awaitResult(f.session->restoreSession());
         QCOMPARE(f.snapshot().accessToken, QStringLiteral("令牌A"));
         QCOMPARE(f.snapshot().user, UserSummary({7, QStringLiteral("alice")}));
