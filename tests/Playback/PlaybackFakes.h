@@ -11,13 +11,11 @@
 
 #include <QCoreApplication>
 #include <QHash>
-#include <QSet>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <coroutine>
-#include <deque>
 
 // Fakes of the playback engine's services whose timing the test decides: speech
 // answers arrive when released (or on the next event loop turn), clips end when
@@ -33,52 +31,51 @@ inline void settle()
 
 // Something a fake coroutine waits for: opened by the test, or by cancellation.
 // The waiter always resumes in an event loop turn of its own, as real I/O does.
-class Gate {
-public:
-    bool isOpen() const { return m_open; }
-    bool wasCancelled() const { return m_cancelled; }
+struct Gate {
+    bool isOpen = false;
+    bool wasCancelled = false;
+    std::coroutine_handle<> waiter;
+
     void open()
     {
-        if (std::exchange(m_open, true))
-            return;
-        if (m_waiter)
-            talvoro::postToMainThread([waiter = m_waiter] { waiter.resume(); });
+        if (!std::exchange(isOpen, true) && waiter)
+            talvoro::postToMainThread([waiter = waiter] { waiter.resume(); });
     }
-    void cancel()
-    {
-        if (!m_open)
-            m_cancelled = true;
-        open();
-    }
-
-    class Awaiter {
-    public:
-        Awaiter(std::shared_ptr<Gate> gate, talvoro::CancellationToken token)
-            : m_gate(std::move(gate))
-            , m_token(std::move(token))
-        { }
-        bool await_ready() const { return m_gate->isOpen(); }
-        void await_suspend(std::coroutine_handle<> handle)
-        {
-            m_gate->m_waiter = handle;
-            m_registration = m_token.onCancel([gate = m_gate] { gate->cancel(); });
-        }
-        void await_resume() { m_registration.reset(); }
-
-    private:
-        std::shared_ptr<Gate> m_gate;
-        talvoro::CancellationToken m_token;
-        talvoro::CancellationRegistration m_registration;
-    };
-
-private:
-    bool m_open = false;
-    bool m_cancelled = false;
-    std::coroutine_handle<> m_waiter;
 };
 
-// Speech whose clip is "clip:<voice>:<text>". Answers come on the next turn unless
-// held; a held answer waits for release(). A cancelled fetch fails as the real
+class GateAwaiter {
+public:
+    GateAwaiter(std::shared_ptr<Gate> gate, talvoro::CancellationToken token)
+        : m_gate(std::move(gate))
+        , m_token(std::move(token))
+    { }
+    bool await_ready() const { return m_gate->isOpen; }
+    void await_suspend(std::coroutine_handle<> handle)
+    {
+        m_gate->waiter = handle;
+        m_registration = m_token.onCancel([gate = m_gate] {
+            gate->wasCancelled = !gate->isOpen;
+            gate->open();
+        });
+    }
+    void await_resume() { m_registration.reset(); }
+
+private:
+    std::shared_ptr<Gate> m_gate;
+    talvoro::CancellationToken m_token;
+    talvoro::CancellationRegistration m_registration;
+};
+
+// A gate that opens on the next turn unless `hold`.
+inline std::shared_ptr<Gate> newGate(bool hold)
+{
+    auto gate = std::make_shared<Gate>();
+    if (!hold)
+        talvoro::postToMainThread([gate] { gate->open(); });
+    return gate;
+}
+
+// Speech whose clip is "clip:<voice>:<text>". A cancelled fetch fails as the real
 // client's does, with a network error that only says so.
 class FakeSpeechService final : public talvoro::TTSServiceProtocol {
 public:
@@ -91,7 +88,7 @@ public:
 
     bool holdAnswers = false;
     QHash<QString, QString> failingTexts; // text → server message of a 500
-    QSet<QString> cachedClips; // "<voice>:<text>"
+    QStringList cachedClips; // "<voice>:<text>"
     QList<Request> requests;
     int running = 0;
 
@@ -103,39 +100,33 @@ public:
     talvoro::Task<QByteArray> fetchAudio(QString text, QString voiceID, std::optional<QString> accessToken,
         talvoro::CancellationToken token = {}) override
     {
-        auto gate = std::make_shared<Gate>();
+        auto gate = newGate(holdAnswers);
         requests.append({text, voiceID, accessToken, gate});
-        if (!holdAnswers)
-            talvoro::postToMainThread([gate] { gate->open(); });
         ++running;
-        co_await Gate::Awaiter(gate, token);
+        co_await GateAwaiter(gate, token);
         --running;
-        if (gate->wasCancelled())
+        if (gate->wasCancelled)
             throw talvoro::TTSError::networkError(std::make_exception_ptr(talvoro::CancellationError()));
         if (failingTexts.contains(text))
             throw talvoro::TTSError::httpError(500, failingTexts.value(text));
-        cachedClips.insert(voiceID + ":" + text);
+        cachedClips.append(voiceID + ":" + text);
         co_return clip(voiceID, text);
     }
     bool isCached(const QString &text, const QString &voice) const override
     {
         return cachedClips.contains(voice + ":" + text);
     }
-
-    // Lets the oldest held request that is still waiting answer.
-    void releaseNext()
-    {
-        for (const Request &request : requests) {
-            if (!request.gate->isOpen()) {
-                request.gate->open();
-                return;
-            }
-        }
-    }
     void releaseAll()
     {
         for (const Request &request : requests)
             request.gate->open();
+    }
+    QStringList texts() const
+    {
+        QStringList texts;
+        for (const Request &request : requests)
+            texts.append(request.text);
+        return texts;
     }
 };
 
@@ -174,6 +165,14 @@ public:
         if (auto *target = delegate())
             target->audioPlayerDidFinish(successfully);
     }
+    // The text of every clip played, in order.
+    QStringList spoken() const
+    {
+        QStringList texts;
+        for (const Play &play : plays)
+            texts.append(QString::fromUtf8(play.audio).section(QLatin1Char(':'), 2));
+        return texts;
+    }
 
 private:
     talvoro::AudioPlayerManagerDelegate *m_delegate = nullptr;
@@ -193,12 +192,10 @@ public:
     {
         fetchTokens.append(accessToken);
         const std::optional<talvoro::PlaybackPreference> answer = serverPreference; // as served when asked
-        auto gate = std::make_shared<Gate>();
+        auto gate = newGate(holdAnswers);
         gates.append(gate);
-        if (!holdAnswers)
-            talvoro::postToMainThread([gate] { gate->open(); });
         ++running;
-        co_await Gate::Awaiter(gate, {});
+        co_await GateAwaiter(gate, {});
         --running;
         if (!answer)
             throw talvoro::MobileAPIError::server(500, std::nullopt, QStringLiteral("暂不可用"));
@@ -211,11 +208,6 @@ public:
     {
         preference.version += 1;
         co_return preference;
-    }
-    void releaseAll()
-    {
-        for (const auto &gate : gates)
-            gate->open();
     }
 
     talvoro::Task<QList<talvoro::PublicLexiconSummary>> fetchPublicLexicons() override { co_return {}; }
@@ -234,6 +226,19 @@ public:
     talvoro::Task<> updatePreferences(QString, qint64, QString) override { co_return; }
 };
 
+// A word to play; without items it follows the playback preference.
+inline talvoro::ORVWord makeWord(
+    qint64 id, const QString &display, std::optional<QList<QString>> items = std::nullopt, qint64 repeatCount = 1)
+{
+    talvoro::ORVWord word;
+    word.id = id;
+    word.wordDisplay = display;
+    word.translationsZh = {display + QStringLiteral("的译文")};
+    word.playbackItems = std::move(items);
+    word.repeatCount = repeatCount;
+    return word;
+}
+
 // A view model's surroundings: the fakes above, a real audio cache in a folder of
 // its own, a real preference coordinator over in-memory settings.
 struct FakePlaybackServices {
@@ -248,6 +253,7 @@ struct FakePlaybackServices {
     talvoro::PlaybackPreferenceSyncCoordinator coordinator {defaults, clock, random};
     std::optional<QUrl> baseURL = QUrl(QStringLiteral("https://api.example.com"));
     QString legacyVoice = QStringLiteral("en-US-JennyNeural");
+    std::unique_ptr<talvoro::PlaybackViewModel> ownViewModel;
 
     std::unique_ptr<talvoro::PlaybackViewModel> makeViewModel()
     {
@@ -259,17 +265,36 @@ struct FakePlaybackServices {
         environment.preferenceSync = &coordinator;
         return std::make_unique<talvoro::PlaybackViewModel>(speech, player, api, cache, environment);
     }
+    // The test's own view model, made on first use.
+    talvoro::PlaybackViewModel &viewModel()
+    {
+        if (!ownViewModel)
+            ownViewModel = makeViewModel();
+        return *ownViewModel;
+    }
+    void startPlaying(const QList<talvoro::ORVWord> &words, qsizetype index = 0)
+    {
+        viewModel().setPlaylist(words);
+        viewModel().playWord(index);
+        settle();
+    }
 
     // Lets every held answer through; true once no fake work is left running.
     bool drained()
     {
         const bool done = QTest::qWaitFor([this] {
             speech.releaseAll();
-            api.releaseAll();
+            for (const auto &gate : api.gates)
+                gate->open();
             return speech.running == 0 && api.running == 0;
         });
         settle();
         return done;
+    }
+    bool shutDown()
+    {
+        ownViewModel.reset();
+        return drained();
     }
 };
 

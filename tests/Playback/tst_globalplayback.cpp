@@ -1,12 +1,10 @@
 #include "PlaybackFakes.h"
 #include "TestRegistry.h"
 
-#include "Playback/AudioCacheManager.h"
+#include "Playback/GlobalPlaybackPresentation.h"
 #include "Playback/GlobalPlaybackSession.h"
 
 #include <QPointer>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace talvoro;
@@ -20,13 +18,8 @@ const UserSummary wu {43, QStringLiteral("wu")};
 QList<ORVWord> words(int count)
 {
     QList<ORVWord> list;
-    for (int i = 1; i <= count; ++i) {
-        ORVWord word;
-        word.id = i;
-        word.wordDisplay = QStringLiteral("word%1").arg(i);
-        word.playbackItems = QList<QString> {"WORD"};
-        list.append(word);
-    }
+    for (int i = 1; i <= count; ++i)
+        list.append(makeWord(i, QStringLiteral("word%1").arg(i), QList<QString> {"WORD"}));
     return list;
 }
 
@@ -36,13 +29,10 @@ class GlobalPlaybackSessionTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<FakePlaybackServices> m_services;
-    FakeSpeechService *m_speech = nullptr;
-    FakeAudioPlayer *m_player = nullptr;
     std::unique_ptr<GlobalPlaybackSession> m_session;
     int m_viewModelsMade = 0;
 
     GlobalPlaybackSession &session() { return *m_session; }
-
     QStringList shown() const
     {
         const auto &presentation = m_session->presentation();
@@ -55,8 +45,6 @@ private Q_SLOTS:
     void init()
     {
         m_services = std::make_unique<FakePlaybackServices>();
-        m_speech = &m_services->speech;
-        m_player = &m_services->player;
         m_viewModelsMade = 0;
         auto factory = [this] {
             ++m_viewModelsMade;
@@ -69,26 +57,23 @@ private Q_SLOTS:
     {
         m_session.reset();
         QVERIFY(m_services->drained());
-        m_services.reset();
     }
 
     void playPublishesTheListAndFollowsTheViewModel()
     {
         session().play(QStringLiteral("  考研词汇 \n"), words(3), QStringLiteral("token"), lin, 1);
 
-        QCOMPARE(session().context()->playlistName, QStringLiteral("考研词汇"));
         QCOMPARE(session().context()->words, words(3));
         QCOMPARE(shown(), (QStringList {"word2", "考研词汇", "正在准备 · 英文单词", "2 / 3"}));
         settle();
         QCOMPARE(shown(), (QStringList {"word2", "考研词汇", "正在播放 · 英文单词", "2 / 3"}));
         session().playbackViewModel()->pause();
         QCOMPARE(session().property("presentationStatusText").toString(), QStringLiteral("已暂停 · 英文单词"));
-        QCOMPARE(session().property("presentationActivity").toString(), QStringLiteral("paused"));
         session().playbackViewModel()->resume();
-        m_player->finishClip();
+        m_services->player.finishClip();
         QCOMPARE(shown(), (QStringList {"word3", "考研词汇", "正在准备 · 英文单词", "3 / 3"}));
         settle();
-        m_player->finishClip(); // the end of the list
+        m_services->player.finishClip(); // the end of the list
         QCOMPARE(shown(), QStringList());
         QVERIFY(session().context());
     }
@@ -99,7 +84,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("playing");
         QTest::newRow("inside") << qsizetype(2) << 2;
         QTest::newRow("count") << qsizetype(3) << 0;
-        QTest::newRow("beyond") << qsizetype(40) << 0;
         QTest::newRow("negative") << qsizetype(-1) << 0;
     }
     void startIndicesOutsideTheListStartAtTheFirstWord()
@@ -110,81 +94,59 @@ private Q_SLOTS:
         QCOMPARE(session().playbackViewModel()->currentPlayingIndex(), std::optional<qsizetype>(playing));
     }
 
-    void aBlankNameBecomesTheDefaultAndEveryPlayGetsANewIdentity()
+    // A second play (or activate) after a list of three plays with the full player shown.
+    void theNextListReplacesTheContext_data()
     {
-        session().play(QStringLiteral(" \t "), words(2), QStringLiteral("token"), lin, 0);
-        const GlobalPlaybackContext first = *session().context();
-        QCOMPARE(first.playlistName, QStringLiteral("单词播放"));
-        session().play(QStringLiteral(" \t "), words(2), QStringLiteral("token"), lin, 0);
-        QVERIFY(session().context()->id != first.id);
-        QCOMPARE(m_viewModelsMade, 1);
+        QTest::addColumn<QString>("how"); // "play" or "activate"
+        QTest::addColumn<int>("count");
+        QTest::addColumn<std::optional<UserSummary>>("user");
+        QTest::addColumn<QString>("name"); // of the new context; empty: none
+        QTest::addColumn<int>("viewModels"); // 0: none left
+        QTest::newRow("same user: a new identity") << "play" << 2 << std::optional(lin) << "单词播放" << 1;
+        QTest::newRow("another user: a new view model") << "play" << 2 << std::optional(wu) << "单词播放" << 2;
+        QTest::newRow("empty list: stopped, no context") << "play" << 0 << std::optional(lin) << "" << 1;
+        QTest::newRow("no user: everything reset") << "play" << 2 << std::optional<UserSummary>() << "" << 0;
+        QTest::newRow("activate: stopped, context kept") << "activate" << 0 << std::optional(lin) << "list" << 1;
+        QTest::newRow("activate without a user") << "activate" << 0 << std::optional<UserSummary>() << "" << 0;
     }
-
-    void anEmptyListStopsAndClearsTheList()
+    void theNextListReplacesTheContext()
     {
-        session().play(QStringLiteral("list"), words(3), QStringLiteral("token"), lin, 0);
+        QFETCH(QString, how);
+        QFETCH(int, count);
+        QFETCH(std::optional<UserSummary>, user);
+        QFETCH(QString, name);
+        QFETCH(int, viewModels);
+        session().play(QStringLiteral("list"), words(3), QStringLiteral("token-1"), lin, 0);
         session().setFullPlayerPresented(true);
-        PlaybackViewModel *viewModel = session().playbackViewModel();
-
-        session().play(QStringLiteral("list"), {}, QStringLiteral("token"), lin, 0);
-
-        QVERIFY(!session().context());
-        QVERIFY(!session().presentation());
-        QVERIFY(!session().isFullPlayerPresented());
-        QCOMPARE(session().activeUserID(), std::optional<qint64>(42));
-        QCOMPARE(session().playbackViewModel(), viewModel);
-        QCOMPARE(viewModel->playbackState(), PlaybackState::stopped);
-    }
-
-    void withoutAUserEverythingIsReset()
-    {
-        session().play(QStringLiteral("list"), words(3), QStringLiteral("token"), lin, 0);
-        session().setFullPlayerPresented(true);
-        const QPointer<PlaybackViewModel> viewModel = session().playbackViewModel();
-
-        session().play(QStringLiteral("list"), words(3), QStringLiteral("token"), std::nullopt, 0);
-
-        QVERIFY(!viewModel);
-        QVERIFY(!session().playbackViewModel());
-        QVERIFY(!session().context());
-        QVERIFY(!session().presentation());
-        QVERIFY(!session().isFullPlayerPresented());
-        QCOMPARE(session().activeUserID(), std::nullopt);
-        QVERIFY(m_player->calls.endsWith("deactivate"));
-    }
-
-    void anotherUserGetsANewViewModel()
-    {
-        session().play(QStringLiteral("list"), words(3), QStringLiteral("token-lin"), lin, 0);
+        const QUuid firstID = session().context()->id;
         const QPointer<PlaybackViewModel> first = session().playbackViewModel();
-
-        session().play(QStringLiteral("list"), words(2), QStringLiteral("token-wu"), wu, 1);
-
-        QVERIFY(!first);
-        QCOMPARE(m_viewModelsMade, 2);
-        QCOMPARE(session().activeUserID(), std::optional<qint64>(43));
-        QCOMPARE(session().playbackViewModel()->currentPlayingIndex(), std::optional<qsizetype>(1));
         settle();
-        QCOMPARE(m_speech->requests.last().accessToken, std::optional<QString>("token-wu"));
-    }
 
-    void activateStopsPlaybackAndKeepsTheList()
-    {
-        session().play(QStringLiteral("list"), words(3), QStringLiteral("token"), lin, 0);
+        if (how == "play")
+            session().play(QStringLiteral(" \t "), words(count), QStringLiteral("token-2"), user, 1);
+        else
+            session().activate(QStringLiteral("token-2"), user);
         settle();
-        const GlobalPlaybackContext context = *session().context();
-        PlaybackViewModel *viewModel = session().playbackViewModel();
 
-        session().activate(QStringLiteral("token"), lin);
-
-        QCOMPARE(session().playbackViewModel(), viewModel);
-        QCOMPARE(viewModel->playbackState(), PlaybackState::stopped);
-        QCOMPARE(*session().context(), context);
-        QVERIFY(!session().presentation());
-
-        session().activate(QStringLiteral("token"), std::nullopt);
-        QVERIFY(!session().playbackViewModel());
-        QVERIFY(!session().context());
+        QCOMPARE(session().context() ? session().context()->playlistName : QString(), name);
+        if (session().context())
+            QCOMPARE(session().context()->id == firstID, how == "activate");
+        QCOMPARE(session().activeUserID(), user ? std::optional(user->id) : std::nullopt);
+        QCOMPARE(first.isNull(), viewModels != 1);
+        QCOMPARE(m_viewModelsMade, std::max(viewModels, 1));
+        QCOMPARE(session().playbackViewModel() != nullptr, viewModels > 0);
+        if (name.isEmpty() || how == "activate")
+            QVERIFY(!session().presentation());
+        if (name.isEmpty())
+            QVERIFY(!session().isFullPlayerPresented());
+        if (count == 0 && first)
+            QCOMPARE(first->playbackState(), PlaybackState::stopped);
+        if (count > 0 && user) {
+            QCOMPARE(session().playbackViewModel()->currentPlayingIndex(), std::optional<qsizetype>(1));
+            QCOMPARE(m_services->speech.requests.last().accessToken, std::optional<QString>("token-2"));
+        }
+        if (!user)
+            QVERIFY(m_services->player.calls.endsWith("deactivate"));
     }
 
     void anEditedWordReplacesEveryOccurrence()
@@ -192,24 +154,81 @@ private Q_SLOTS:
         QList<ORVWord> list = words(2);
         list.append(list.first());
         session().play(QStringLiteral("list"), list, QStringLiteral("token"), lin, 2);
-        const QUuid id = session().context()->id;
         ORVWord edited = list.first();
         edited.wordDisplay = QStringLiteral("edited");
 
         QVERIFY(session().updateWord(edited));
 
-        QCOMPARE(session().context()->id, id);
         QCOMPARE(session().context()->words.at(0).wordDisplay, QStringLiteral("edited"));
         QCOMPARE(session().context()->words.at(2).wordDisplay, QStringLiteral("edited"));
         QCOMPARE(session().presentation()->word, QStringLiteral("edited"));
+        edited.id = 99;
+        QVERIFY(!session().updateWord(edited));
+    }
+};
 
-        QSignalSpy contextChanges(m_session.get(), &GlobalPlaybackSession::contextChanged);
-        ORVWord stranger = edited;
-        stranger.id = 99;
-        QVERIFY(!session().updateWord(stranger));
-        QCOMPARE(contextChanges.size(), 0);
+class GlobalPlaybackPresentationTest : public QObject {
+    Q_OBJECT
+
+    static GlobalPlaybackContext context(qsizetype count)
+    {
+        GlobalPlaybackContext context {QUuid::createUuid(), QStringLiteral("考研词汇"), {}};
+        for (qsizetype i = 0; i < count; ++i) {
+            ORVWord word;
+            word.id = i + 1;
+            word.wordDisplay = QStringLiteral(" word%1 ").arg(i + 1);
+            context.words.append(word);
+        }
+        return context;
+    }
+
+private Q_SLOTS:
+    void presents_data()
+    {
+        QTest::addColumn<qsizetype>("words");
+        QTest::addColumn<PlaybackState>("state");
+        QTest::addColumn<std::optional<qsizetype>>("index");
+        QTest::addColumn<std::optional<QString>>("unit");
+        QTest::addColumn<QStringList>("shown"); // word, status, progress; empty: nothing shown
+        using Index = std::optional<qsizetype>;
+        using Unit = std::optional<QString>;
+
+        QTest::newRow("stopped") << qsizetype(3) << PlaybackState::stopped << Index(0) << Unit("WORD") << QStringList();
+        QTest::newRow("index = count") << qsizetype(3) << PlaybackState::playing << Index(3) << Unit() << QStringList();
+        QTest::newRow("negative index") << qsizetype(3) << PlaybackState::playing << Index(-1) << Unit()
+                                        << QStringList();
+        QTest::newRow("no index") << qsizetype(3) << PlaybackState::playing << Index() << Unit() << QStringList();
+        QTest::newRow("loading the first of three") << qsizetype(3) << PlaybackState::loading << Index(0) << Unit()
+                                                    << QStringList {" word1 ", "正在准备", "1 / 3"};
+        QTest::newRow("spelling the second of twelve")
+            << qsizetype(12) << PlaybackState::playing << Index(1) << Unit("SPELLING")
+            << QStringList {" word2 ", "正在播放 · 逐字母拼写", "2 / 12"};
+        QTest::newRow("paused, unknown unit") << qsizetype(3) << PlaybackState::paused << Index(2) << Unit("spelling")
+                                              << QStringList {" word3 ", "已暂停", "3 / 3"};
+        QTest::newRow("explanation") << qsizetype(1) << PlaybackState::paused << Index(0) << Unit("EXPLANATION")
+                                     << QStringList {" word1 ", "已暂停 · 详细解释与场景", "1 / 1"};
+    }
+    void presents()
+    {
+        QFETCH(qsizetype, words);
+        QFETCH(PlaybackState, state);
+        QFETCH(std::optional<qsizetype>, index);
+        QFETCH(std::optional<QString>, unit);
+        QFETCH(QStringList, shown);
+
+        const auto presentation = GlobalPlaybackPresentation::make(context(words), state, index, unit);
+        QCOMPARE(presentation.has_value(), !shown.isEmpty());
+        if (!presentation)
+            return;
+        QCOMPARE((QStringList {presentation->word, presentation->statusText, presentation->progressText}), shown);
+        QCOMPARE(presentation->playlistName, QStringLiteral("考研词汇"));
+        const GlobalPlaybackActivity activity = state == PlaybackState::loading ? GlobalPlaybackActivity::loading
+            : state == PlaybackState::playing                                   ? GlobalPlaybackActivity::playing
+                                                                                : GlobalPlaybackActivity::paused;
+        QCOMPARE(presentation->activity, activity);
     }
 };
 
 TALVORO_TEST(GlobalPlaybackSessionTest)
+TALVORO_TEST(GlobalPlaybackPresentationTest)
 #include "tst_globalplayback.moc"

@@ -1,18 +1,10 @@
 #include "TestRegistry.h"
 
-#include "Playback/GlobalPlaybackPresentation.h"
 #include "Playback/PlaybackWordSnapshot.h"
 
 #include <QTest>
 
 using namespace talvoro;
-
-Q_DECLARE_METATYPE(ORVWord)
-Q_DECLARE_METATYPE(PlaybackPreference)
-Q_DECLARE_METATYPE(TTSVoice)
-Q_DECLARE_METATYPE(PlaybackState)
-Q_DECLARE_METATYPE(std::optional<qsizetype>)
-Q_DECLARE_METATYPE(std::optional<QString>)
 
 namespace {
 
@@ -96,8 +88,6 @@ private Q_SLOTS:
         ORVWord word;
 
         QTest::newRow("default preference") << baseWord() << standard << defaultVoice << allFour;
-        QTest::newRow("preference order") << baseWord() << preferenceWithItems({"EXPLANATION", "WORD"}) << defaultVoice
-                                          << QStringList {explanationLine, wordLine};
 
         QTest::newRow("profile: its order, voices and rates, disabled unit left out")
             << withProfile(1.5) << preferenceWithItems({"WORD"}) << defaultVoice
@@ -193,106 +183,15 @@ private Q_SLOTS:
         QCOMPARE(units, (QStringList {"EXPLANATION@1", "WORD@2", "SPELLING@6 off", "TRANSLATION_ZH@7 off"}));
     }
 
-    void snapshotTakesTheProfilesRepeatCountWhenSet_data()
-    {
-        QTest::addColumn<std::optional<qint64>>("profileRepeats");
-        QTest::addColumn<qint64>("repeatCount");
-        QTest::newRow("profile sets none") << std::optional<qint64>() << qint64(4);
-        QTest::newRow("profile sets 2") << std::optional<qint64>(2) << qint64(2);
-    }
     void snapshotTakesTheProfilesRepeatCountWhenSet()
     {
-        QFETCH(std::optional<qint64>, profileRepeats);
-        QFETCH(qint64, repeatCount);
         ORVWord word = withProfile(std::nullopt);
         word.repeatCount = 4;
-        word.playbackProfile->repeatCount = profileRepeats;
-
-        const PlaybackWordSnapshot snapshot(word);
-        QCOMPARE(snapshot.repeatCount, repeatCount);
-        QCOMPARE(snapshot.remoteID, std::optional<qint64>(7));
-        QVERIFY(!snapshot.localID.isNull());
-        QVERIFY(snapshot.localID != PlaybackWordSnapshot(word).localID);
-    }
-};
-
-class GlobalPlaybackPresentationTest : public QObject {
-    Q_OBJECT
-
-    static GlobalPlaybackContext context(qsizetype count)
-    {
-        GlobalPlaybackContext context {QUuid::createUuid(), QStringLiteral("考研词汇"), {}};
-        for (qsizetype i = 0; i < count; ++i) {
-            ORVWord word;
-            word.id = i + 1;
-            word.wordDisplay = QStringLiteral(" word%1 ").arg(i + 1);
-            context.words.append(word);
-        }
-        return context;
-    }
-
-private Q_SLOTS:
-    void presents_data()
-    {
-        QTest::addColumn<qsizetype>("words");
-        QTest::addColumn<PlaybackState>("state");
-        QTest::addColumn<std::optional<qsizetype>>("index");
-        QTest::addColumn<std::optional<QString>>("unit");
-        QTest::addColumn<QStringList>("shown"); // word, status, progress; empty: nothing shown
-        using Index = std::optional<qsizetype>;
-        using Unit = std::optional<QString>;
-
-        QTest::newRow("stopped") << qsizetype(3) << PlaybackState::stopped << Index(0) << Unit("WORD") << QStringList();
-        QTest::newRow("index = count") << qsizetype(3) << PlaybackState::playing << Index(3) << Unit() << QStringList();
-        QTest::newRow("negative index") << qsizetype(3) << PlaybackState::playing << Index(-1) << Unit()
-                                        << QStringList();
-        QTest::newRow("no index") << qsizetype(3) << PlaybackState::playing << Index() << Unit() << QStringList();
-        QTest::newRow("loading the first of three") << qsizetype(3) << PlaybackState::loading << Index(0) << Unit()
-                                                    << QStringList {" word1 ", "正在准备", "1 / 3"};
-        QTest::newRow("spelling the second of twelve")
-            << qsizetype(12) << PlaybackState::playing << Index(1) << Unit("SPELLING")
-            << QStringList {" word2 ", "正在播放 · 逐字母拼写", "2 / 12"};
-        QTest::newRow("paused, unknown unit") << qsizetype(3) << PlaybackState::paused << Index(2) << Unit("spelling")
-                                              << QStringList {" word3 ", "已暂停", "3 / 3"};
-        QTest::newRow("explanation") << qsizetype(1) << PlaybackState::paused << Index(0) << Unit("EXPLANATION")
-                                     << QStringList {" word1 ", "已暂停 · 详细解释与场景", "1 / 1"};
-    }
-    void presents()
-    {
-        QFETCH(qsizetype, words);
-        QFETCH(PlaybackState, state);
-        QFETCH(std::optional<qsizetype>, index);
-        QFETCH(std::optional<QString>, unit);
-        QFETCH(QStringList, shown);
-
-        const auto presentation = GlobalPlaybackPresentation::make(context(words), state, index, unit);
-        QCOMPARE(presentation.has_value(), !shown.isEmpty());
-        if (!presentation)
-            return;
-        QCOMPARE((QStringList {presentation->word, presentation->statusText, presentation->progressText}), shown);
-        QCOMPARE(presentation->playlistName, QStringLiteral("考研词汇"));
-        const GlobalPlaybackActivity activity = state == PlaybackState::loading ? GlobalPlaybackActivity::loading
-            : state == PlaybackState::playing                                   ? GlobalPlaybackActivity::playing
-                                                                                : GlobalPlaybackActivity::paused;
-        QCOMPARE(presentation->activity, activity);
-    }
-
-    void contextNamesAreTrimmedWithADefault_data()
-    {
-        QTest::addColumn<QString>("given");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("blanks") << QStringLiteral(" \t\n ") << QStringLiteral("单词播放");
-        QTest::newRow("empty") << QString() << QStringLiteral("单词播放");
-        QTest::newRow("padded") << QStringLiteral("  高频词 \n") << QStringLiteral("高频词");
-    }
-    void contextNamesAreTrimmedWithADefault()
-    {
-        QFETCH(QString, given);
-        QFETCH(QString, shown);
-        QCOMPARE(GlobalPlaybackContext::displayName(given), shown);
+        QCOMPARE(PlaybackWordSnapshot(word).repeatCount, 4);
+        word.playbackProfile->repeatCount = 2;
+        QCOMPARE(PlaybackWordSnapshot(word).repeatCount, 2);
     }
 };
 
 TALVORO_TEST(PlaybackUnitResolutionTest)
-TALVORO_TEST(GlobalPlaybackPresentationTest)
 #include "tst_unitresolution.moc"
