@@ -28,3 +28,27 @@ struct BackendClient {
             .value_or(QString());
     }
 };
+
+// A running stand-in backend with one registered account, and the app's client for it.
+struct BackendAccount {
+    backendtest::BackendProcess backend;
+    backendtest::Account account;
+    std::optional<BackendClient> remote;
+    QString owner;
+
+    bool start()
+    {
+        if (!backend.start())
+            return false;
+        account = backend.registerAccount();
+        remote.emplace(backend.baseUrl(), backend.authority());
+        owner = remote->ownerKey(account.userId);
+        return true;
+    }
+    talvoro::ORVMobileAPIClient &client() { return remote->client; }
+    backendtest::Answer call(const QByteArray &method, const QString &path, const QJsonObject &body = {})
+    {
+        return body.isEmpty() ? backend.call(method, path, account.accessToken)
+                              : backend.call(method, path, body, account.accessToken);
+    }
+};

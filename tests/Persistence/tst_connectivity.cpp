@@ -41,7 +41,6 @@ private Q_SLOTS:
         QTest::addColumn<QList<bool>>("reports");
         QTest::addColumn<QList<Availability>>("published");
         QTest::newRow("none") << QList<bool>() << QList<Availability>();
-        QTest::newRow("online") << QList<bool> {true} << QList<Availability> {Availability::available};
         QTest::newRow("offline") << QList<bool> {false} << QList<Availability> {Availability::unavailable};
         QTest::newRow("repeated") << QList<bool> {true, true}
                                   << QList<Availability> {Availability::available, Availability::available};

@@ -34,90 +34,45 @@ private slots:
         QVERIFY(store.fetchPendingPlaylistDeletions(ownerB, std::nullopt).isEmpty());
     }
 
-    void failuresPushTheNextAttemptBack_data()
+    void failuresBackOffAndKeepTheirMessage_data()
     {
         QTest::addColumn<int>("failures");
         QTest::addColumn<int>("delay");
-        const QList<std::pair<int, int>> table {{1, 2}, {2, 4}, {3, 8}, {5, 32}, {7, 128}, {8, 256}, {12, 256}};
-        for (const auto &[failures, delay] : table)
-            QTest::addRow("%d failures", failures) << failures << delay;
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("stored"); // the last message, cut to 512 characters a reader counts
+        const QString chinese = QStringLiteral("网络连接失败").repeated(100);
+        const QString flags = QStringLiteral("🇨🇳e\u0301").repeated(300);
+        QTest::newRow("1 failure") << 1 << 2 << QStringLiteral("超时") << QStringLiteral("超时");
+        QTest::newRow("2 failures") << 2 << 4 << chinese << chinese.left(512);
+        QTest::newRow("5 failures") << 5 << 32 << flags << flags.left(512 / 2 * 6);
+        QTest::newRow("8 failures") << 8 << 256 << QStringLiteral("x") << QStringLiteral("x");
+        QTest::newRow("12 failures") << 12 << 256 << QStringLiteral("x") << QStringLiteral("x");
     }
-    void failuresPushTheNextAttemptBack()
+    void failuresBackOffAndKeepTheirMessage()
     {
         QFETCH(int, failures);
         QFETCH(int, delay);
-        StoreFixture f;
-        LocalWordStore &store = f.open();
-        store.tombstonePlaylist(ownerA, 4);
-        const QDateTime now = f.clock->now().addSecs(5);
-        for (int i = 0; i < failures; ++i)
-            store.recordPlaylistDeletionFailure(ownerA, 4, QStringLiteral("offline"), now);
-        const PendingPlaylistDeletion queued = store.fetchPendingPlaylistDeletions(ownerA, std::nullopt).value(0);
-        QCOMPARE(queued.attemptCount, failures);
-        QCOMPARE(queued.nextAttemptAt, now.addSecs(delay));
-
-        // Due exactly at the next attempt time, not a second before.
-        QCOMPARE(store.fetchPendingPlaylistDeletions(ownerA, now.addSecs(delay)).size(), 1);
-        QCOMPARE(store.fetchPendingPlaylistDeletions(ownerA, now.addSecs(delay - 1)).size(), 0);
-
-        // Opening the store again makes it due at once and keeps the count.
-        f.open();
-        QCOMPARE(f.store->fetchPendingPlaylistDeletions(ownerA, now).value(0).attemptCount, failures);
-        QCOMPARE(f.store->fetchPendingPlaylistDeletions(ownerA, now).value(0).nextAttemptAt, std::nullopt);
-    }
-
-    void failureMessageIsCutToWhatAReaderCounts_data()
-    {
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("stored");
-        const QString chinese = QStringLiteral("网络连接失败").repeated(100);
-        QTest::newRow("600 Chinese characters") << chinese << chinese.left(512);
-        const QString flags = QStringLiteral("🇨🇳e\u0301").repeated(300);
-        QTest::newRow("clusters of several code units") << flags << flags.left(512 / 2 * 6);
-        QTest::newRow("short") << QStringLiteral("超时") << QStringLiteral("超时");
-    }
-    void failureMessageIsCutToWhatAReaderCounts()
-    {
         QFETCH(QString, message);
         QFETCH(QString, stored);
         StoreFixture f;
         LocalWordStore &store = f.open();
         store.tombstonePlaylist(ownerA, 4);
-        store.recordPlaylistDeletionFailure(ownerA, 4, message, f.clock->now());
-        QCOMPARE(f.raw().value(QStringLiteral("SELECT lastError FROM PendingPlaylistOperation")).toString(), stored);
-        // Nothing queued for another playlist: nothing to record.
-        store.recordPlaylistDeletionFailure(ownerA, 5, message, f.clock->now());
-        QCOMPARE(f.raw().value(QStringLiteral("SELECT count(*) FROM PendingPlaylistOperation")).toInt(), 1);
-    }
+        const QDateTime now = f.clock->now().addSecs(5);
+        for (int i = 0; i < failures; ++i)
+            store.recordPlaylistDeletionFailure(ownerA, 4, message, now);
+        store.recordPlaylistDeletionFailure(ownerA, 5, message, now); // nothing queued: nothing recorded
+        QCOMPARE(
+            f.raw().rows(QStringLiteral("SELECT attemptCount, nextAttemptAt, lastError FROM PendingPlaylistOperation")),
+            (QList<QVariantList> {{failures, now.addSecs(delay).toMSecsSinceEpoch(), stored}}));
 
-    void acknowledgement_data()
-    {
-        QTest::addColumn<std::optional<qint64>>("serverVersion");
-        QTest::addColumn<qint64>("storedVersion");
-        QTest::newRow("no version") << std::optional<qint64>() << qint64(5);
-        QTest::newRow("lower version") << std::optional<qint64>(3) << qint64(5);
-        QTest::newRow("higher version") << std::optional<qint64>(9) << qint64(9);
-        QTest::newRow("version 0") << std::optional<qint64>(0) << qint64(5);
-    }
-    void acknowledgement()
-    {
-        QFETCH(std::optional<qint64>, serverVersion);
-        QFETCH(qint64, storedVersion);
-        StoreFixture f;
-        LocalWordStore &store = f.open();
-        store.upsertPlaylist(playlist(4, 5), ownerA);
-        store.tombstonePlaylist(ownerA, 4);
-        const QDateTime serverTime = f.clock->now().addSecs(-30);
-        const QDateTime now = f.clock->now().addSecs(10);
-        const bool refused = serverVersion == 0;
-        QCOMPARE(storeErrorOf([&] { store.acknowledgePlaylistDeletion(ownerA, 4, serverTime, serverVersion, now); }),
-            refused ? std::optional(LocalWordStoreError::Kind::invalidRemoteVersion) : std::nullopt);
-        QCOMPARE(f.raw().rows(QStringLiteral("SELECT version, deletionState, serverDeletedAt, deleteAcknowledgedAt "
-                                             "FROM StoredPlaylist")),
-            (QList<QVariantList> {{storedVersion, refused ? "PENDING_DELETE" : "DELETE_ACKNOWLEDGED",
-                refused ? QVariant() : serverTime.toMSecsSinceEpoch(),
-                refused ? QVariant() : now.toMSecsSinceEpoch()}}));
-        QCOMPARE(store.fetchPendingPlaylistDeletions(ownerA, std::nullopt).size(), refused ? 1 : 0);
+        // Due exactly at the next attempt time, not a millisecond before.
+        QCOMPARE(store.fetchPendingPlaylistDeletions(ownerA, now.addSecs(delay)).size(), 1);
+        QCOMPARE(store.fetchPendingPlaylistDeletions(ownerA, now.addSecs(delay).addMSecs(-1)).size(), 0);
+
+        // Opening the store again makes it due at once and keeps the count.
+        const PendingPlaylistDeletion reopened = f.open().fetchPendingPlaylistDeletions(ownerA, now).value(0);
+        QCOMPARE(reopened.attemptCount, failures);
+        QCOMPARE(reopened.nextAttemptAt, std::nullopt);
     }
 
     void serverListSettlesTombstones_data()
@@ -155,12 +110,6 @@ private slots:
             states.append(row.value(0).toString());
         QCOMPARE(states, expected);
         QCOMPARE(store.fetchPendingPlaylistDeletions(ownerA, std::nullopt).size(), stillQueued ? 1 : 0);
-
-        // A tombstone the server still lists stays pending.
-        store.tombstonePlaylist(ownerA, 6);
-        store.replaceAllPlaylists({playlist(6, 2)}, ownerA, start);
-        QCOMPARE(f.raw().value(QStringLiteral("SELECT deletionState FROM StoredPlaylist WHERE id = 6")).toString(),
-            QStringLiteral("PENDING_DELETE"));
     }
 };
 

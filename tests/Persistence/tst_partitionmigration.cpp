@@ -91,15 +91,12 @@ private slots:
         QTest::addColumn<QStringList>("expectedScoped");
         QTest::addColumn<QStringList>("expectedLegacy");
         const QString alice = QStringLiteral("alice");
-        const QString otherEnvironmentUser = QStringLiteral("env-sha256:") + QString(64, QLatin1Char('b')) + "|alice";
         const Setup livePlaylist5 = [](LocalWordStore &s, RawDatabase &, const QString &legacy, const QString &) {
             live(s, legacy, 5, 1, "l", {20});
         };
 
         QTest::newRow("user name against an owner key: isolated")
             << alice << ownerA << livePlaylist5 << QStringList {} << QStringList {"P5 'l' v1 ACTIVE", "I5:20"};
-        QTest::newRow("another environment: isolated") << otherEnvironmentUser << ownerA << livePlaylist5
-                                                       << QStringList {} << QStringList {"P5 'l' v1 ACTIVE", "I5:20"};
         QTest::newRow("owner key without environment: moved")
             << alice << QStringLiteral("local") << livePlaylist5 << QStringList {"P5 'l' v1 ACTIVE", "I5:20"}
             << QStringList {};

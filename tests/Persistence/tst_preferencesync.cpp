@@ -126,37 +126,6 @@ private Q_SLOTS:
         QVERIFY(f.client.writeCalls.isEmpty());
     }
 
-    void dueness_data()
-    {
-        QTest::addColumn<qint64>("offsetMs");
-        QTest::addColumn<bool>("force");
-        QTest::addColumn<State>("state");
-        QTest::newRow("not yet due") << qint64(1) << false << State::deferred;
-        QTest::newRow("not yet due, forced") << qint64(3600000) << true << State::synchronized;
-        QTest::newRow("due at the boundary") << qint64(0) << false << State::synchronized;
-        QTest::newRow("overdue") << qint64(-5000) << false << State::synchronized;
-    }
-    void dueness()
-    {
-        QFETCH(qint64, offsetMs);
-        QFETCH(bool, force);
-        QFETCH(State, state);
-        Fixture f;
-        f.stage(1.5, offsetMs);
-        f.client.writes = {FakePreferenceClient::answer(preference(4, 1.5))};
-        const PlaybackPreferenceSyncResult result = f.sync(force);
-        QCOMPARE(name(result.state), name(state));
-        QCOMPARE(result.preference->spellingRate, 1.5);
-        const bool sent = state == State::synchronized;
-        QCOMPARE(f.client.writeCalls.size(), sent ? 1 : 0);
-        QCOMPARE(result.preference->version, sent ? 4 : 3);
-        QCOMPARE(bool(f.record().pending), !sent);
-        if (sent) {
-            QCOMPARE(f.client.writeCalls[0].sent->version, 3);
-            QCOMPARE(f.record().confirmed->toJson(), preference(4, 1.5).toJson());
-        }
-    }
-
     void callersOfOneOwnerShareOneSync()
     {
         Fixture f;
@@ -180,10 +149,10 @@ private Q_SLOTS:
         QCOMPARE(name(first->value->state), name(State::synchronized));
         QCOMPARE(first->value->preference->toJson(), joined->value->preference->toJson());
         QCOMPARE(f.client.writeCalls.size(), 2);
-        // The entry is gone: the next call sends again.
-        f.stage(2.0);
+        // The entry is gone: the next call sends again, forced before the change is due.
+        f.stage(2.0, 3600000);
         f.client.writes = {FakePreferenceClient::answer(preference(4, 2.0))};
-        QCOMPARE(name(f.sync().state), name(State::synchronized));
+        QCOMPARE(name(f.sync(true).state), name(State::synchronized));
         QCOMPARE(f.client.writeCalls.size(), 3);
     }
 
@@ -207,6 +176,9 @@ private Q_SLOTS:
         QTest::newRow("same version") << Replies {answer(preference(3, 1.5))} << Replies {} << State::failed;
         QTest::newRow("older version") << Replies {answer(preference(2, 1.5))} << Replies {} << State::failed;
         QTest::newRow("invalid") << Replies {answer(preference(4, 9.0))} << Replies {} << State::failed;
+        PlaybackPreference unstorable = preference(4, 1.5);
+        unstorable.speechRateEnUs = std::numeric_limits<double>::infinity(); // valid, but not storable
+        QTest::newRow("accepted but not storable") << Replies {answer(unstorable)} << Replies {} << State::failed;
         QTest::newRow("conflict, rebased write accepted")
             << Replies {conflict, answer(accepted)} << Replies {answer(server)} << State::synchronized;
         QTest::newRow("second conflict") << Replies {conflict, conflict} << Replies {answer(server)} << State::failed;
@@ -339,19 +311,6 @@ private Q_SLOTS:
         QCOMPARE(record.pending->attemptCount, 0);
         QCOMPARE(record.pending->nextAttemptAt, f.clock.now());
         QCOMPARE(record.confirmed->version, state == State::synchronized ? 4 : 3);
-    }
-
-    void acceptedAnswerThatCannotBeSavedCountsAsFailure()
-    {
-        Fixture f;
-        f.stage(1.5);
-        PlaybackPreference answer = preference(4, 1.5);
-        answer.speechRateEnUs = std::numeric_limits<double>::infinity(); // valid, but not storable
-        f.client.writes = {FakePreferenceClient::answer(answer)};
-        QTest::ignoreMessage(QtCriticalMsg, "播放偏好远端同步失败，已保留待同步记录");
-        QCOMPARE(name(f.sync().state), name(State::failed));
-        QCOMPARE(f.record().confirmed->version, 3);
-        QCOMPARE(f.record().pending->attemptCount, 1);
     }
 
     void readsAreSharedPerToken()

@@ -69,49 +69,34 @@ private Q_SLOTS:
         QCOMPARE(QFile::permissions(f.store.directory()) & (QFile::ReadOther | QFile::ReadGroup), 0);
     }
 
-    void replace_data()
+    void editOfOneWord_data()
     {
+        QTest::addColumn<bool>("remove"); // else word 2 is replaced by an edited copy
         QTest::addColumn<std::optional<QByteArray>>("before");
         QTest::addColumn<std::optional<QByteArray>>("after");
+        using Content = std::optional<QByteArray>;
         const ORVWord edited = word(2, "lantern");
-        QTest::newRow("no file") << std::optional<QByteArray>() << std::optional<QByteArray>();
-        QTest::newRow("invalid JSON") << std::optional(QByteArray("[{")) << std::optional(QByteArray("[{"));
-        QTest::newRow("word not there") << std::optional(encoded({word(1), word(3)}))
-                                        << std::optional(encoded({word(1), word(3)}));
-        QTest::newRow("in place") << std::optional(encoded({word(1), word(2), word(3)}))
-                                  << std::optional(encoded({word(1), edited, word(3)}));
-        QTest::newRow("first of two") << std::optional(encoded({word(2), word(2)}))
-                                      << std::optional(encoded({edited, word(2)}));
+        QTest::newRow("replace, no file") << false << Content() << Content();
+        QTest::newRow("replace, invalid JSON") << false << Content("[{") << Content("[{");
+        QTest::newRow("replace, word not there") << false << Content(encoded({word(1)})) << Content(encoded({word(1)}));
+        QTest::newRow("replace in place")
+            << false << Content(encoded({word(1), word(2), word(3)})) << Content(encoded({word(1), edited, word(3)}));
+        QTest::newRow("replace first of two")
+            << false << Content(encoded({word(2), word(2)})) << Content(encoded({edited, word(2)}));
+        QTest::newRow("remove, no file") << true << Content() << Content("[]");
+        QTest::newRow("remove, invalid JSON") << true << Content("{\"id\":2}") << Content("[]");
+        QTest::newRow("remove every copy")
+            << true << Content(encoded({word(2), word(1), word(2), word(3)})) << Content(encoded({word(1), word(3)}));
     }
-    void replace()
+    void editOfOneWord()
     {
+        QFETCH(bool, remove);
         QFETCH(std::optional<QByteArray>, before);
         QFETCH(std::optional<QByteArray>, after);
         Fixture f;
         if (before)
             f.plant(*before);
-        awaitResult(f.store.replaceWord(word(2, "lantern"), owner, 42));
-        QCOMPARE(f.content(), after);
-    }
-
-    void remove_data()
-    {
-        QTest::addColumn<std::optional<QByteArray>>("before");
-        QTest::addColumn<QByteArray>("after");
-        QTest::newRow("no file") << std::optional<QByteArray>() << QByteArray("[]");
-        QTest::newRow("invalid JSON") << std::optional(QByteArray("{\"id\":2}")) << QByteArray("[]");
-        QTest::newRow("every copy") << std::optional(encoded({word(2), word(1), word(2), word(3)}))
-                                    << encoded({word(1), word(3)});
-        QTest::newRow("word not there") << std::optional(encoded({word(3), word(1)})) << encoded({word(3), word(1)});
-    }
-    void remove()
-    {
-        QFETCH(std::optional<QByteArray>, before);
-        QFETCH(QByteArray, after);
-        Fixture f;
-        if (before)
-            f.plant(*before);
-        awaitResult(f.store.removeWord(2, owner, 42));
+        awaitResult(remove ? f.store.removeWord(2, owner, 42) : f.store.replaceWord(word(2, "lantern"), owner, 42));
         QCOMPARE(f.content(), after);
     }
 

@@ -178,7 +178,6 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(QByteArray(8192, 'x'));
         });
-        QTest::newRow("a folder") << std::function([](StoreFixture &f) { QVERIFY(QDir().mkpath(f.path())); });
         QTest::newRow("newer version") << std::function([](StoreFixture &f) {
             writeOldStore(f.path(), 5);
             f.raw().exec(QStringLiteral("PRAGMA user_version = 7"));
