@@ -389,20 +389,6 @@ private Q_SLOTS:
         QCOMPARE(f.server.requestCount(), 1);
     }
 
-    void publicReadsCarryNoTokenAndUserReadsTheirPaths()
-    {
-        Fixture f;
-        f.server.route("GET", QStringLiteral("/api/v1/public/lexicons"), ScriptedResponse::json(200, ok(QJsonArray())));
-        f.server.route(
-            "GET", QStringLiteral("/api/v1/user/words"), ScriptedResponse::json(200, ok(QJsonArray {word(1, 1)})));
-        awaitResult(f.client.fetchPublicLexicons());
-        QVERIFY(!f.last().hasHeader("Authorization"));
-        QCOMPARE(awaitResult(f.client.fetchUserWords(7, f.token)).size(), 1);
-        QCOMPARE(f.last().query, QStringLiteral("lexiconId=7"));
-        awaitResult(f.client.fetchUserWords(std::nullopt, f.token));
-        QVERIFY(f.last().query.isEmpty());
-    }
-
 private:
     template<typename T>
     static Task<> discard(Task<T> task)
