@@ -1,9 +1,9 @@
+#include "BackendChecks.h"
 #include "BackendProcess.h"
 #include "TestRegistry.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QRegularExpression>
 #include <QTest>
 
 using namespace backendtest;
@@ -15,12 +15,6 @@ QJsonObject jwtPart(const QString &token, int part)
     return QJsonDocument::fromJson(
         QByteArray::fromBase64(token.split(u'.').value(part).toLatin1(), QByteArray::Base64UrlEncoding))
         .object();
-}
-
-bool isChinese(const QString &text)
-{
-    static const QRegularExpression han(QStringLiteral("\\p{Han}"));
-    return han.match(text).hasMatch();
 }
 
 } // namespace
@@ -53,42 +47,39 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("username");
         QTest::addColumn<QString>("password");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("outcome");
+        const auto row = [](const char *name, const QString &username, const QString &password, const char *outcome) {
+            QTest::newRow(name) << username << password << QString::fromLatin1(outcome);
+        };
         const QString ok = QStringLiteral("abc12345");
-        QTest::newRow("valid") << "new.user_1" << ok << 200 << QString();
-        QTest::newRow("name of 3") << "a-b" << ok << 200 << QString();
-        QTest::newRow("name of 64") << QString(64, u'x') << ok << 200 << QString();
-        QTest::newRow("name of 2") << "ab" << ok << 400 << "VALIDATION_FAILED";
-        QTest::newRow("name of 65") << QString(65, u'y') << ok << 400 << "VALIDATION_FAILED";
-        QTest::newRow("space inside") << "new user" << ok << 400 << "VALIDATION_FAILED";
-        QTest::newRow("line break at the end") << "newuser\n" << ok << 400 << "VALIDATION_FAILED";
-        QTest::newRow("Chinese name") << "学习者" << ok << 400 << "VALIDATION_FAILED";
-        QTest::newRow("letters only") << "user.a"
-                                      << "abcdefgh" << 400 << "VALIDATION_FAILED";
-        QTest::newRow("digits only") << "user.b"
-                                     << "12345678" << 400 << "VALIDATION_FAILED";
-        QTest::newRow("7 characters") << "user.c"
-                                      << "abc1234" << 400 << "VALIDATION_FAILED";
-        QTest::newRow("128 characters") << "user.d" << QString(127, u'a') + u'1' << 200 << QString();
-        QTest::newRow("129 characters") << "user.e" << QString(128, u'a') + u'1' << 400 << "VALIDATION_FAILED";
-        QTest::newRow("taken, other case") << "DEMO" << ok << 409 << "USERNAME_TAKEN";
+        const char *refused = "400 VALIDATION_FAILED";
+        row("valid", QStringLiteral("new.user_1"), ok, "200");
+        row("name of 3", QStringLiteral("a-b"), ok, "200");
+        row("name of 64", QString(64, u'x'), ok, "200");
+        row("name of 2", QStringLiteral("ab"), ok, refused);
+        row("name of 65", QString(65, u'y'), ok, refused);
+        row("space inside", QStringLiteral("new user"), ok, refused);
+        row("line break at the end", QStringLiteral("newuser\n"), ok, refused);
+        row("Chinese name", QStringLiteral("学习者"), ok, refused);
+        row("letters only", QStringLiteral("user.a"), QStringLiteral("abcdefgh"), refused);
+        row("digits only", QStringLiteral("user.b"), QStringLiteral("12345678"), refused);
+        row("7 characters", QStringLiteral("user.c"), QStringLiteral("abc1234"), refused);
+        row("128 characters", QStringLiteral("user.d"), QString(127, u'a') + u'1', "200");
+        row("129 characters", QStringLiteral("user.e"), QString(128, u'a') + u'1', refused);
+        row("taken, other case", QStringLiteral("DEMO"), ok, "409 USERNAME_TAKEN");
     }
     void registrationFollowsTheNameAndPasswordRules()
     {
         QFETCH(QString, username);
         QFETCH(QString, password);
-        QFETCH(int, status);
-        QFETCH(QString, code);
         const Answer answer = m_backend.call("POST", QStringLiteral("/api/v1/auth/register"),
             QJsonObject {{"username", username}, {"password", password}});
-        QCOMPARE(answer.status, status);
-        QCOMPARE(answer.json().value("success").toBool(), status == 200);
-        if (status == 200) {
+        QTEST(outcome(answer), "outcome");
+        QCOMPARE(answer.json().value("success").toBool(), answer.status == 200);
+        if (answer.status == 200) {
             QCOMPARE(answer.data()["user"]["username"].toString(), username);
             QCOMPARE(login(m_backend, username, password).status, 200);
         } else {
-            QCOMPARE(answer.errorCode(), code);
             QVERIFY(isChinese(answer.errorMessage()));
         }
     }
@@ -116,16 +107,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("username");
         QTest::addColumn<QString>("password");
         QTest::addColumn<int>("status");
-        QTest::newRow("demo") << "demo"
-                              << "listen2learn" << 200;
-        QTest::newRow("name in other case") << "Demo"
-                                            << "listen2learn" << 200;
-        QTest::newRow("wrong password") << "demo"
-                                        << "listen2learm" << 401;
-        QTest::newRow("password in other case") << "demo"
-                                                << "LISTEN2LEARN" << 401;
-        QTest::newRow("unknown user") << "nobody.here"
-                                      << "listen2learn" << 401;
+        const auto row = [](const char *name, const char *username, const char *password, int status) {
+            QTest::newRow(name) << QString::fromUtf8(username) << QString::fromUtf8(password) << status;
+        };
+        row("name in other case", "Demo", "listen2learn", 200);
+        row("wrong password", "demo", "listen2learm", 401);
+        row("password in other case", "demo", "LISTEN2LEARN", 401);
+        row("unknown user", "nobody.here", "listen2learn", 401);
     }
     void loginRefusesWrongCredentials()
     {
@@ -154,12 +142,8 @@ private Q_SLOTS:
         QCOMPARE(first.data()["user"]["id"].toInteger(), account.userId);
         QCOMPARE(lexiconsStatus(m_backend, first.data()["accessToken"].toString()), 200);
 
-        const Answer reused = refresh(m_backend, account.refreshToken);
-        QCOMPARE(reused.status, 401);
-        QCOMPARE(reused.errorCode(), QStringLiteral("AUTH_REFRESH_REUSED"));
-        const Answer afterReuse = refresh(m_backend, rotated);
-        QCOMPARE(afterReuse.status, 401);
-        QCOMPARE(afterReuse.errorCode(), QStringLiteral("AUTH_REFRESH_REVOKED"));
+        QCOMPARE(outcome(refresh(m_backend, account.refreshToken)), QStringLiteral("401 AUTH_REFRESH_REUSED"));
+        QCOMPARE(outcome(refresh(m_backend, rotated)), QStringLiteral("401 AUTH_REFRESH_REVOKED"));
 
         QCOMPARE(refresh(m_backend, otherDevice).status, 200);
     }
@@ -167,55 +151,40 @@ private Q_SLOTS:
     void logoutRevokesAndUnknownTokensAreInvalid()
     {
         const Account account = m_backend.registerAccount();
-        const Answer loggedOut = m_backend.call(
-            "POST", QStringLiteral("/api/v1/auth/logout"), QJsonObject {{"refreshToken", account.refreshToken}});
-        QCOMPARE(loggedOut.status, 200);
-        const Answer revoked = refresh(m_backend, account.refreshToken);
-        QCOMPARE(revoked.status, 401);
-        QCOMPARE(revoked.errorCode(), QStringLiteral("AUTH_REFRESH_REVOKED"));
+        const auto logout = [&](const QString &token) {
+            return m_backend.call("POST", QStringLiteral("/api/v1/auth/logout"), QJsonObject {{"refreshToken", token}})
+                .status;
+        };
+        QCOMPARE(logout(account.refreshToken), 200);
+        QCOMPARE(outcome(refresh(m_backend, account.refreshToken)), QStringLiteral("401 AUTH_REFRESH_REVOKED"));
 
-        const Answer unknown = refresh(m_backend, QStringLiteral("no-such-token"));
-        QCOMPARE(unknown.status, 401);
-        QCOMPARE(unknown.errorCode(), QStringLiteral("AUTH_REFRESH_INVALID"));
-        QCOMPARE(m_backend
-                     .call("POST", QStringLiteral("/api/v1/auth/logout"),
-                         QJsonObject {{"refreshToken", QStringLiteral("no-such-token")}})
-                     .status,
-            200);
+        QCOMPARE(
+            outcome(refresh(m_backend, QStringLiteral("no-such-token"))), QStringLiteral("401 AUTH_REFRESH_INVALID"));
+        QCOMPARE(logout(QStringLiteral("no-such-token")), 200);
     }
 
     void userEndpointsNeedAGenuineAccessToken_data()
     {
-        QTest::addColumn<QString>("tamper");
+        QTest::addColumn<QString>("token");
         QTest::addColumn<int>("status");
-        QTest::newRow("genuine") << "none" << 200;
-        QTest::newRow("missing") << "missing" << 401;
-        QTest::newRow("garbage") << "garbage" << 401;
-        QTest::newRow("other user's id, old signature") << "sub" << 401;
-        QTest::newRow("unsigned") << "unsigned" << 401;
+        const Account account = m_backend.registerAccount();
+        const QStringList parts = account.accessToken.split(u'.');
+        QJsonObject claims = jwtPart(account.accessToken, 1);
+        claims["sub"] = QString::number(account.userId - 1);
+        const QString otherUser
+            = QString::fromLatin1(QJsonDocument(claims)
+                                      .toJson(QJsonDocument::Compact)
+                                      .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+        QTest::newRow("genuine") << account.accessToken << 200;
+        QTest::newRow("missing") << QString() << 401;
+        QTest::newRow("garbage") << QStringLiteral("not.a.token") << 401;
+        QTest::newRow("other user's id, old signature") << parts[0] + u'.' + otherUser + u'.' + parts[2] << 401;
+        QTest::newRow("unsigned") << parts[0] + u'.' + parts[1] + u'.' << 401;
     }
     void userEndpointsNeedAGenuineAccessToken()
     {
-        QFETCH(QString, tamper);
+        QFETCH(QString, token);
         QFETCH(int, status);
-        const Account account = m_backend.registerAccount();
-        QString token = account.accessToken;
-        QStringList parts = token.split(u'.');
-        if (tamper == QLatin1String("missing")) {
-            token.clear();
-        } else if (tamper == QLatin1String("garbage")) {
-            token = QStringLiteral("not.a.token");
-        } else if (tamper == QLatin1String("sub")) {
-            QJsonObject claims = jwtPart(token, 1);
-            claims["sub"] = QString::number(account.userId - 1);
-            parts[1]
-                = QString::fromLatin1(QJsonDocument(claims)
-                                          .toJson(QJsonDocument::Compact)
-                                          .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
-            token = parts.join(u'.');
-        } else if (tamper == QLatin1String("unsigned")) {
-            token = parts[0] + u'.' + parts[1] + u'.';
-        }
         const Answer answer = m_backend.call("GET", QStringLiteral("/api/v1/user/playlists"), token);
         QCOMPARE(answer.status, status);
         if (status == 401)
@@ -232,12 +201,9 @@ private Q_SLOTS:
         QCOMPARE(login(shortLived, account.username, account.password).data()["expiresIn"].toInteger(), 1);
         QTest::qWait(2200); // lifetimes are whole seconds: two of them have surely passed
 
-        const Answer access = shortLived.call("GET", QStringLiteral("/api/v1/user/lexicons"), account.accessToken);
-        QCOMPARE(access.status, 401);
-        QCOMPARE(access.errorCode(), QStringLiteral("AUTH_TOKEN_EXPIRED"));
-        const Answer refreshed = refresh(shortLived, account.refreshToken);
-        QCOMPARE(refreshed.status, 401);
-        QCOMPARE(refreshed.errorCode(), QStringLiteral("AUTH_REFRESH_EXPIRED"));
+        QCOMPARE(outcome(shortLived.call("GET", QStringLiteral("/api/v1/user/lexicons"), account.accessToken)),
+            QStringLiteral("401 AUTH_TOKEN_EXPIRED"));
+        QCOMPARE(outcome(refresh(shortLived, account.refreshToken)), QStringLiteral("401 AUTH_REFRESH_EXPIRED"));
     }
 
     void aDisabledAccountIsRefusedAfterARestart()
@@ -250,9 +216,7 @@ private Q_SLOTS:
         QVERIFY(backend.start({QStringLiteral("--disable-user"), account.username}));
         QCOMPARE(backend.authority().value(0).toPem(), authority); // trusted once, trusted after a restart
 
-        const Answer refreshed = refresh(backend, account.refreshToken);
-        QCOMPARE(refreshed.status, 403);
-        QCOMPARE(refreshed.errorCode(), QStringLiteral("AUTH_ACCOUNT_DISABLED"));
+        QCOMPARE(outcome(refresh(backend, account.refreshToken)), QStringLiteral("403 AUTH_ACCOUNT_DISABLED"));
         QCOMPARE(login(backend, account.username, account.password).status, 403);
         QCOMPARE(lexiconsStatus(backend, account.accessToken), 401);
         QCOMPARE(login(backend, QStringLiteral("demo"), QStringLiteral("listen2learn")).status, 200);

@@ -60,6 +60,25 @@ void QmlSnippets::clearWarnings()
     recordedWarnings.clear();
 }
 
+QByteArray inWindow(const QByteArray &body)
+{
+    return "import QtQuick\nimport QtQuick.Controls\nimport QtQuick.Window\nimport Talvoro\n"
+           "Window { width: 390; height: 600; visible: true\n"
+        + body + "\n}\n";
+}
+
+bool QmlScene::show(const QByteArray &body)
+{
+    root = snippets.create(inWindow(body));
+    window = qobject_cast<QQuickWindow *>(root.get());
+    return window && QTest::qWaitForWindowExposed(window);
+}
+
+QQuickItem *QmlScene::item(const char *objectName) const
+{
+    return root->findChild<QQuickItem *>(QString::fromLatin1(objectName));
+}
+
 QString testOutputFolder()
 {
     const QString folder = qEnvironmentVariable("TALVORO_TEST_OUTPUT", QDir::tempPath());

@@ -3,6 +3,8 @@
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQmlExtensionPlugin>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QStringList>
 #include <QTest>
 
@@ -23,6 +25,20 @@ public:
 
 private:
     QQmlEngine m_engine;
+};
+
+// A snippet of QML placed in a phone-sized window that imports the app's module.
+QByteArray inWindow(const QByteArray &body);
+
+// One snippet in its window, shown on screen.
+struct QmlScene {
+    QmlSnippets snippets;
+    std::unique_ptr<QObject> root;
+    QQuickWindow *window = nullptr;
+
+    // False when the snippet did not load or its window was not shown.
+    bool show(const QByteArray &body);
+    QQuickItem *item(const char *objectName) const;
 };
 
 // The folder the rendered pictures go to.

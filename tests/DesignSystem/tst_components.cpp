@@ -18,30 +18,21 @@ using namespace talvoro;
 
 namespace {
 
-QByteArray inWindow(const QByteArray &body)
-{
-    return "import QtQuick\nimport QtQuick.Controls\nimport QtQuick.Window\nimport Talvoro\n"
-           "Window { width: 390; height: 600; visible: true\n"
-        + body + "\n}\n";
-}
-
-QQuickItem *item(QObject *root, const char *name)
-{
-    return root->findChild<QQuickItem *>(QString::fromLatin1(name));
-}
-
 void tap(QQuickWindow *window, QQuickItem *target)
 {
     const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
     QTest::mouseClick(window, Qt::LeftButton, {}, centre.toPoint());
 }
 
-// Every item below `root`, visual children first (delegates have no QObject parent there).
-QList<QQuickItem *> allItems(QQuickItem *root)
+// Every item of a type below `root`, visual children first (delegates have no QObject parent there).
+QList<QQuickItem *> itemsOfType(QQuickItem *root, const char *type)
 {
     QList<QQuickItem *> items;
-    for (QQuickItem *child : root->childItems())
-        items += QList<QQuickItem *> {child} + allItems(child);
+    for (QQuickItem *child : root->childItems()) {
+        if (child->inherits(type))
+            items.append(child);
+        items += itemsOfType(child, type);
+    }
     return items;
 }
 
@@ -113,31 +104,27 @@ private Q_SLOTS:
 
     void anUnknownIconShowsTheFallbackAndWarnsOnce()
     {
-        QmlSnippets snippets;
-        auto root = snippets.create(inWindow(R"(
+        QmlScene scene;
+        QVERIFY(scene.show(R"(
             Icon { objectName: "unknown"; name: "no.such.symbol" }
             Icon { objectName: "again"; name: "no.such.symbol" }
             Icon { objectName: "none" })"));
-        QVERIFY(root);
-        QCOMPARE(item(root.get(), "unknown")->property("text").toString(), IconCatalog::fallbackGlyph());
-        QCOMPARE(item(root.get(), "none")->property("text").toString(), QString());
-        QCOMPARE(snippets.warnings().filter(QStringLiteral("no.such.symbol")).size(), 1);
+        QCOMPARE(scene.item("unknown")->property("text").toString(), IconCatalog::fallbackGlyph());
+        QCOMPARE(scene.item("none")->property("text").toString(), QString());
+        QCOMPARE(scene.snippets.warnings().filter(QStringLiteral("no.such.symbol")).size(), 1);
     }
 
     void textIsShownAsWritten()
     {
-        QmlSnippets snippets;
-        auto root = snippets.create(inWindow(R"(
+        QmlScene scene;
+        QVERIFY(scene.show(R"(
             PlainText { objectName: "text"; text: "<img src='http://example.com/x.png'>苹果" }
             ORVEmptyStateView { objectName: "empty"; title: "<b>词库</b>" })"));
-        QVERIFY(root);
-        QQuickItem *text = item(root.get(), "text");
+        QQuickItem *text = scene.item("text");
         QCOMPARE(text->property("textFormat").toInt(), 0); // Text.PlainText
         QVERIFY(text->property("implicitWidth").toReal() > 100); // the markup is drawn as characters
-        for (QQuickItem *child : item(root.get(), "empty")->findChildren<QQuickItem *>()) {
-            if (child->inherits("QQuickText"))
-                QCOMPARE(child->property("textFormat").toInt(), 0);
-        }
+        for (QQuickItem *child : itemsOfType(scene.item("empty"), "QQuickText"))
+            QCOMPARE(child->property("textFormat").toInt(), 0);
     }
 
     void thePrimaryButtonIgnoresTapsWhileInactive_data()
@@ -157,42 +144,30 @@ private Q_SLOTS:
         QFETCH(bool, isLoading);
         QFETCH(bool, isDisabled);
         QFETCH(bool, active);
-        QmlSnippets snippets;
-        auto root = snippets.create(inWindow(QByteArray(R"(
+        QmlScene scene;
+        QVERIFY(scene.show(QByteArray(R"(
             property int taps: 0
             ORVPrimaryButton {
                 objectName: "button"; width: 300; title: "登录"; iconName: "person.fill"
                 isLoading: %1; isDisabled: %2
                 onClicked: taps++
             })")
-                                                 .replace("%1", isLoading ? "true" : "false")
-                                                 .replace("%2", isDisabled ? "true" : "false")));
-        QVERIFY(root);
-        auto *window = qobject_cast<QQuickWindow *>(root.get());
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QQuickItem *button = item(root.get(), "button");
-        tap(window, button);
-        QCOMPARE(root->property("taps").toInt(), active ? 1 : 0);
+                               .replace("%1", isLoading ? "true" : "false")
+                               .replace("%2", isDisabled ? "true" : "false")));
+        QQuickItem *button = scene.item("button");
+        tap(scene.window, button);
+        QCOMPARE(scene.root->property("taps").toInt(), active ? 1 : 0);
         QCOMPARE(button->property("isInactive").toBool(), !active);
 
         // The spinner replaces the icon while loading; the title dims while inactive.
-        QQuickItem *spinner = nullptr;
-        QQuickItem *icon = nullptr;
-        QColor titleColor;
-        for (QQuickItem *child : button->findChildren<QQuickItem *>()) {
-            const QString type = QString::fromLatin1(child->metaObject()->className());
-            if (type.startsWith(u"ActivityIndicator"))
-                spinner = child;
-            else if (type.startsWith(u"Icon"))
-                icon = child;
-            else if (type.startsWith(u"PlainText"))
-                titleColor = child->property("color").value<QColor>();
-        }
-        QVERIFY(spinner && icon);
-        QCOMPARE(spinner->isVisible(), isLoading);
-        QCOMPARE(icon->isVisible(), !isLoading);
-        QCOMPARE(
-            titleColor.rgba(), (active ? Theme::shared()->textOnAccent() : Theme::shared()->textTertiary()).rgba());
+        QHash<QString, QQuickItem *> parts; // by QML type
+        for (QQuickItem *child : button->findChildren<QQuickItem *>())
+            parts.insert(QString::fromLatin1(child->metaObject()->className()).section(u'_', 0, 0), child);
+        QVERIFY(parts.value("ActivityIndicator") && parts.value("Icon") && parts.value("PlainText"));
+        QCOMPARE(parts["ActivityIndicator"]->isVisible(), isLoading);
+        QCOMPARE(parts["Icon"]->isVisible(), !isLoading);
+        QCOMPARE(parts["PlainText"]->property("color").value<QColor>().rgba(),
+            (active ? Theme::shared()->textOnAccent() : Theme::shared()->textTertiary()).rgba());
     }
 
     void theEmptyStateOffersItsActionOnlyWithTitleAndAction_data()
@@ -212,29 +187,22 @@ private Q_SLOTS:
         QFETCH(QByteArray, actionTitle);
         QFETCH(QByteArray, action);
         QFETCH(bool, shown);
-        QmlSnippets snippets;
-        auto root = snippets.create(inWindow(R"(
+        QmlScene scene;
+        QVERIFY(scene.show(R"(
             property int done: 0
             ORVEmptyStateView {
                 objectName: "empty"; anchors.fill: parent; title: "词库中尚无单词"; description: "说明"
                 systemImageName: "tray"; actionTitle: )"
             + actionTitle + "; action: " + action + " }"));
-        QVERIFY(root);
-        auto *window = qobject_cast<QQuickWindow *>(root.get());
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QQuickItem *empty = item(root.get(), "empty");
+        QQuickItem *empty = scene.item("empty");
         QCOMPARE(empty->property("showsAction").toBool(), shown);
 
-        QQuickItem *button = nullptr;
-        for (QQuickItem *child : empty->findChildren<QQuickItem *>()) {
-            if (child->inherits("QQuickAbstractButton"))
-                button = child;
-        }
+        QQuickItem *button = itemsOfType(empty, "QQuickAbstractButton").value(0);
         QVERIFY(button);
         QCOMPARE(button->isVisible(), shown);
         if (shown) {
-            tap(window, button);
-            QCOMPARE(root->property("done").toInt(), 1);
+            tap(scene.window, button);
+            QCOMPARE(scene.root->property("done").toInt(), 1);
         }
     }
 
@@ -249,7 +217,6 @@ private Q_SLOTS:
         QTest::newRow("first of three") << 0 << 3 << int(ORVListRowPosition::First) << true;
         QTest::newRow("middle of three") << 1 << 3 << int(ORVListRowPosition::Middle) << true;
         QTest::newRow("last of three") << 2 << 3 << int(ORVListRowPosition::Last) << false;
-        QTest::newRow("first of two") << 0 << 2 << int(ORVListRowPosition::First) << true;
         QTest::newRow("last of two") << 1 << 2 << int(ORVListRowPosition::Last) << false;
     }
 
@@ -260,8 +227,8 @@ private Q_SLOTS:
         QFETCH(int, position);
         QCOMPARE(int(ORVListRowPosition::forIndex(index, count)), position);
 
-        QmlSnippets snippets;
-        auto root = snippets.create(inWindow(QByteArray(R"(
+        QmlScene scene;
+        QVERIFY(scene.show(QByteArray(R"(
             property int taps: 0
             Rectangle {
                 objectName: "row"; width: 300; height: 48
@@ -272,12 +239,9 @@ private Q_SLOTS:
                     leadingInset: -12; trailingInset: 20
                 }
             })")
-                                                 .replace("%1", QByteArray::number(index))
-                                                 .replace("%2", QByteArray::number(count))));
-        QVERIFY(root);
-        auto *window = qobject_cast<QQuickWindow *>(root.get());
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QQuickItem *separator = item(root.get(), "separator");
+                               .replace("%1", QByteArray::number(index))
+                               .replace("%2", QByteArray::number(count))));
+        QQuickItem *separator = scene.item("separator");
         QTEST(separator->isVisible(), "separator");
         QCOMPARE(separator->y(), 47.0);
 
@@ -287,8 +251,8 @@ private Q_SLOTS:
         QCOMPARE(line->width(), 280.0);
 
         // A tap on the separator lands on the row.
-        QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(150, 47));
-        QCOMPARE(root->property("taps").toInt(), 1);
+        QTest::mouseClick(scene.window, Qt::LeftButton, {}, QPoint(150, 47));
+        QCOMPARE(scene.root->property("taps").toInt(), 1);
     }
 
     void aNewerToastOutlivesTheOlderOnesTimer()
@@ -313,8 +277,8 @@ private Q_SLOTS:
 
     void dialogsPutCancelLastAndCloseOnAnyAction()
     {
-        QmlSnippets snippets;
-        auto root = snippets.create(inWindow(R"(
+        QmlScene scene;
+        QVERIFY(scene.show(R"(
             property string chosen
             property int dismissals: 0
             AlertDialog {
@@ -324,38 +288,30 @@ private Q_SLOTS:
                           { text: "稍后" }]
                 onDismissed: dismissals++
             })"));
-        QVERIFY(root);
-        auto *window = qobject_cast<QQuickWindow *>(root.get());
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QObject *alert = root->findChild<QObject *>(QStringLiteral("alert"));
+        QObject *alert = scene.root->findChild<QObject *>(QStringLiteral("alert"));
         QTRY_VERIFY_WITH_TIMEOUT(alert->property("opened").toBool(), 5000);
 
-        QList<QQuickItem *> buttons;
-        for (QQuickItem *child : allItems(qvariant_cast<QQuickItem *>(alert->property("contentItem")))) {
-            if (child->inherits("QQuickAbstractButton"))
-                buttons.append(child);
-        }
+        QList<QQuickItem *> buttons
+            = itemsOfType(qvariant_cast<QQuickItem *>(alert->property("contentItem")), "QQuickAbstractButton");
         std::sort(buttons.begin(), buttons.end(),
             [](QQuickItem *a, QQuickItem *b) { return a->mapToScene({}).y() < b->mapToScene({}).y(); });
         QStringList labels;
         for (QQuickItem *button : std::as_const(buttons)) {
-            for (QQuickItem *child : allItems(button)) {
-                if (child->inherits("QQuickText"))
-                    labels.append(child->property("text").toString());
-            }
+            for (QQuickItem *text : itemsOfType(button, "QQuickText"))
+                labels.append(text->property("text").toString());
         }
         QCOMPARE(labels, (QStringList {QStringLiteral("删除"), QStringLiteral("稍后"), QStringLiteral("取消")}));
 
-        tap(window, buttons.constFirst());
-        QCOMPARE(root->property("chosen").toString(), QStringLiteral("删除"));
+        tap(scene.window, buttons.constFirst());
+        QCOMPARE(scene.root->property("chosen").toString(), QStringLiteral("删除"));
         QTRY_VERIFY_WITH_TIMEOUT(!alert->property("visible").toBool(), 5000);
-        QCOMPARE(root->property("dismissals").toInt(), 1);
+        QCOMPARE(scene.root->property("dismissals").toInt(), 1);
     }
 
     void navigationBuildsPagesWhenFollowedAndReportsTheWayBack()
     {
-        QmlSnippets snippets;
-        auto root = snippets.create(inWindow(R"(
+        QmlScene scene;
+        QVERIFY(scene.show(R"(
             property int built: 0
             property int rootAppearances: 0
             property int dismissals: 0
@@ -373,15 +329,12 @@ private Q_SLOTS:
                     }
                 }
             })"));
-        QVERIFY(root);
-        auto *window = qobject_cast<QQuickWindow *>(root.get());
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QObject *stack = root->findChild<QObject *>(QStringLiteral("stack"));
-        QCOMPARE(root->property("built").toInt(), 0);
-        QCOMPARE(root->property("rootAppearances").toInt(), 1);
+        QObject *stack = scene.root->findChild<QObject *>(QStringLiteral("stack"));
+        QCOMPARE(scene.root->property("built").toInt(), 0);
+        QCOMPARE(scene.root->property("rootAppearances").toInt(), 1);
 
-        root->setProperty("showDetail", true);
-        QCOMPARE(root->property("built").toInt(), 1);
+        scene.root->setProperty("showDetail", true);
+        QCOMPARE(scene.root->property("built").toInt(), 1);
         QCOMPARE(stack->property("depth").toInt(), 2);
 
         // The bar's back button pops the page and clears the flag through `dismissed`.
@@ -391,23 +344,23 @@ private Q_SLOTS:
                 back = child;
         }
         QVERIFY(back);
-        tap(window, back);
+        tap(scene.window, back);
         QCOMPARE(stack->property("depth").toInt(), 1);
-        QCOMPARE(root->property("dismissals").toInt(), 1);
-        QCOMPARE(root->property("showDetail").toBool(), false);
-        QTRY_COMPARE_WITH_TIMEOUT(root->property("rootAppearances").toInt(), 2, 5000);
+        QCOMPARE(scene.root->property("dismissals").toInt(), 1);
+        QCOMPARE(scene.root->property("showDetail").toBool(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(scene.root->property("rootAppearances").toInt(), 2, 5000);
 
         // Following the link again builds a new page; clearing the flag pops it.
-        root->setProperty("showDetail", true);
-        QCOMPARE(root->property("built").toInt(), 2);
-        root->setProperty("showDetail", false);
+        scene.root->setProperty("showDetail", true);
+        QCOMPARE(scene.root->property("built").toInt(), 2);
+        scene.root->setProperty("showDetail", false);
         QCOMPARE(stack->property("depth").toInt(), 1);
     }
 
     void aSheetBuildsItsPageOnlyWhileShown()
     {
-        QmlSnippets snippets;
-        auto root = snippets.create(inWindow(R"(
+        QmlScene scene;
+        QVERIFY(scene.show(R"(
             property int built: 0
             property int dismissals: 0
             property bool showSheet: false
@@ -421,45 +374,39 @@ private Q_SLOTS:
                     Component.onCompleted: { built++; sheetPage = this }
                 }
             })"));
-        QVERIFY(root);
-        auto *window = qobject_cast<QQuickWindow *>(root.get());
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QCOMPARE(root->property("built").toInt(), 0);
+        QCOMPARE(scene.root->property("built").toInt(), 0);
 
-        root->setProperty("showSheet", true);
-        QTRY_COMPARE_WITH_TIMEOUT(root->property("built").toInt(), 1, 5000);
+        scene.root->setProperty("showSheet", true);
+        QTRY_COMPARE_WITH_TIMEOUT(scene.root->property("built").toInt(), 1, 5000);
         // The page closes its sheet the way a cancel button would.
-        QObject *page = qvariant_cast<QObject *>(root->property("sheetPage"));
+        QObject *page = qvariant_cast<QObject *>(scene.root->property("sheetPage"));
         QVERIFY(page);
         QObject *stack = qvariant_cast<QObject *>(page->property("navStack"));
         QVERIFY(stack);
         QMetaObject::invokeMethod(stack, "dismiss");
-        QTRY_COMPARE_WITH_TIMEOUT(root->property("dismissals").toInt(), 1, 5000);
-        QCOMPARE(root->property("showSheet").toBool(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(scene.root->property("dismissals").toInt(), 1, 5000);
+        QCOMPARE(scene.root->property("showSheet").toBool(), false);
     }
 
     void dismissingTheKeyboardTakesTheFocusAway()
     {
-        QmlSnippets snippets;
-        auto root = snippets.create(inWindow(R"(
+        QmlScene scene;
+        QVERIFY(scene.show(R"(
             TextInput { objectName: "field"; width: 200; height: 40; focus: true })"));
-        QVERIFY(root);
-        auto *window = qobject_cast<QQuickWindow *>(root.get());
-        window->requestActivate();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QQuickItem *field = item(root.get(), "field");
+        scene.window->requestActivate();
+        QQuickItem *field = scene.item("field");
         field->forceActiveFocus();
         QVERIFY(field->hasActiveFocus());
         QMetaObject::invokeMethod(
-            snippets.engine().singletonInstance<QObject *>(qmlTypeId("Talvoro", 1, 0, "Keyboard")), "dismiss",
+            scene.snippets.engine().singletonInstance<QObject *>(qmlTypeId("Talvoro", 1, 0, "Keyboard")), "dismiss",
             Q_ARG(QQuickItem *, field));
         QVERIFY(!field->hasActiveFocus());
     }
 
     void theRefreshViewRunsTheActionOnceAndEndsWhenItSettles()
     {
-        QmlSnippets snippets;
-        auto root = snippets.create(inWindow(R"(
+        QmlScene scene;
+        QVERIFY(scene.show(R"(
             property int calls: 0
             property var finish: null
             ORVRefreshScrollView {
@@ -470,32 +417,29 @@ private Q_SLOTS:
                 }
                 Rectangle { width: parent.width; height: 900; color: "white" }
             })"));
-        QVERIFY(root);
-        auto *window = qobject_cast<QQuickWindow *>(root.get());
-        QVERIFY(QTest::qWaitForWindowExposed(window));
         Haptics::shared()->resetCount();
 
         // A real drag: press, pull down well past the threshold in steps, let go.
-        QTest::mousePress(window, Qt::LeftButton, {}, QPoint(200, 100));
+        QTest::mousePress(scene.window, Qt::LeftButton, {}, QPoint(200, 100));
         for (int y = 110; y <= 400; y += 10)
-            QTest::mouseMove(window, QPoint(200, y), 16);
-        QQuickItem *view = item(root.get(), "view");
+            QTest::mouseMove(scene.window, QPoint(200, y), 16);
+        QQuickItem *view = scene.item("view");
         QObject *coordinator = qvariant_cast<QObject *>(view->property("coordinator"));
         QCOMPARE(coordinator->property("state").toInt(), 2); // armed
-        QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(200, 400), 16);
+        QTest::mouseRelease(scene.window, Qt::LeftButton, {}, QPoint(200, 400), 16);
 
-        QCOMPARE(root->property("calls").toInt(), 1);
+        QCOMPARE(scene.root->property("calls").toInt(), 1);
         QCOMPARE(Haptics::shared()->lightImpactCount(), 1);
         QCOMPARE(coordinator->property("state").toInt(), 3); // refreshing
         QTRY_COMPARE_WITH_TIMEOUT(view->property("heldInset").toReal(), 60.0, 5000);
 
-        QJSValue finish = root->property("finish").value<QJSValue>();
+        QJSValue finish = scene.root->property("finish").value<QJSValue>();
         QVERIFY(finish.isCallable());
         finish.call();
         QCOMPARE(coordinator->property("state").toInt(), 1); // idle
         QTRY_COMPARE_WITH_TIMEOUT(view->property("heldInset").toReal(), 0.0, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!coordinator->property("isCompleting").toBool(), 5000);
-        QVERIFY2(snippets.warnings().isEmpty(), qPrintable(snippets.warnings().join(u'\n')));
+        QVERIFY2(scene.snippets.warnings().isEmpty(), qPrintable(scene.snippets.warnings().join(u'\n')));
     }
 };
 

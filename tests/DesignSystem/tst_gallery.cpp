@@ -30,6 +30,7 @@ Window {
     property string page: "components"
 
     ToastController { id: toast; duration: 3600000 }
+    component Backdrop: Item { PlainText { x: 16; y: 60; text: "底层页面" } }
 
     Loader {
         id: loader
@@ -194,8 +195,7 @@ Window {
 
     Component {
         id: sheetPage
-        Item {
-            PlainText { x: 16; y: 60; text: "底层页面" }
+        Backdrop {
             Sheet {
                 presented: true
                 page: NavPage {
@@ -214,8 +214,7 @@ Window {
 
     Component {
         id: alertPage
-        Item {
-            PlainText { x: 16; y: 60; text: "底层页面" }
+        Backdrop {
             AlertDialog {
                 presented: true
                 title: "删除播放列表？"
@@ -227,8 +226,7 @@ Window {
 
     Component {
         id: confirmationPage
-        Item {
-            PlainText { x: 16; y: 60; text: "底层页面" }
+        Backdrop {
             ConfirmationDialog {
                 presented: true
                 title: "要删除这个单词吗？"
