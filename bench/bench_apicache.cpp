@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "QtBenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 using namespace talvoro;
@@ -85,11 +87,4 @@ void directRead(benchmark::State &state)
 BENCHMARK(cacheFirstRead)->Unit(benchmark::kMicrosecond);
 BENCHMARK(directRead)->Unit(benchmark::kMicrosecond);
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TALVORO_QT_BENCHMARK_MAIN()

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include "QtBenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -125,13 +127,4 @@ BENCHMARK(timeStretch)->Arg(50)->Arg(125)->Arg(200)->Unit(benchmark::kMillisecon
 BENCHMARK(decodeCachedClip)->Unit(benchmark::kMicrosecond);
 BENCHMARK(playUntilFirstSamples)->Unit(benchmark::kMicrosecond)->Iterations(30);
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TALVORO_QT_BENCHMARK_MAIN()

@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include "QtBenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 using namespace talvoro;
@@ -142,11 +144,4 @@ void plainStatementsSaveAndRead(benchmark::State &state)
 BENCHMARK(storeSaveAndRead)->Unit(benchmark::kMillisecond);
 BENCHMARK(plainStatementsSaveAndRead)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TALVORO_QT_BENCHMARK_MAIN()
