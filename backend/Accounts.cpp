@@ -64,7 +64,8 @@ constexpr qsizetype recordsBeforeCleanUp = 10000;
 ApiError tooManyAttempts(qint64 waitMs)
 {
     const qint64 seconds = std::max<qint64>(1, (waitMs + 999) / 1000);
-    const QString wait = seconds < 60 ? QStringLiteral("%1 秒").arg(seconds) : QStringLiteral("%1 分钟").arg((seconds + 59) / 60);
+    const QString wait
+        = seconds < 60 ? QStringLiteral("%1 秒").arg(seconds) : QStringLiteral("%1 分钟").arg((seconds + 59) / 60);
     return {429, "AUTH_TOO_MANY_ATTEMPTS", QStringLiteral("登录尝试过于频繁，请 %1后再试").arg(wait)};
 }
 
@@ -230,8 +231,9 @@ QJsonObject Accounts::login(const LoginRecord &record, bool passwordMatches)
         throw ApiError {401, "AUTH_INVALID_CREDENTIALS", QStringLiteral("用户名或密码不正确")};
     if (record.disabled)
         throw disabledAccount();
-    return m_database.transaction(
-        [&] { return issueTokens(record.userId, record.username, QUuid::createUuid().toString(QUuid::WithoutBraces)); });
+    return m_database.transaction([&] {
+        return issueTokens(record.userId, record.username, QUuid::createUuid().toString(QUuid::WithoutBraces));
+    });
 }
 
 QJsonObject Accounts::refresh(const QString &refreshToken)

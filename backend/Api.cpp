@@ -106,7 +106,8 @@ void Api::digestPassword(
 {
     m_hashing.start([this, password, salt, iterations, done = std::move(done)] {
         const QByteArray digest = passwords::digest(password, salt, iterations);
-        QMetaObject::invokeMethod(this, [done, digest] { done(digest); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [done, digest] { done(digest); }, Qt::QueuedConnection);
     });
 }
 
@@ -162,10 +163,11 @@ void Api::registerUser(const Request &request, const Respond &respond)
     const QString password = body.string("password");
     m_accounts.checkNewAccount(username, password);
     const QByteArray salt = passwords::newSalt();
-    digestPassword(password, salt, Accounts::passwordIterations, [this, request, respond, username, salt](const QByteArray &digest) {
-        answer(request, respond,
-            [&] { respond(Reply::envelope(m_accounts.registerUser(username, salt, digest))); });
-    });
+    digestPassword(password, salt, Accounts::passwordIterations,
+        [this, request, respond, username, salt](const QByteArray &digest) {
+            answer(
+                request, respond, [&] { respond(Reply::envelope(m_accounts.registerUser(username, salt, digest))); });
+        });
 }
 
 void Api::login(const Request &request, const Respond &respond)
@@ -175,11 +177,12 @@ void Api::login(const Request &request, const Respond &respond)
     const QString password = body.string("password");
     const LoginRecord record = m_accounts.loginRecord(username);
     m_loginThrottle.admit(username, request.peer);
-    digestPassword(password, record.salt, record.iterations, [this, request, respond, record](const QByteArray &digest) {
-        const bool matches = passwords::matches(record, digest);
-        m_loginThrottle.finish(record.username, request.peer, matches);
-        answer(request, respond, [&] { respond(Reply::envelope(m_accounts.login(record, matches))); });
-    });
+    digestPassword(
+        password, record.salt, record.iterations, [this, request, respond, record](const QByteArray &digest) {
+            const bool matches = passwords::matches(record, digest);
+            m_loginThrottle.finish(record.username, request.peer, matches);
+            answer(request, respond, [&] { respond(Reply::envelope(m_accounts.login(record, matches))); });
+        });
 }
 
 Reply Api::refresh(const Call &call)

@@ -23,8 +23,6 @@ enum class SpeechAnswer { audio, urls };
 class Api : public QObject {
     Q_OBJECT
 public:
-    static constexpr qsizetype maximumBodySize = 1024 * 1024;
-
     Api(Database &database, Accounts &accounts, Speech &speech, SpeechAnswer speechAnswer, QObject *parent = nullptr);
 
     // The origin clip URLs are given under.
@@ -56,8 +54,8 @@ private:
     // Runs work, which answers through respond, and answers whatever it throws.
     static void answer(const Request &request, const Respond &respond, const std::function<void()> &work);
     // Makes a password digest on the hashing pool and hands it to done on this thread.
-    void digestPassword(const QString &password, const QByteArray &salt, int iterations,
-        std::function<void(const QByteArray &)> done);
+    void digestPassword(
+        const QString &password, const QByteArray &salt, int iterations, std::function<void(const QByteArray &)> done);
 
     // Requests answered later
     void fetchSpeech(const Request &request, const Respond &respond);

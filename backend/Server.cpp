@@ -9,8 +9,9 @@
 namespace standin {
 namespace {
 
-// Request line and headers together.
+// Request line and headers together, and the body.
 constexpr qsizetype maximumHeadSize = 16 * 1024;
+constexpr qint64 maximumBodySize = 1024 * 1024;
 // What a client may leave unread in the socket while its request is being answered.
 constexpr qint64 socketBufferSize = 64 * 1024;
 // A connection with no request under way is closed after this long without a byte.
@@ -159,7 +160,8 @@ private:
     bool readHead(const QByteArray &head)
     {
         const QList<QByteArray> lines = head.split('\n');
-        const QList<QByteArray> start = lines.constFirst().chopped(lines.constFirst().endsWith('\r') ? 1 : 0).split(' ');
+        const QList<QByteArray> start
+            = lines.constFirst().chopped(lines.constFirst().endsWith('\r') ? 1 : 0).split(' ');
         if (start.size() != 3 || !isToken(start[0]) || !start[1].startsWith('/')
             || (start[2] != "HTTP/1.1" && start[2] != "HTTP/1.0")) {
             refuse({400, "BAD_REQUEST", QStringLiteral("请求格式无效")});
@@ -167,7 +169,6 @@ private:
         }
         m_request = Request {};
         m_request.method = start[0];
-        // Path and query stay as sent, percent signs and all: what reads them reads strictly.
         const qsizetype query = start[1].indexOf('?');
         m_request.path = QString::fromLatin1(query < 0 ? start[1] : start[1].left(query));
         m_request.query = query < 0 ? QString() : QString::fromLatin1(start[1].mid(query + 1));
@@ -211,7 +212,7 @@ private:
         }
         if (declaredLength)
             m_bodyLength = declaredLength->toLongLong();
-        if (m_bodyLength > Api::maximumBodySize) {
+        if (m_bodyLength > maximumBodySize) {
             refuse({413, "PAYLOAD_TOO_LARGE", QStringLiteral("请求内容过大，不能超过 1 MB")});
             return false;
         }

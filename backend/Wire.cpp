@@ -29,7 +29,8 @@ QString Request::queryValue(const QString &key) const
 
 std::optional<qint64> readId(const QString &text)
 {
-    static const QRegularExpression decimal(QRegularExpression::anchoredPattern(QStringLiteral("0|-?[1-9][0-9]{0,18}")));
+    static const QRegularExpression decimal(
+        QRegularExpression::anchoredPattern(QStringLiteral("0|-?[1-9][0-9]{0,18}")));
     bool ok = false;
     const qint64 id = text.toLongLong(&ok);
     if (!decimal.match(text).hasMatch() || !ok)

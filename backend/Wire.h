@@ -19,7 +19,7 @@ using Headers = QList<QPair<QByteArray, QByteArray>>;
 
 struct Request {
     QByteArray method;
-    QString path;
+    QString path; // path and query as sent, percent signs and all
     QString query;
     Headers headers;
     QByteArray body;

@@ -259,8 +259,8 @@ private Q_SLOTS:
         constexpr auto othersMay = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
             | QFile::WriteOther | QFile::ExeOther;
         QCOMPARE(QFileInfo(backend.dataPath()).permissions() & othersMay, QFileDevice::Permissions());
-        QDirIterator entries(backend.dataPath(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-            QDirIterator::Subdirectories);
+        QDirIterator entries(
+            backend.dataPath(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
         QStringList open;
         while (entries.hasNext()) {
             entries.next();

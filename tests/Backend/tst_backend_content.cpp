@@ -480,8 +480,8 @@ private Q_SLOTS:
             compact({{"voice_id", QString(65, u'v')}, {"cycle_count", 1}}));
         request("explanation too long", "PUT", word(),
             compact({{"baseVersion", 1}, {"explanation", longText}, {"clearFields", QJsonArray()}}));
-        request("translation too long", "POST", words,
-            compact({{"word", "w"}, {"translationsZh", QJsonArray {longText}}}));
+        request(
+            "translation too long", "POST", words, compact({{"word", "w"}, {"translationsZh", QJsonArray {longText}}}));
     }
     void badBodiesAreRefusedWithAChineseMessage()
     {
@@ -508,19 +508,18 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("status");
         const QByteArray host = "Host: 127.0.0.1\r\nContent-Type: application/json\r\n";
         // Before the refusal, the server would wait for all 8 GB.
-        QTest::newRow("declared 8 GB body")
-            << "POST /api/v1/auth/login HTTP/1.1\r\n" + host + "Content-Length: 8589934592\r\n\r\n"
-                + QByteArray(64 * 1024, '{')
-            << QByteArray("413");
-        QTest::newRow("head over 16 KB") << "GET /api/v1/public/lexicons HTTP/1.1\r\n" + host + "X-Filler: "
-                + QByteArray(20000, 'a') + "\r\n\r\n"
-                                         << QByteArray("431");
-        QTest::newRow("body of unknown length")
-            << "POST /api/v1/auth/login HTTP/1.1\r\n" + host + "Transfer-Encoding: chunked\r\n\r\n10000\r\n"
-                + QByteArray(64 * 1024, '{')
-            << QByteArray("411");
+        QTest::newRow("declared 8 GB body") << "POST /api/v1/auth/login HTTP/1.1\r\n" + host
+                + "Content-Length: 8589934592\r\n\r\n"
+                + QByteArray(64 * 1024, '{') << QByteArray("413");
+        QTest::newRow("head over 16 KB") << "GET /api/v1/public/lexicons HTTP/1.1\r\n" + host
+                + "X-Filler: " + QByteArray(20000, 'a')
+                + "\r\n\r\n" << QByteArray("431");
+        QTest::newRow("body of unknown length") << "POST /api/v1/auth/login HTTP/1.1\r\n" + host
+                + "Transfer-Encoding: chunked\r\n\r\n10000\r\n"
+                + QByteArray(64 * 1024, '{') << QByteArray("411");
         QTest::newRow("percent-encoded id")
-            << "GET /api/v1/public/lexicons/%31 HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n" << QByteArray("400");
+            << "GET /api/v1/public/lexicons/%31 HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n"
+            << QByteArray("400");
     }
     void requestsOutsideTheRulesAreRefusedAndTheirConnectionClosed()
     {
