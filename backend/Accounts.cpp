@@ -9,12 +9,12 @@
 #include <QRegularExpression>
 #include <QUuid>
 
+#include <algorithm>
 #include <optional>
 
 namespace standin {
 namespace {
 
-constexpr int passwordIterations = 60000;
 constexpr auto base64Url = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
 
 QByteArray randomBytes(int count)
@@ -22,11 +22,6 @@ QByteArray randomBytes(int count)
     QByteArray bytes(count, Qt::Uninitialized);
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), count / 4);
     return bytes;
-}
-
-QByteArray derive(const QString &password, const QByteArray &salt, int iterations)
-{
-    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt, iterations, 32);
 }
 
 // Compares without stopping at the first difference, so timing tells nothing.
@@ -60,7 +55,90 @@ ApiError disabledAccount()
     return {403, "AUTH_ACCOUNT_DISABLED", QStringLiteral("该账户已被停用")};
 }
 
+constexpr qint64 quietMs = 15 * 60 * 1000;
+constexpr qint64 firstHoldMs = 30 * 1000;
+constexpr int nameLimit = 5;
+constexpr int addressLimit = 20;
+constexpr qsizetype recordsBeforeCleanUp = 10000;
+
+ApiError tooManyAttempts(qint64 waitMs)
+{
+    const qint64 seconds = std::max<qint64>(1, (waitMs + 999) / 1000);
+    const QString wait
+        = seconds < 60 ? QStringLiteral("%1 秒").arg(seconds) : QStringLiteral("%1 分钟").arg((seconds + 59) / 60);
+    return {429, "AUTH_TOO_MANY_ATTEMPTS", QStringLiteral("登录尝试过于频繁，请 %1后再试").arg(wait)};
+}
+
 } // namespace
+
+namespace passwords {
+
+QByteArray newSalt()
+{
+    return randomBytes(16);
+}
+
+QByteArray digest(const QString &password, const QByteArray &salt, int iterations)
+{
+    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt, iterations, 32);
+}
+
+bool matches(const LoginRecord &record, const QByteArray &digest)
+{
+    return record.userId != 0 && sameBytes(digest, record.digest);
+}
+
+} // namespace passwords
+
+QList<LoginThrottle::Key> LoginThrottle::keys(const QString &username, const QHostAddress &peer) const
+{
+    return {{QStringLiteral("name:") + username.toLower(), nameLimit},
+        {QStringLiteral("address:") + peer.toString(), addressLimit}};
+}
+
+void LoginThrottle::admit(const QString &username, const QHostAddress &peer)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    forgetQuietRecords(now);
+    const QList<Key> all = keys(username, peer);
+    for (const Key &key : all) {
+        const Record record = m_records.value(key.text);
+        // Once held back, one attempt at a time.
+        const int allowance = record.failures < key.limit ? key.limit - record.failures : 1;
+        if (record.heldUntil > now || record.underWay >= allowance)
+            throw tooManyAttempts(std::max<qint64>(record.heldUntil - now, 0));
+    }
+    for (const Key &key : all)
+        ++m_records[key.text].underWay;
+}
+
+void LoginThrottle::finish(const QString &username, const QHostAddress &peer, bool succeeded)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const QList<Key> all = keys(username, peer);
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        Record &record = m_records[all[i].text];
+        --record.underWay;
+        if (!succeeded) {
+            ++record.failures;
+            record.lastFailure = now;
+            if (record.failures >= all[i].limit)
+                record.heldUntil = now + std::min(firstHoldMs << std::min(record.failures - all[i].limit, 5), quietMs);
+        } else if (i == 0) { // a correct password clears its name, not its address
+            record.failures = 0;
+        }
+    }
+}
+
+void LoginThrottle::forgetQuietRecords(qint64 now)
+{
+    if (m_records.size() < recordsBeforeCleanUp)
+        return;
+    m_records.removeIf([now](const auto &entry) {
+        const Record &record = entry.value();
+        return record.underWay == 0 && record.heldUntil <= now && now - record.lastFailure > quietMs;
+    });
+}
 
 QString usernameProblem(const QString &username)
 {
@@ -93,10 +171,15 @@ QByteArray Accounts::sign(const QByteArray &data)
 
 qint64 Accounts::createUser(const QString &username, const QString &password)
 {
-    const QByteArray salt = randomBytes(16);
+    const QByteArray salt = passwords::newSalt();
+    return insertUser(username, salt, passwords::digest(password, salt, passwordIterations));
+}
+
+qint64 Accounts::insertUser(const QString &username, const QByteArray &salt, const QByteArray &digest)
+{
     m_database.run(QStringLiteral("INSERT INTO users (username, salt, digest, iterations, created_at)"
                                   " VALUES (?, ?, ?, ?, ?)"),
-        {username, salt, derive(password, salt, passwordIterations), passwordIterations, timestampNow()});
+        {username, salt, digest, passwordIterations, timestampNow()});
     return m_database.value(QStringLiteral("SELECT last_insert_rowid()")).toLongLong();
 }
 
@@ -107,37 +190,50 @@ bool Accounts::setDisabled(const QString &username, bool disabled)
         > 0;
 }
 
-QJsonObject Accounts::registerUser(const QString &username, const QString &password)
+void Accounts::checkNewAccount(const QString &username, const QString &password)
 {
     if (const QString problem = usernameProblem(username); !problem.isEmpty())
         throw ApiError::badRequest(problem);
     if (const QString problem = passwordProblem(password); !problem.isEmpty())
         throw ApiError::badRequest(problem);
+    requireFreeName(username);
+}
+
+void Accounts::requireFreeName(const QString &username)
+{
+    if (m_database.value(QStringLiteral("SELECT id FROM users WHERE username = ?"), {username}).isValid())
+        throw ApiError {409, "USERNAME_TAKEN", QStringLiteral("该用户名已被注册")};
+}
+
+QJsonObject Accounts::registerUser(const QString &username, const QByteArray &salt, const QByteArray &digest)
+{
     return m_database.transaction([&] {
-        if (m_database.value(QStringLiteral("SELECT id FROM users WHERE username = ?"), {username}).isValid())
-            throw ApiError {409, "USERNAME_TAKEN", QStringLiteral("该用户名已被注册")};
-        const qint64 id = createUser(username, password);
+        requireFreeName(username); // another registration may have taken it meanwhile
+        const qint64 id = insertUser(username, salt, digest);
         return issueTokens(id, username, QUuid::createUuid().toString(QUuid::WithoutBraces));
     });
 }
 
-QJsonObject Accounts::login(const QString &username, const QString &password)
+LoginRecord Accounts::loginRecord(const QString &username)
 {
     QSqlQuery user = m_database.run(
         QStringLiteral("SELECT id, username, salt, digest, iterations, disabled FROM users WHERE username = ?"),
         {username});
-    if (!user.next()) {
-        derive(password, "unknown user", passwordIterations); // answer as slowly as for a known name
+    if (!user.next())
+        return LoginRecord {0, username, "unknown user", {}, passwordIterations, false};
+    return LoginRecord {user.value(0).toLongLong(), user.value(1).toString(), user.value(2).toByteArray(),
+        user.value(3).toByteArray(), user.value(4).toInt(), user.value(5).toBool()};
+}
+
+QJsonObject Accounts::login(const LoginRecord &record, bool passwordMatches)
+{
+    if (!passwordMatches)
         throw ApiError {401, "AUTH_INVALID_CREDENTIALS", QStringLiteral("用户名或密码不正确")};
-    }
-    if (!sameBytes(derive(password, user.value(2).toByteArray(), user.value(4).toInt()), user.value(3).toByteArray()))
-        throw ApiError {401, "AUTH_INVALID_CREDENTIALS", QStringLiteral("用户名或密码不正确")};
-    if (user.value(5).toBool())
+    if (record.disabled)
         throw disabledAccount();
-    const qint64 id = user.value(0).toLongLong();
-    const QString storedName = user.value(1).toString();
-    return m_database.transaction(
-        [&] { return issueTokens(id, storedName, QUuid::createUuid().toString(QUuid::WithoutBraces)); });
+    return m_database.transaction([&] {
+        return issueTokens(record.userId, record.username, QUuid::createUuid().toString(QUuid::WithoutBraces));
+    });
 }
 
 QJsonObject Accounts::refresh(const QString &refreshToken)

@@ -12,6 +12,7 @@ namespace standin {
 namespace {
 
 constexpr qsizetype maximumSpeechCharacters = 500;
+constexpr qsizetype maximumVoiceIdLength = 64;
 
 // User-perceived characters: "é" written with a combining accent counts once.
 qsizetype characterCount(const QString &text)
@@ -21,17 +22,6 @@ qsizetype characterCount(const QString &text)
     while (finder.toNextBoundary() != -1)
         ++count;
     return count;
-}
-
-// A decimal id as it appears in a path; a leading minus is allowed, nothing else.
-std::optional<qint64> pathId(const QString &segment)
-{
-    static const QRegularExpression decimal(QRegularExpression::anchoredPattern(QStringLiteral("-?[0-9]{1,19}")));
-    bool ok = false;
-    const qint64 id = segment.toLongLong(&ok);
-    if (!decimal.match(segment).hasMatch() || !ok)
-        return std::nullopt;
-    return id;
 }
 
 } // namespace
@@ -46,8 +36,6 @@ Api::Api(Database &database, Accounts &accounts, Speech &speech, SpeechAnswer sp
     const auto add = [this](const char *method, const char *path, bool authenticated, Handler handler) {
         m_routes.append({method, QString::fromLatin1(path).split(u'/', Qt::SkipEmptyParts), authenticated, handler});
     };
-    add("POST", "/api/v1/auth/register", false, &Api::registerUser);
-    add("POST", "/api/v1/auth/login", false, &Api::login);
     add("POST", "/api/v1/auth/refresh", false, &Api::refresh);
     add("POST", "/api/v1/auth/logout", false, &Api::logout);
 
@@ -81,15 +69,29 @@ Api::Api(Database &database, Accounts &accounts, Speech &speech, SpeechAnswer sp
 
 void Api::handle(const Request &request, Respond respond)
 {
-    try {
-        if (request.body.size() > maximumBodySize)
-            throw ApiError {413, "PAYLOAD_TOO_LARGE", QStringLiteral("请求内容过大，不能超过 1 MB")};
-        if (request.method == "POST" && request.path == QLatin1String("/api/v1/tts/fetch")) {
-            m_accounts.authenticate(request);
-            fetchSpeech(request, respond);
+    using Start = void (Api::*)(const Request &, const Respond &);
+    static const std::pair<QLatin1String, Start> answeredLater[] {
+        {QLatin1String("/api/v1/tts/fetch"), &Api::fetchSpeech},
+        {QLatin1String("/api/v1/auth/register"), &Api::registerUser},
+        {QLatin1String("/api/v1/auth/login"), &Api::login},
+    };
+    answer(request, respond, [&] {
+        for (const auto &[path, start] : answeredLater) {
+            if (request.path != path)
+                continue;
+            if (request.method != "POST")
+                throw ApiError {405, "METHOD_NOT_ALLOWED", QStringLiteral("接口不支持该请求方法")};
+            (this->*start)(request, respond);
             return;
         }
         respond(route(request));
+    });
+}
+
+void Api::answer(const Request &request, const Respond &respond, const std::function<void()> &work)
+{
+    try {
+        work();
     } catch (const ApiError &error) {
         respond(errorReply(error));
     } catch (const std::exception &error) {
@@ -97,6 +99,16 @@ void Api::handle(const Request &request, Respond respond)
             qPrintable(request.path), error.what());
         respond(errorReply({500, "INTERNAL_ERROR", QStringLiteral("服务器内部错误，请稍后重试")}));
     }
+}
+
+void Api::digestPassword(
+    const QString &password, const QByteArray &salt, int iterations, std::function<void(const QByteArray &)> done)
+{
+    m_hashing.start([this, password, salt, iterations, done = std::move(done)] {
+        const QByteArray digest = passwords::digest(password, salt, iterations);
+        QMetaObject::invokeMethod(
+            this, [done, digest] { done(digest); }, Qt::QueuedConnection);
+    });
 }
 
 Reply Api::route(const Request &request)
@@ -108,22 +120,27 @@ Reply Api::route(const Request &request)
 
     const QStringList segments = request.path.split(u'/', Qt::SkipEmptyParts);
     bool pathKnown = false;
+    bool idMalformed = false;
     for (const Route &route : std::as_const(m_routes)) {
         if (route.segments.size() != segments.size())
             continue;
         QList<qint64> ids;
         bool matches = true;
+        bool idsRead = true;
         for (qsizetype i = 0; matches && i < segments.size(); ++i) {
-            if (route.segments[i] != QLatin1String("{}")) {
+            if (route.segments[i] != QLatin1String("{}"))
                 matches = route.segments[i] == segments[i];
-            } else if (const auto id = pathId(segments[i])) {
+            else if (const auto id = readId(segments[i]))
                 ids.append(*id);
-            } else {
-                matches = false;
-            }
+            else
+                idsRead = false;
         }
         if (!matches)
             continue;
+        if (!idsRead) {
+            idMalformed = true;
+            continue;
+        }
         pathKnown = true;
         if (route.method != request.method)
             continue;
@@ -132,23 +149,40 @@ Reply Api::route(const Request &request)
     }
     if (pathKnown)
         throw ApiError {405, "METHOD_NOT_ALLOWED", QStringLiteral("接口不支持该请求方法")};
+    if (idMalformed)
+        throw ApiError::badRequest(QStringLiteral("路径中的编号无效"));
     throw ApiError {404, "NOT_FOUND", QStringLiteral("接口不存在")};
 }
 
 // Accounts
 
-Reply Api::registerUser(const Call &call)
+void Api::registerUser(const Request &request, const Respond &respond)
 {
-    const BodyReader body = call.body();
+    const BodyReader body = BodyReader::parse(request.body);
     const QString username = body.string("username");
-    return Reply::envelope(m_accounts.registerUser(username, body.string("password")));
+    const QString password = body.string("password");
+    m_accounts.checkNewAccount(username, password);
+    const QByteArray salt = passwords::newSalt();
+    digestPassword(password, salt, Accounts::passwordIterations,
+        [this, request, respond, username, salt](const QByteArray &digest) {
+            answer(
+                request, respond, [&] { respond(Reply::envelope(m_accounts.registerUser(username, salt, digest))); });
+        });
 }
 
-Reply Api::login(const Call &call)
+void Api::login(const Request &request, const Respond &respond)
 {
-    const BodyReader body = call.body();
+    const BodyReader body = BodyReader::parse(request.body);
     const QString username = body.string("username");
-    return Reply::envelope(m_accounts.login(username, body.string("password")));
+    const QString password = body.string("password");
+    const LoginRecord record = m_accounts.loginRecord(username);
+    m_loginThrottle.admit(username, request.peer);
+    digestPassword(
+        password, record.salt, record.iterations, [this, request, respond, record](const QByteArray &digest) {
+            const bool matches = passwords::matches(record, digest);
+            m_loginThrottle.finish(record.username, request.peer, matches);
+            answer(request, respond, [&] { respond(Reply::envelope(m_accounts.login(record, matches))); });
+        });
 }
 
 Reply Api::refresh(const Call &call)
@@ -166,6 +200,7 @@ Reply Api::logout(const Call &call)
 
 void Api::fetchSpeech(const Request &request, const Respond &respond)
 {
+    m_accounts.authenticate(request);
     const BodyReader body = BodyReader::parse(request.body);
     const QString voiceId = body.string("voice_id");
     const QStringList segments = body.stringArray("text_segments");
@@ -246,8 +281,8 @@ struct LegacyWordBody {
 LegacyWordBody readLegacyWord(const BodyReader &body)
 {
     LegacyWordBody word {body.string("wordText").trimmed(), {}, {}, body.string("clientId")};
-    if (word.text.isEmpty())
-        throw ApiError::badRequest(QStringLiteral("单词不能为空"));
+    if (word.text.isEmpty() || word.text.size() > 200)
+        throw ApiError::badRequest(QStringLiteral("单词不能为空，且不超过 200 个字符"));
     if (QUuid::fromString(word.clientId).isNull())
         throw ApiError::badRequest(QStringLiteral("clientId 必须是 UUID"));
     word.clientId = QUuid::fromString(word.clientId).toString(QUuid::WithoutBraces).toUpper();
@@ -301,7 +336,7 @@ Reply Api::deleteLegacyWord(const Call &call)
 Reply Api::updateLegacyPreferences(const Call &call)
 {
     const BodyReader body = call.body();
-    const QString voiceId = body.string("voice_id");
+    const QString voiceId = body.string("voice_id", maximumVoiceIdLength);
     const qint64 cycles = body.integer("cycle_count");
     if (voiceId.trimmed().isEmpty())
         throw ApiError::badRequest(QStringLiteral("音色不能为空"));

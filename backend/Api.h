@@ -7,6 +7,7 @@
 
 #include <QJsonObject>
 #include <QObject>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <functional>
@@ -22,8 +23,6 @@ enum class SpeechAnswer { audio, urls };
 class Api : public QObject {
     Q_OBJECT
 public:
-    static constexpr qsizetype maximumBodySize = 1024 * 1024;
-
     Api(Database &database, Accounts &accounts, Speech &speech, SpeechAnswer speechAnswer, QObject *parent = nullptr);
 
     // The origin clip URLs are given under.
@@ -52,12 +51,20 @@ private:
     };
 
     Reply route(const Request &request);
+    // Runs work, which answers through respond, and answers whatever it throws.
+    static void answer(const Request &request, const Respond &respond, const std::function<void()> &work);
+    // Makes a password digest on the hashing pool and hands it to done on this thread.
+    void digestPassword(
+        const QString &password, const QByteArray &salt, int iterations, std::function<void(const QByteArray &)> done);
+
+    // Requests answered later
     void fetchSpeech(const Request &request, const Respond &respond);
+    void registerUser(const Request &request, const Respond &respond);
+    void login(const Request &request, const Respond &respond);
+
     Reply speechClip(const QString &key) const;
 
     // Accounts
-    Reply registerUser(const Call &call);
-    Reply login(const Call &call);
     Reply refresh(const Call &call);
     Reply logout(const Call &call);
 
@@ -109,10 +116,12 @@ private:
 
     Database &m_database;
     Accounts &m_accounts;
+    LoginThrottle m_loginThrottle;
     Speech &m_speech;
     SpeechAnswer m_speechAnswer;
     QUrl m_baseUrl;
     QList<Route> m_routes;
+    QThreadPool m_hashing; // destroyed first: digests under way finish before what they use goes
 };
 
 } // namespace standin

@@ -10,6 +10,8 @@
 namespace standin {
 namespace {
 
+constexpr qsizetype maximumLoopModeLength = 32;
+
 const QStringList unitNames {QStringLiteral("WORD"), QStringLiteral("SPELLING"), QStringLiteral("TRANSLATION_ZH"),
     QStringLiteral("EXPLANATION")};
 
@@ -264,13 +266,12 @@ Reply Api::userWords(const Call &call)
     if (lexiconText.isEmpty()) {
         rows = m_database.run(QStringLiteral("SELECT id FROM words WHERE owner_id = ? ORDER BY id"), {call.userId});
     } else {
-        bool ok = false;
-        const qint64 lexiconId = lexiconText.toLongLong(&ok);
-        if (!ok)
+        const std::optional<qint64> lexiconId = readId(lexiconText);
+        if (!lexiconId)
             throw ApiError::badRequest(QStringLiteral("lexiconId 必须是整数"));
-        requireOwnLexicon(call.userId, lexiconId);
+        requireOwnLexicon(call.userId, *lexiconId);
         rows = m_database.run(
-            QStringLiteral("SELECT word_id FROM lexicon_words WHERE lexicon_id = ? ORDER BY position"), {lexiconId});
+            QStringLiteral("SELECT word_id FROM lexicon_words WHERE lexicon_id = ? ORDER BY position"), {*lexiconId});
     }
     QJsonArray words;
     while (rows.next())
@@ -512,7 +513,7 @@ PlaylistHeader readPlaylistHeader(const BodyReader &body)
 {
     PlaylistHeader header {
         requiredText(body.string("name"), QStringLiteral("播放列表名称不能为空，且不超过 200 个字符")),
-        body.string("loopMode").trimmed(), {}};
+        body.string("loopMode", maximumLoopModeLength).trimmed(), {}};
     if (header.loopMode.isEmpty())
         throw ApiError::badRequest(QStringLiteral("循环方式不能为空"));
     if (const auto count = body.optionalInteger("loopCount")) {

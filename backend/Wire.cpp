@@ -2,7 +2,7 @@
 
 #include <QDateTime>
 #include <QJsonDocument>
-#include <QUrlQuery>
+#include <QRegularExpression>
 #include <QUuid>
 
 #include <cmath>
@@ -20,7 +20,22 @@ QByteArray Request::header(const QByteArray &name) const
 
 QString Request::queryValue(const QString &key) const
 {
-    return QUrlQuery(query).queryItemValue(key, QUrl::FullyDecoded);
+    for (const QString &item : query.split(u'&')) {
+        if (item.section(u'=', 0, 0) == key)
+            return item.section(u'=', 1);
+    }
+    return {};
+}
+
+std::optional<qint64> readId(const QString &text)
+{
+    static const QRegularExpression decimal(
+        QRegularExpression::anchoredPattern(QStringLiteral("0|-?[1-9][0-9]{0,18}")));
+    bool ok = false;
+    const qint64 id = text.toLongLong(&ok);
+    if (!decimal.match(text).hasMatch() || !ok)
+        return std::nullopt;
+    return id;
 }
 
 Reply Reply::json(int status, const QJsonObject &object)
@@ -106,19 +121,28 @@ QJsonValue BodyReader::required(const QString &key) const
     return m_object.value(key);
 }
 
-QString BodyReader::string(const QString &key) const
+namespace {
+QString limited(const QString &text, const QString &key, qsizetype maximumLength)
+{
+    if (text.size() > maximumLength)
+        throw ApiError::badRequest(QStringLiteral("字段 %1 过长，不能超过 %2 个字符").arg(key).arg(maximumLength));
+    return text;
+}
+} // namespace
+
+QString BodyReader::string(const QString &key, qsizetype maximumLength) const
 {
     const QJsonValue value = required(key);
     if (!value.isString())
         fail(key);
-    return value.toString();
+    return limited(value.toString(), m_prefix + key, maximumLength);
 }
 
-std::optional<QString> BodyReader::optionalString(const QString &key) const
+std::optional<QString> BodyReader::optionalString(const QString &key, qsizetype maximumLength) const
 {
     if (!has(key))
         return std::nullopt;
-    return string(key);
+    return string(key, maximumLength);
 }
 
 qint64 BodyReader::integer(const QString &key) const
@@ -175,7 +199,7 @@ QStringList BodyReader::stringArray(const QString &key) const
     for (const QJsonValue &element : array(key)) {
         if (!element.isString())
             fail(key);
-        result.append(element.toString());
+        result.append(limited(element.toString(), m_prefix + key, maximumTextLength));
     }
     return result;
 }

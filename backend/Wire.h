@@ -19,15 +19,19 @@ using Headers = QList<QPair<QByteArray, QByteArray>>;
 
 struct Request {
     QByteArray method;
-    QString path;
+    QString path; // path and query as sent, percent signs and all
     QString query;
     Headers headers;
     QByteArray body;
     QHostAddress peer;
 
     QByteArray header(const QByteArray &name) const; // case-insensitive; empty when absent
-    QString queryValue(const QString &key) const; // empty when absent
+    QString queryValue(const QString &key) const; // as sent, not decoded; empty when absent
 };
+
+// An id as a path or a query writes it: a decimal 64-bit integer without leading
+// zeros (a leading minus allowed), nothing else, so "01", "%31" and "+1" are none.
+std::optional<qint64> readId(const QString &text);
 
 struct Reply {
     int status = 200;
@@ -61,16 +65,19 @@ Reply errorReply(const ApiError &error);
 // Current time as RFC 3339 in UTC with milliseconds: "2025-03-01T08:30:15.250Z".
 QString timestampNow();
 
-// Reads a JSON object body strictly: a missing required key, a null, or a value of
-// the wrong type is a 400 with a message naming the key.
+// Reads a JSON object body strictly: a missing required key, a null, a value of
+// the wrong type, or a text longer than its limit is a 400 with a message naming
+// the key. Every text has a limit; fields that need a tighter one name it.
 class BodyReader {
 public:
+    static constexpr qsizetype maximumTextLength = 2000; // UTF-16 code units
+
     explicit BodyReader(const QJsonObject &object, QString prefix = {});
     static BodyReader parse(const QByteArray &body); // 400 when not a JSON object
 
     bool has(const QString &key) const; // present and not null
-    QString string(const QString &key) const;
-    std::optional<QString> optionalString(const QString &key) const;
+    QString string(const QString &key, qsizetype maximumLength = maximumTextLength) const;
+    std::optional<QString> optionalString(const QString &key, qsizetype maximumLength = maximumTextLength) const;
     qint64 integer(const QString &key) const;
     std::optional<qint64> optionalInteger(const QString &key) const;
     double number(const QString &key) const;

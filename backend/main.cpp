@@ -8,9 +8,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSslConfiguration>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 
@@ -58,7 +60,10 @@ int main(int argc, char *argv[])
         QStringLiteral("Lifetime of refresh tokens in seconds (default 2592000)."), QStringLiteral("seconds"));
     const QCommandLineOption disableUser(QStringLiteral("disable-user"),
         QStringLiteral("Disable the account of this user before serving (may be repeated)."), QStringLiteral("name"));
-    parser.addOptions({data, port, http, ttsMode, accessTtl, refreshTtl, disableUser});
+    const QCommandLineOption testFaults(QStringLiteral("test-faults"),
+        QStringLiteral("Serve the fault-injection route /__admin/faults (for tests only: anyone who can reach the "
+                       "port can then break every request)."));
+    parser.addOptions({data, port, http, ttsMode, accessTtl, refreshTtl, disableUser, testFaults});
     parser.process(app);
 
     if (!parser.isSet(data))
@@ -74,13 +79,22 @@ int main(int argc, char *argv[])
     const standin::TokenLifetimes lifetimes {
         seconds(parser, accessTtl, defaults.accessSeconds), seconds(parser, refreshTtl, defaults.refreshSeconds)};
 
+    // The database holds the token signing secret: nothing in the data folder is
+    // for other local users, including what earlier runs left readable.
+    ::umask(077);
     const QDir dataDir(parser.value(data));
-    if (!QDir().mkpath(dataDir.path()))
-        fail(QStringLiteral("cannot create %1").arg(dataDir.path()));
+    constexpr auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    if (!QDir().mkpath(dataDir.path()) || !QFile::setPermissions(dataDir.path(), ownerOnly))
+        fail(QStringLiteral("cannot create %1 for this user only").arg(dataDir.path()));
 
     try {
         standin::Database database;
-        const bool fresh = database.open(dataDir.filePath(QStringLiteral("talvoro-backend.sqlite")));
+        const QString databasePath = dataDir.filePath(QStringLiteral("talvoro-backend.sqlite"));
+        const bool fresh = database.open(databasePath);
+        for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+            if (QFile::exists(databasePath + suffix))
+                QFile::setPermissions(databasePath + suffix, QFile::ReadOwner | QFile::WriteOwner);
+        }
         standin::Accounts accounts(database, lifetimes);
         standin::Speech speech(dataDir.filePath(QStringLiteral("speech")));
         standin::Api api(database, accounts, speech,
@@ -92,11 +106,14 @@ int main(int argc, char *argv[])
                 fail(QStringLiteral("--disable-user: there is no user %1").arg(name));
         }
 
-        standin::Server server(api);
+        standin::Server server(api, parser.isSet(testFaults));
         if (!parser.isSet(http)) {
             const standin::ServerIdentity identity
                 = standin::ensureServerIdentity(dataDir.filePath(QStringLiteral("tls")));
-            server.sslSetup(identity.certificate, identity.key);
+            QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+            tls.setLocalCertificate(identity.certificate);
+            tls.setPrivateKey(identity.key);
+            server.useTls(tls);
         }
         const quint16 boundPort = server.listen(QHostAddress::LocalHost, quint16(portNumber));
         if (boundPort == 0)

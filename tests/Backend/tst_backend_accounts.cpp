@@ -2,6 +2,8 @@
 #include "BackendProcess.h"
 #include "TestRegistry.h"
 
+#include <QDirIterator>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
@@ -220,6 +222,53 @@ private Q_SLOTS:
         QCOMPARE(login(backend, account.username, account.password).status, 403);
         QCOMPARE(lexiconsStatus(backend, account.accessToken), 401);
         QCOMPARE(login(backend, QStringLiteral("demo"), QStringLiteral("listen2learn")).status, 200);
+    }
+
+    void repeatedFailedLoginsAreHeldBackPerNameAndPerAddress()
+    {
+        BackendProcess backend; // its own, as it holds this address back at the end
+        QVERIFY(backend.start());
+        const Account guessed = backend.registerAccount();
+        const Account other = backend.registerAccount();
+        for (int attempt = 0; attempt < 5; ++attempt)
+            QCOMPARE(login(backend, guessed.username, QStringLiteral("guess%1word").arg(attempt)).status, 401);
+
+        // Held back: not even the right password is checked, in any spelling of the name.
+        const Answer held = login(backend, guessed.username.toUpper(), guessed.password);
+        QCOMPARE(outcome(held), QStringLiteral("429 AUTH_TOO_MANY_ATTEMPTS"));
+        QVERIFY(isChinese(held.errorMessage()));
+        QCOMPARE(held.message(), held.errorMessage());
+        QCOMPARE(login(backend, other.username, other.password).status, 200); // another name is not
+
+        // Twenty failures from one address, at whatever names, hold back the whole address.
+        for (int attempt = 0; attempt < 15; ++attempt)
+            QCOMPARE(login(backend, QStringLiteral("nobody%1").arg(attempt), QStringLiteral("guess1word")).status, 401);
+        QCOMPARE(outcome(login(backend, other.username, other.password)), QStringLiteral("429 AUTH_TOO_MANY_ATTEMPTS"));
+    }
+
+    void theDataFolderIsForItsOwnerOnly()
+    {
+        BackendProcess backend;
+        // As an earlier run may have left it.
+        QVERIFY(QFile::setPermissions(backend.dataPath(),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                | QFile::ReadOther | QFile::ExeOther));
+        QVERIFY(backend.start());
+        backend.registerAccount(); // the write-ahead log holds it
+
+        constexpr auto othersMay = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+            | QFile::WriteOther | QFile::ExeOther;
+        QCOMPARE(QFileInfo(backend.dataPath()).permissions() & othersMay, QFileDevice::Permissions());
+        QDirIterator entries(
+            backend.dataPath(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        QStringList open;
+        while (entries.hasNext()) {
+            entries.next();
+            if (entries.fileInfo().permissions() & othersMay)
+                open << entries.fileInfo().fileName();
+        }
+        QVERIFY2(open.isEmpty(), qPrintable(open.join(u' ')));
+        QVERIFY(QFileInfo::exists(QDir(backend.dataPath()).filePath(QStringLiteral("talvoro-backend.sqlite"))));
     }
 
     void theSeededLexiconsAreComplete()

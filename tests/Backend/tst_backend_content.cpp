@@ -468,6 +468,20 @@ private Q_SLOTS:
             R"({"loopMode":"ONCE","items":[]})");
         request("older word without client id", "POST", QStringLiteral("/api/v1/words"),
             R"({"wordText":"x","clientId":"abc"})");
+        const QString longText(2001, u'长');
+        const QString clientId = QStringLiteral("0F5E2B4A-7C1D-4E8F-9A3B-6D2C1E0F4A5B");
+        request("loop mode of 33 letters", "POST", QStringLiteral("/api/v1/user/playlists"),
+            compact({{"name", "n"}, {"loopMode", QString(33, u'A')}, {"items", QJsonArray()}}));
+        request("older word of 201 letters", "POST", QStringLiteral("/api/v1/words"),
+            compact({{"wordText", QString(201, u'a')}, {"clientId", clientId}}));
+        request("older word's meaning too long", "POST", QStringLiteral("/api/v1/words"),
+            compact({{"wordText", "a"}, {"meaning", longText}, {"clientId", clientId}}));
+        request("older voice id of 65 letters", "PUT", QStringLiteral("/api/v1/preferences"),
+            compact({{"voice_id", QString(65, u'v')}, {"cycle_count", 1}}));
+        request("explanation too long", "PUT", word(),
+            compact({{"baseVersion", 1}, {"explanation", longText}, {"clearFields", QJsonArray()}}));
+        request(
+            "translation too long", "POST", words, compact({{"word", "w"}, {"translationsZh", QJsonArray {longText}}}));
     }
     void badBodiesAreRefusedWithAChineseMessage()
     {
@@ -486,6 +500,37 @@ private Q_SLOTS:
         QCOMPARE(ownersState(), before); // nothing was changed on the way
     }
 
+    // Sent on a connection of their own, byte for byte: the app's transfer would
+    // neither send them nor leave a percent-encoded digit as it is.
+    void requestsOutsideTheRulesAreRefusedAndTheirConnectionClosed_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("status");
+        const QByteArray host = "Host: 127.0.0.1\r\nContent-Type: application/json\r\n";
+        // Before the refusal, the server would wait for all 8 GB.
+        QTest::newRow("declared 8 GB body") << "POST /api/v1/auth/login HTTP/1.1\r\n" + host
+                + "Content-Length: 8589934592\r\n\r\n"
+                + QByteArray(64 * 1024, '{') << QByteArray("413");
+        QTest::newRow("head over 16 KB") << "GET /api/v1/public/lexicons HTTP/1.1\r\n" + host
+                + "X-Filler: " + QByteArray(20000, 'a')
+                + "\r\n\r\n" << QByteArray("431");
+        QTest::newRow("body of unknown length") << "POST /api/v1/auth/login HTTP/1.1\r\n" + host
+                + "Transfer-Encoding: chunked\r\n\r\n10000\r\n"
+                + QByteArray(64 * 1024, '{') << QByteArray("411");
+        QTest::newRow("percent-encoded id")
+            << "GET /api/v1/public/lexicons/%31 HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n"
+            << QByteArray("400");
+    }
+    void requestsOutsideTheRulesAreRefusedAndTheirConnectionClosed()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, status);
+        const RawExchange exchange = m_backend.exchange(bytes);
+        QCOMPARE(exchange.statusLine().split(' ').value(1), status);
+        QVERIFY(exchange.closedByServer);
+        QCOMPARE(m_backend.call("GET", QStringLiteral("/api/v1/public/lexicons")).status, 200);
+    }
+
     void nothingARequestSendsBringsTheServerDown_data()
     {
         addRequestColumns();
@@ -495,9 +540,14 @@ private Q_SLOTS:
                   QTest::newRow(name) << method << QString::fromLatin1(path) << body << status;
               };
         row("over 1 MB", "POST", "/api/v1/user/lexicons", "{\"name\":\"" + QByteArray(1024 * 1024, 'a') + "\"}", 413);
-        row("id beyond 64 bits", "DELETE", "/api/v1/user/words/99999999999999999999", {}, 404);
+        row("id beyond 64 bits", "DELETE", "/api/v1/user/words/99999999999999999999", {}, 400);
         row("negative id", "DELETE", "/api/v1/user/playlists/-5", {}, 404);
-        row("id with letters", "GET", "/api/v1/public/lexicons/1x", {}, 404);
+        row("id with letters", "GET", "/api/v1/public/lexicons/1x", {}, 400);
+        row("id with a leading zero", "GET", "/api/v1/public/lexicons/01", {}, 400);
+        row("id with leading zeros", "DELETE", "/api/v1/user/words/0001", {}, 400);
+        row("id with a plus", "DELETE", "/api/v1/user/playlists/+1", {}, 400);
+        row("lexicon query with a leading zero", "GET", "/api/v1/user/words?lexiconId=01", {}, 400);
+        row("fault route without its switch", "POST", "/__admin/faults", R"({"drop":true})", 404);
         row("unknown path", "GET", "/api/v2/anything", {}, 404);
         row("wrong method", "PATCH", "/api/v1/user/lexicons", "{}", 405);
         row("deep JSON", "POST", "/api/v1/user/lexicons", QByteArray(100000, '[') + QByteArray(100000, ']'), 400);

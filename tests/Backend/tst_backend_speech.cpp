@@ -85,7 +85,7 @@ class BackendSpeechTest : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_backend.start());
+        QVERIFY(m_backend.start({QStringLiteral("--test-faults")}));
         m_account = m_backend.registerAccount();
     }
 

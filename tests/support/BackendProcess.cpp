@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QJsonDocument>
+#include <QSslSocket>
 #include <QTest>
 
 namespace backendtest {
@@ -113,6 +114,33 @@ Answer BackendProcess::call(
 Answer BackendProcess::call(const QByteArray &method, const QString &path, const QString &token)
 {
     return send(method, m_baseUrl.resolved(QUrl(path)), {}, token);
+}
+
+RawExchange BackendProcess::exchange(const QByteArray &bytes)
+{
+    QSslSocket socket;
+    const QDeadlineTimer limit(20000);
+    if (m_baseUrl.scheme() == QLatin1String("https")) {
+        QSslConfiguration configuration = socket.sslConfiguration();
+        configuration.setCaCertificates(authority());
+        socket.setSslConfiguration(configuration);
+        socket.connectToHostEncrypted(m_baseUrl.host(), quint16(m_baseUrl.port()));
+        if (!socket.waitForEncrypted(int(limit.remainingTime())))
+            return {};
+    } else {
+        socket.connectToHost(m_baseUrl.host(), quint16(m_baseUrl.port()));
+        if (!socket.waitForConnected(int(limit.remainingTime())))
+            return {};
+    }
+    socket.write(bytes);
+    RawExchange result;
+    while (socket.state() == QAbstractSocket::ConnectedState && !limit.hasExpired()) {
+        socket.waitForReadyRead(int(std::max<qint64>(limit.remainingTime(), 1)));
+        result.received += socket.readAll();
+    }
+    result.received += socket.readAll();
+    result.closedByServer = socket.state() != QAbstractSocket::ConnectedState;
+    return result;
 }
 
 Account BackendProcess::registerAccount()

@@ -28,6 +28,14 @@ struct Answer {
     QString message() const; // the top-level "message"
 };
 
+// What the server sent back on a connection of its own, and whether it closed it.
+struct RawExchange {
+    QByteArray received;
+    bool closedByServer = false;
+
+    QByteArray statusLine() const { return received.left(received.indexOf("\r\n")); }
+};
+
 struct Account {
     qint64 userId = 0;
     QString username;
@@ -57,9 +65,13 @@ public:
     Answer call(const QByteArray &method, const QString &path, const QString &token = {});
     Answer send(const QByteArray &method, const QUrl &url, const QByteArray &body, const QString &token = {});
 
+    // Writes bytes as they are on a new connection (TLS when the server speaks it),
+    // then reads until the server closes it or 20 s have passed.
+    RawExchange exchange(const QByteArray &bytes);
+
     // A new account with a unique name, signed in.
     Account registerAccount();
-    // Sends fault switches to the admin route.
+    // Sends fault switches to the admin route of a server started with --test-faults.
     void injectFault(const QJsonObject &fault);
 
 private:
