@@ -9,9 +9,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QtEndian>
 
 #include "QtBenchmarkMain.h"
+#include "ToneClips.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,6 +21,7 @@
 namespace {
 
 using talvoro::PcmAudio;
+using testsupport::waveFile;
 
 // A voice-like signal: a 150 Hz fundamental with falling harmonics.
 PcmAudio voiceLike(double seconds)
@@ -37,26 +38,6 @@ PcmAudio voiceLike(double seconds)
         samples[i] = qint16(value * 4000);
     }
     return audio;
-}
-
-QByteArray waveFile(const PcmAudio &audio)
-{
-    QByteArray header(44, '\0');
-    char *h = header.data();
-    const auto size = quint32(audio.samples.size());
-    memcpy(h, "RIFF", 4);
-    qToLittleEndian<quint32>(36 + size, h + 4);
-    memcpy(h + 8, "WAVEfmt ", 8);
-    qToLittleEndian<quint32>(16, h + 16);
-    qToLittleEndian<quint16>(1, h + 20);
-    qToLittleEndian<quint16>(quint16(audio.channels), h + 22);
-    qToLittleEndian<quint32>(quint32(audio.sampleRate), h + 24);
-    qToLittleEndian<quint32>(quint32(audio.sampleRate * audio.channels * 2), h + 28);
-    qToLittleEndian<quint16>(quint16(audio.channels * 2), h + 32);
-    qToLittleEndian<quint16>(16, h + 34);
-    memcpy(h + 36, "data", 4);
-    qToLittleEndian<quint32>(size, h + 40);
-    return header + audio.samples;
 }
 
 // A word-length clip as the backend delivers it: MP3, encoded by lame.
