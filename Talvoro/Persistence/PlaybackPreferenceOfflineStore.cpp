@@ -103,7 +103,9 @@ PlaybackPreferenceLocalRecord PlaybackPreferenceOfflineStore::loadRecord(
 {
     const QString key = storageKey(ownerKey);
     const QVariant stored = defaults.value(key);
-    if (!stored.isValid())
+    // A record that a damaged settings file lost is reported like a damaged one, never
+    // as none: a change waiting to be sent would otherwise pass for synchronised.
+    if (!stored.isValid() && !defaults.mayHaveLost(key))
         return {};
     std::optional<PlaybackPreferenceLocalRecord> record;
     if (stored.typeId() == QMetaType::QByteArray) {

@@ -1,8 +1,12 @@
 #include "Platform/KeyValueStore.h"
 
+#include "Platform/Logging.h"
+
 #include <QDataStream>
+#include <QDateTime>
 #include <QFile>
 #include <QIODevice>
+#include <QTemporaryDir>
 
 namespace talvoro {
 
@@ -44,12 +48,14 @@ SettingsKeyValueStore::SettingsKeyValueStore()
         QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Talvoro"), QStringLiteral("Talvoro")))
 {
     removeAbandonedLock();
+    keepDamagedFileAside();
 }
 
 SettingsKeyValueStore::SettingsKeyValueStore(const QString &filePath)
     : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
 {
     removeAbandonedLock();
+    keepDamagedFileAside();
 }
 
 // A process killed between creating the settings lock and writing its id into it
@@ -63,6 +69,55 @@ void SettingsKeyValueStore::removeAbandonedLock()
         lock.remove();
 }
 
+// QSettings reads what it can of a damaged file, drops the rest without a word (its
+// status stays NoError), and its next write makes the loss final. The file is whole
+// when every value read decodes and what was read, written back, gives the same
+// bytes; otherwise it is copied aside for inspection and the store remembers that
+// any key it lacks may have been lost.
+void SettingsKeyValueStore::keepDamagedFileAside()
+{
+    const QString fileName = m_settings->fileName();
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return; // none yet
+    const QByteArray bytes = file.readAll();
+    file.close();
+
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return;
+    const QString rewrittenName = scratch.filePath(QStringLiteral("rewritten.ini"));
+    const QStringList keys = m_settings->allKeys();
+    bool everyValueDecodes = true;
+    {
+        QSettings rewritten(rewrittenName, QSettings::IniFormat);
+        for (const QString &key : keys) {
+            const QVariant stored = m_settings->value(key);
+            everyValueDecodes = everyValueDecodes && decodeValue(stored).isValid();
+            rewritten.setValue(key, stored);
+        }
+    }
+    QFile rewrittenFile(rewrittenName);
+    const QByteArray rewrittenBytes = rewrittenFile.open(QIODevice::ReadOnly) ? rewrittenFile.readAll() : QByteArray();
+    if (everyValueDecodes && rewrittenBytes == bytes)
+        return;
+
+    m_damaged = true;
+    const QString aside = fileName + QStringLiteral(".damaged-")
+        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    if (QFile::copy(fileName, aside))
+        qCCritical(log::settings).noquote()
+            << QStringLiteral("设置文件已损坏，未能完整读取：%1；损坏的文件已另存为 %2").arg(fileName, aside);
+    else
+        qCCritical(log::settings).noquote()
+            << QStringLiteral("设置文件已损坏，未能完整读取：%1；无法另存损坏的文件").arg(fileName);
+}
+
+bool SettingsKeyValueStore::mayHaveLost(const QString &key) const
+{
+    return m_damaged && !m_settledKeys.contains(key);
+}
+
 QVariant SettingsKeyValueStore::value(const QString &key) const
 {
     return decodeValue(m_settings->value(encodeKey(key)));
@@ -72,12 +127,16 @@ void SettingsKeyValueStore::setValue(const QString &key, const QVariant &value)
 {
     m_settings->setValue(encodeKey(key), encodeValue(value));
     m_settings->sync();
+    if (m_damaged)
+        m_settledKeys.insert(key);
 }
 
 void SettingsKeyValueStore::remove(const QString &key)
 {
     m_settings->remove(encodeKey(key));
     m_settings->sync();
+    if (m_damaged)
+        m_settledKeys.insert(key);
 }
 
 bool SettingsKeyValueStore::contains(const QString &key) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QSettings>
 #include <QString>
 #include <QUrl>
@@ -19,9 +20,19 @@ public:
     virtual void remove(const QString &key) = 0;
     virtual bool contains(const QString &key) const = 0;
     virtual QStringList keys() const = 0;
+    // Whether the key's value may have been lost to a damaged file: the store was
+    // read from a file it could not read whole, and the key has been neither written
+    // nor removed since. Asked when a key reads as absent, to tell lost from never set.
+    virtual bool mayHaveLost(const QString &key) const
+    {
+        Q_UNUSED(key);
+        return false;
+    }
 };
 
-// The app's store: an INI file in the application's configuration folder.
+// The app's store: an INI file in the application's configuration folder. A file
+// that cannot be read whole is logged and copied aside ("<file>.damaged-<time>")
+// before the next write replaces it.
 class SettingsKeyValueStore final : public KeyValueStore {
 public:
     SettingsKeyValueStore(); // the app's default location
@@ -31,11 +42,15 @@ public:
     void remove(const QString &key) override;
     bool contains(const QString &key) const override;
     QStringList keys() const override;
+    bool mayHaveLost(const QString &key) const override;
 
 private:
     void removeAbandonedLock();
+    void keepDamagedFileAside();
 
     std::unique_ptr<QSettings> m_settings;
+    bool m_damaged = false;
+    QSet<QString> m_settledKeys; // written or removed since a damaged file was read
 };
 
 class MemoryKeyValueStore final : public KeyValueStore {
