@@ -109,4 +109,5 @@ BENCHMARK(decodeCachedClip)->Unit(benchmark::kMicrosecond);
 BENCHMARK(playUntilFirstSamples)->Unit(benchmark::kMicrosecond)->Iterations(30);
 
 // The stretch's own goal is its times_real_time counter, shown with each speed.
-TALVORO_QT_BENCHMARK_MAIN({"play until the first samples / decoding alone", "playUntilFirstSamples", "decodeCachedClip"})
+TALVORO_QT_BENCHMARK_MAIN(
+    {"play until the first samples / decoding alone", "playUntilFirstSamples", "decodeCachedClip"})

@@ -2,7 +2,6 @@
 
 #include "Platform/Text.h"
 
-
 namespace talvoro {
 
 QString rawValue(WordSyncState state)
@@ -26,10 +25,6 @@ std::optional<WordSyncState> wordSyncStateFromRawValue(const QString &value)
 {
     return coding::fromRawValue(allWordSyncStates, value);
 }
-
-namespace {
-
-} // namespace
 
 WordItem WordItem::fromJson(const QJsonValue &value, const QString &path)
 {

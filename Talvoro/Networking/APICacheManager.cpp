@@ -41,7 +41,8 @@ quint64 readGeneration(const QByteArray &bytes, const json::ObjectReader &envelo
 {
     const QString key = QStringLiteral("generation");
     const double parsed = envelope.number(key);
-    const auto refuse = [&] { return json::DecodingError(envelope.pathOf(key), QStringLiteral("应为 64 位无符号整数")); };
+    const auto refuse
+        = [&] { return json::DecodingError(envelope.pathOf(key), QStringLiteral("应为 64 位无符号整数")); };
     const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
     constexpr QByteArrayView member = "\"generation\"";
     std::optional<quint64> generation;
