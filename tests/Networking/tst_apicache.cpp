@@ -224,7 +224,7 @@ private Q_SLOTS:
                                             << true;
         QTest::newRow("created past any readable date") << QByteArray(
             "{\"schemaVersion\":2,\"key\":\"GET_/api/v1/public/lexicons\",\"scope\":\"S\","
-            "\"createdAt\":9.3e15,\"freshUntil\":9e9,\"staleIfErrorUntil\":9e9,\"generation\":5,\"payload\":\"\"}")
+            "\"createdAt\":9.2233715e15,\"freshUntil\":9e9,\"staleIfErrorUntil\":9e9,\"generation\":5,\"payload\":\"\"}")
                                                         << true;
         QTest::newRow("generation 2^64") << QByteArray(
             "{\"schemaVersion\":2,\"key\":\"GET_/api/v1/public/lexicons\",\"scope\":\"S\","

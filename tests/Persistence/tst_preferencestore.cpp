@@ -210,7 +210,7 @@ private Q_SLOTS:
         QTest::newRow("invalid confirmed") << set("confirmed", "version", 0) << QVariant();
         QTest::newRow("invalid pending preference")
             << set("pending", "preference", QJsonObject {{"voiceZh", "en-US-JennyNeural"}}) << QVariant();
-        QTest::newRow("enqueued past any readable date") << set("pending", "enqueuedAt", 9.3e15) << QVariant();
+        QTest::newRow("enqueued past any readable date") << set("pending", "enqueuedAt", 9.2233715e15) << QVariant();
         QTest::newRow("next attempt before any readable date")
             << set("pending", "nextAttemptAt", -9.3e15) << QVariant();
         QTest::newRow("not JSON") << RecordEdit() << QVariant(QByteArray("{\"schemaVersion\":1"));

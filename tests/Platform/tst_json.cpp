@@ -205,6 +205,7 @@ private Q_SLOTS:
         QTest::newRow("10^14 s on") << 1e14 << true;
         QTest::newRow("10^14 s back") << -1e14 << true;
         QTest::newRow("just past 10^14 s") << 1.0000000001e14 << false;
+        QTest::newRow("9.2233715e15 s: the millisecond count would overflow") << 9.2233715e15 << false;
         QTest::newRow("9.3e15 s: past the millisecond range") << 9.3e15 << false;
         QTest::newRow("-9.3e15 s") << -9.3e15 << false;
         QTest::newRow("infinity") << qInf() << false;
