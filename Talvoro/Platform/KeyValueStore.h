@@ -31,7 +31,7 @@ public:
 };
 
 // The app's store: an INI file in the application's configuration folder. A file
-// that cannot be read whole is logged and copied aside ("<file>.damaged-<time>")
+// that cannot be read whole is logged and its bytes kept aside ("<file>.damaged-<time>")
 // before the next write replaces it.
 class SettingsKeyValueStore final : public KeyValueStore {
 public:
@@ -44,13 +44,17 @@ public:
     QStringList keys() const override;
     bool mayHaveLost(const QString &key) const override;
 
+    struct Damage {
+        QSet<QString> settledKeys; // written or removed since the damaged file was read
+    };
+
 private:
     void removeAbandonedLock();
-    void keepDamagedFileAside();
+    void noteDamage();
+    void settle(const QString &key);
 
     std::unique_ptr<QSettings> m_settings;
-    bool m_damaged = false;
-    QSet<QString> m_settledKeys; // written or removed since a damaged file was read
+    std::shared_ptr<Damage> m_damage; // none while the file was read whole
 };
 
 class MemoryKeyValueStore final : public KeyValueStore {

@@ -191,7 +191,10 @@ private Q_SLOTS:
         QFile kept(dir.filePath(aside.first()));
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), bytes);
-        QCOMPARE(errorOf([&] { PlaybackPreferenceOfflineStore::loadRecord(owner, reopened); }),
+        // Another store over the file, opened after a write made it whole again, knows too.
+        reopened.setValue(QStringLiteral("z.after"), 2);
+        SettingsKeyValueStore later(file);
+        QCOMPARE(errorOf([&] { PlaybackPreferenceOfflineStore::loadRecord(owner, later); }),
             StoreError::Kind::corruptedRecord);
         // Reported once, like any damaged record: then the owner starts afresh.
         QVERIFY(!PlaybackPreferenceOfflineStore::loadRecord(owner, reopened).pending);
