@@ -18,8 +18,9 @@ struct Ratio {
     const char *baseline;
 };
 
-// Keeps each benchmark's time (the median when repeated) for the ratios, and
-// whether any benchmark failed.
+// Keeps each benchmark's time (the median when repeated) for the ratios, its
+// counters (goals measured as a factor, such as times real time), and whether any
+// benchmark failed.
 class RatioReporter final : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run> &runs) override
@@ -27,8 +28,11 @@ public:
         for (const Run &run : runs) {
             if (run.error_occurred)
                 failed = true;
-            else if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
+            else if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median") {
                 times[run.run_name.function_name] = run.GetAdjustedRealTime();
+                for (const auto &[name, counter] : run.counters)
+                    counters[run.run_name.str() + " " + name] = counter.value;
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -40,11 +44,18 @@ public:
             std::printf("%s: %.2fx\n", ratio.label, m->second / b->second);
     }
 
+    void printCounters() const
+    {
+        for (const auto &[name, value] : counters)
+            std::printf("%s: %.1fx\n", name.c_str(), value);
+    }
+
     std::map<std::string, double> times;
+    std::map<std::string, double> counters;
     bool failed = false;
 };
 
-// Runs the benchmarks the command line selects, then prints each ratio. Fails when
+// Runs the benchmarks the command line selects, then prints each ratio and counter. Fails when
 // a benchmark reported an error, so that a broken one does not pass unseen.
 inline int runBenchmarks(int argc, char **argv, std::initializer_list<Ratio> ratios)
 {
@@ -55,6 +66,7 @@ inline int runBenchmarks(int argc, char **argv, std::initializer_list<Ratio> rat
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const Ratio &ratio : ratios)
         reporter.printRatio(ratio);
+    reporter.printCounters();
     benchmark::Shutdown();
     return reporter.failed ? 1 : 0;
 }
