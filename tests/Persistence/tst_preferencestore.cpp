@@ -153,7 +153,7 @@ private Q_SLOTS:
         QTest::newRow("garbage before the record") << Damage([](const QByteArray &whole, qsizetype recordAt) {
             return whole.left(recordAt - 6) + QByteArray("\x00\xff\xfe\x01\"[", 6) + whole.mid(recordAt - 6);
         }) << true;
-        QTest::newRow("no settings file at all")
+        QTest::newRow("not a settings file at all")
             << Damage([](const QByteArray &, qsizetype) { return QByteArray("\x89PNG\r\n\x1a\n\0\0", 10); }) << true;
     }
     void aDamagedSettingsFileNeverHidesTheLostRecord()
