@@ -55,8 +55,8 @@ public:
     bool failed = false;
 };
 
-// Runs the benchmarks the command line selects, then prints each ratio and counter. Fails when
-// a benchmark reported an error, so that a broken one does not pass unseen.
+// Runs the benchmarks the command line selects, then prints each ratio and counter.
+// Fails when a benchmark reported an error, so that a broken one does not pass unseen.
 inline int runBenchmarks(int argc, char **argv, std::initializer_list<Ratio> ratios)
 {
     benchmark::Initialize(&argc, argv);
