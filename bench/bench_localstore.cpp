@@ -144,4 +144,5 @@ void plainStatementsSaveAndRead(benchmark::State &state)
 BENCHMARK(storeSaveAndRead)->Unit(benchmark::kMillisecond);
 BENCHMARK(plainStatementsSaveAndRead)->Unit(benchmark::kMillisecond);
 
-TALVORO_QT_BENCHMARK_MAIN()
+TALVORO_QT_BENCHMARK_MAIN(
+    {"local store save and read / plain statements", "storeSaveAndRead", "plainStatementsSaveAndRead"})

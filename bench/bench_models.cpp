@@ -3,10 +3,11 @@
 #include "Models/ApiResponse.h"
 #include "Models/Word.h"
 
+#include "QtBenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 
 using namespace talvoro;
 
@@ -131,28 +132,6 @@ void modelDecodeAndEncode(benchmark::State &state)
     }
 }
 
-// Keeps each benchmark's time per iteration so that the ratios come from this run.
-class RatioReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            if (run.run_type == Run::RT_Iteration)
-                times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void printRatio(const char *label, const char *measured, const char *baseline) const
-    {
-        const auto m = times.find(measured);
-        const auto b = times.find(baseline);
-        if (m != times.end() && b != times.end() && b->second > 0)
-            std::printf("%s: %.2fx\n", label, m->second / b->second);
-    }
-
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 BENCHMARK(bareParse)->Unit(benchmark::kMillisecond);
@@ -163,18 +142,12 @@ BENCHMARK(modelDecodeAndEncode)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     // Fail loudly rather than measure a document that does not decode.
     if (decode(text()).data->size() != 5000)
         return 1;
     std::printf("document: %lld bytes, 5000 words\n", static_cast<long long>(text().size()));
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatio("unchecked decode / bare parse", "plainDecode", "bareParse");
-    reporter.printRatio("decode / bare parse", "modelDecode", "bareParse");
-    reporter.printRatio("decode+encode / bare parse+write", "modelDecodeAndEncode", "bareParseAndWrite");
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runBenchmarks(argc, argv,
+        {{"unchecked decode / bare parse", "plainDecode", "bareParse"},
+            {"decode / bare parse", "modelDecode", "bareParse"},
+            {"decode+encode / bare parse+write", "modelDecodeAndEncode", "bareParseAndWrite"}});
 }

@@ -2,8 +2,6 @@
 
 #include "Platform/Text.h"
 
-#include <cmath>
-
 namespace talvoro {
 
 QString rawValue(WordSyncState state)
@@ -28,20 +26,6 @@ std::optional<WordSyncState> wordSyncStateFromRawValue(const QString &value)
     return coding::fromRawValue(allWordSyncStates, value);
 }
 
-namespace {
-
-QDateTime date(const json::ObjectReader &reader, const QString &key)
-{
-    const double seconds = reader.number(key);
-    // Far beyond any real date (about three million years), and beyond what a
-    // millisecond count can hold without overflowing.
-    if (!(std::abs(seconds) < 1e14))
-        throw json::DecodingError(reader.pathOf(key), QStringLiteral("日期超出范围"));
-    return text::fromReferenceSeconds(seconds);
-}
-
-} // namespace
-
 WordItem WordItem::fromJson(const QJsonValue &value, const QString &path)
 {
     const json::ObjectReader r(value, path);
@@ -54,8 +38,8 @@ WordItem WordItem::fromJson(const QJsonValue &value, const QString &path)
     item.text = r.string(QStringLiteral("text"));
     item.meaning = r.optionalString(QStringLiteral("meaning"));
     item.context = r.optionalString(QStringLiteral("context"));
-    item.createdAt = date(r, QStringLiteral("createdAt"));
-    item.updatedAt = date(r, QStringLiteral("updatedAt"));
+    item.createdAt = r.referenceDate(QStringLiteral("createdAt"));
+    item.updatedAt = r.referenceDate(QStringLiteral("updatedAt"));
     const QString state = r.string(QStringLiteral("syncState"));
     const auto syncState = wordSyncStateFromRawValue(state);
     if (!syncState)

@@ -33,16 +33,40 @@ struct Envelope {
     QByteArray payload;
 };
 
-quint64 readGeneration(const QJsonValue &value, const QString &path)
+// Generations are unsigned 64-bit and wrap from 2^64 - 1 to 0. The JSON reader keeps
+// an integer exact only up to 2^53 and hands larger ones over as doubles, so the
+// digits are read from the file's text: the one "generation" member, in plain
+// decimal digits, agreeing with the value the reader saw.
+quint64 readGeneration(const QByteArray &bytes, const json::ObjectReader &envelope)
 {
-    // Generations are unsigned 64-bit. Those above the signed range arrive as doubles
-    // and are taken as near as a double allows; in practice they stay far below.
-    if (value.isDouble() && value.toDouble() >= 9223372036854775808.0 && value.toDouble() < 18446744073709551616.0)
-        return quint64(value.toDouble());
-    const qint64 n = json::toInteger(value, path);
-    if (n < 0)
-        throw json::DecodingError(path, QStringLiteral("应为非负整数"));
-    return quint64(n);
+    const QString key = QStringLiteral("generation");
+    const double parsed = envelope.number(key);
+    const auto refuse
+        = [&] { return json::DecodingError(envelope.pathOf(key), QStringLiteral("应为 64 位无符号整数")); };
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    constexpr QByteArrayView member = "\"generation\"";
+    std::optional<quint64> generation;
+    for (qsizetype at = bytes.indexOf(member); at >= 0; at = bytes.indexOf(member, at + 1)) {
+        qsizetype pos = at + member.size();
+        while (pos < bytes.size() && isSpace(bytes[pos]))
+            ++pos;
+        if (pos == bytes.size() || bytes[pos] != ':')
+            continue; // the name as a value, not as a key
+        do
+            ++pos;
+        while (pos < bytes.size() && isSpace(bytes[pos]));
+        const qsizetype start = pos;
+        while (pos < bytes.size() && bytes[pos] >= '0' && bytes[pos] <= '9')
+            ++pos;
+        bool ok = false;
+        const quint64 digits = bytes.mid(start, pos - start).toULongLong(&ok);
+        if (!ok || generation || (pos < bytes.size() && (bytes[pos] == '.' || bytes[pos] == 'e' || bytes[pos] == 'E')))
+            throw refuse();
+        generation = digits;
+    }
+    if (!generation || double(*generation) != parsed)
+        throw refuse();
+    return *generation;
 }
 
 std::optional<Envelope> decodeEnvelope(const QByteArray &bytes)
@@ -53,11 +77,10 @@ std::optional<Envelope> decodeEnvelope(const QByteArray &bytes)
         e.schemaVersion = r.integer(QStringLiteral("schemaVersion"));
         e.identity.key = r.string(QStringLiteral("key"));
         e.identity.scope = r.string(QStringLiteral("scope"));
-        e.createdAt = text::fromReferenceSeconds(r.number(QStringLiteral("createdAt")));
-        e.freshUntil = text::fromReferenceSeconds(r.number(QStringLiteral("freshUntil")));
-        e.staleIfErrorUntil = text::fromReferenceSeconds(r.number(QStringLiteral("staleIfErrorUntil")));
-        e.generation
-            = readGeneration(r.object().value(QStringLiteral("generation")), r.pathOf(QStringLiteral("generation")));
+        e.createdAt = r.referenceDate(QStringLiteral("createdAt"));
+        e.freshUntil = r.referenceDate(QStringLiteral("freshUntil"));
+        e.staleIfErrorUntil = r.referenceDate(QStringLiteral("staleIfErrorUntil"));
+        e.generation = readGeneration(bytes, r);
         const auto decoded = QByteArray::fromBase64Encoding(
             r.string(QStringLiteral("payload")).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (!decoded)

@@ -20,11 +20,6 @@ bool isLowerHexDigest(QStringView digits)
     });
 }
 
-QDateTime date(const json::ObjectReader &reader, const QString &key)
-{
-    return text::fromReferenceSeconds(reader.number(key));
-}
-
 } // namespace
 
 PendingPlaybackPreferenceWrite PendingPlaybackPreferenceWrite::fromJson(const QJsonValue &value, const QString &path)
@@ -38,9 +33,9 @@ PendingPlaybackPreferenceWrite PendingPlaybackPreferenceWrite::fromJson(const QJ
         = PlaybackPreference::fromJson(r.object(QStringLiteral("preference")), r.pathOf(QStringLiteral("preference")));
     write.changedFields
         = decodeFields(r.array(QStringLiteral("changedFields")), r.pathOf(QStringLiteral("changedFields")));
-    write.enqueuedAt = date(r, QStringLiteral("enqueuedAt"));
+    write.enqueuedAt = r.referenceDate(QStringLiteral("enqueuedAt"));
     write.attemptCount = r.integer(QStringLiteral("attemptCount"));
-    write.nextAttemptAt = date(r, QStringLiteral("nextAttemptAt"));
+    write.nextAttemptAt = r.referenceDate(QStringLiteral("nextAttemptAt"));
     return write;
 }
 
@@ -108,7 +103,9 @@ PlaybackPreferenceLocalRecord PlaybackPreferenceOfflineStore::loadRecord(
 {
     const QString key = storageKey(ownerKey);
     const QVariant stored = defaults.value(key);
-    if (!stored.isValid())
+    // A record that a damaged settings file lost is reported like a damaged one, never
+    // as none: a change waiting to be sent would otherwise pass for synchronised.
+    if (!stored.isValid() && !defaults.mayHaveLost(key))
         return {};
     std::optional<PlaybackPreferenceLocalRecord> record;
     if (stored.typeId() == QMetaType::QByteArray) {

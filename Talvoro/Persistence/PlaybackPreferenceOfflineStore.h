@@ -61,7 +61,8 @@ public:
 
     // The stored record, or an empty one when nothing is stored. A value that does
     // not decode, has another schema version, holds an invalid preference or a
-    // pending change without changed fields is removed and reported as corrupted.
+    // pending change without changed fields is removed and reported as corrupted;
+    // so is a record that a damaged settings file may have lost.
     static PlaybackPreferenceLocalRecord loadRecord(const QString &ownerKey, KeyValueStore &defaults);
     // Stores the record as it is (loading checks it); a record that cannot be
     // encoded leaves the stored value alone.

@@ -23,7 +23,12 @@ QString AudioDecodingError::description() const
 
 namespace {
 
+// The formats the player takes, with room around those voices come in (8 to 48 kHz,
+// mono or stereo). Outside them lies damage, not speech, and the time-stretch cannot
+// take every rate: below 65 Hz it divides by zero.
 constexpr int maxChannels = 8;
+constexpr int minSampleRate = 8000;
+constexpr int maxSampleRate = 192000;
 
 quint32 readLE32(const QByteArray &bytes, qint64 at)
 {
@@ -33,6 +38,12 @@ quint32 readLE32(const QByteArray &bytes, qint64 at)
 quint16 readLE16(const QByteArray &bytes, qint64 at)
 {
     return qFromLittleEndian<quint16>(bytes.constData() + at);
+}
+
+void requirePlayableFormat(qint64 sampleRate, qint64 channels)
+{
+    if (sampleRate < minSampleRate || sampleRate > maxSampleRate || channels < 1 || channels > maxChannels)
+        throw AudioDecodingError(QStringLiteral("不支持 %1 Hz、%2 声道的音频").arg(sampleRate).arg(channels));
 }
 
 bool isWave(const QByteArray &bytes)
@@ -63,9 +74,9 @@ PcmAudio decodeWave(const QByteArray &bytes)
             const int channels = readLE16(bytes, body + 2);
             const qint64 rate = readLE32(bytes, body + 4);
             const int bits = readLE16(bytes, body + 14);
-            if (format != formatPcm || bits != 16 || channels < 1 || channels > maxChannels || rate < 1
-                || rate > 384000)
+            if (format != formatPcm || bits != 16)
                 throw AudioDecodingError(QStringLiteral("只支持 16 位 PCM 的 WAV"));
+            requirePlayableFormat(rate, channels);
             audio.channels = channels;
             audio.sampleRate = int(rate);
             haveFormat = true;
@@ -133,6 +144,7 @@ PcmAudio decodeMpeg(const QByteArray &bytes)
     }
     if (audio.channels < 1 || audio.frameCount() == 0)
         throw AudioDecodingError(QStringLiteral("没有可播放的 MP3 音频帧"));
+    requirePlayableFormat(audio.sampleRate, audio.channels);
     audio.samples.truncate(audio.frameCount() * 2 * audio.channels);
     return audio;
 }

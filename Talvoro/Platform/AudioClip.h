@@ -28,7 +28,8 @@ private:
 };
 
 // A RIFF WAV of 16-bit PCM passes through as it is; anything else is decoded as
-// MPEG audio (MP3). Throws AudioDecodingError when no sample comes out.
+// MPEG audio (MP3). Throws AudioDecodingError when no sample comes out, or when
+// the clip's sample rate or channel count is none the player can take.
 PcmAudio decodeAudio(const QByteArray &bytes);
 
 // The same sound played `speed` times as fast, at the same pitch: a voice slowed

@@ -1,5 +1,7 @@
 #include "Platform/Json.h"
 
+#include "Platform/Text.h"
+
 #include <QJsonParseError>
 
 namespace talvoro::json {
@@ -157,6 +159,15 @@ double asNumber(const QJsonValue &value, const Path &path)
 }
 
 template<typename Path>
+QDateTime asReferenceDate(const QJsonValue &value, const Path &path)
+{
+    const std::optional<QDateTime> date = text::fromReferenceSeconds(asNumber(value, path));
+    if (!date)
+        throw DecodingError(path(), QStringLiteral("日期超出范围"));
+    return *date;
+}
+
+template<typename Path>
 bool asBool(const QJsonValue &value, const Path &path)
 {
     if (!value.isBool())
@@ -279,6 +290,7 @@ QJsonValue ObjectReader::required(const QString &key) const
 TALVORO_JSON_READERS(QString, string, optionalString, asString)
 TALVORO_JSON_READERS(qint64, integer, optionalInteger, asInteger)
 TALVORO_JSON_READERS(double, number, optionalNumber, asNumber)
+TALVORO_JSON_READERS(QDateTime, referenceDate, optionalReferenceDate, asReferenceDate)
 TALVORO_JSON_READERS(bool, boolean, optionalBoolean, asBool)
 TALVORO_JSON_READERS(QJsonObject, object, optionalObject, asObject)
 TALVORO_JSON_READERS(QJsonArray, array, optionalArray, asArray)

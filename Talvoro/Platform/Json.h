@@ -2,6 +2,7 @@
 
 #include "Platform/AppError.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -105,6 +106,8 @@ public:
     QString string(const QString &key) const;
     qint64 integer(const QString &key) const;
     double number(const QString &key) const;
+    // A date as seconds since 2001 (text::fromReferenceSeconds); one out of range is an error.
+    QDateTime referenceDate(const QString &key) const;
     bool boolean(const QString &key) const;
     QJsonObject object(const QString &key) const;
     QJsonArray array(const QString &key) const;
@@ -112,6 +115,7 @@ public:
     std::optional<QString> optionalString(const QString &key) const;
     std::optional<qint64> optionalInteger(const QString &key) const;
     std::optional<double> optionalNumber(const QString &key) const;
+    std::optional<QDateTime> optionalReferenceDate(const QString &key) const;
     std::optional<bool> optionalBoolean(const QString &key) const;
     std::optional<QJsonObject> optionalObject(const QString &key) const;
     std::optional<QJsonArray> optionalArray(const QString &key) const;

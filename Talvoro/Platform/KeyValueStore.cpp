@@ -1,8 +1,15 @@
 #include "Platform/KeyValueStore.h"
 
+#include "Platform/AppError.h"
+#include "Platform/Files.h"
+#include "Platform/Logging.h"
+
 #include <QDataStream>
+#include <QDateTime>
 #include <QFile>
 #include <QIODevice>
+#include <QMutex>
+#include <QTemporaryDir>
 
 namespace talvoro {
 
@@ -44,12 +51,14 @@ SettingsKeyValueStore::SettingsKeyValueStore()
         QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Talvoro"), QStringLiteral("Talvoro")))
 {
     removeAbandonedLock();
+    noteDamage();
 }
 
 SettingsKeyValueStore::SettingsKeyValueStore(const QString &filePath)
     : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
 {
     removeAbandonedLock();
+    noteDamage();
 }
 
 // A process killed between creating the settings lock and writing its id into it
@@ -63,6 +72,83 @@ void SettingsKeyValueStore::removeAbandonedLock()
         lock.remove();
 }
 
+namespace {
+
+// QSettings reads what it can of a damaged file and drops the rest without a word
+// (its status stays NoError). The file was read whole when every value decodes and
+// what was read, written back, gives the same bytes.
+bool readWhole(QSettings &settings, const QByteArray &bytes)
+{
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return true; // nothing to compare with: taken as whole, as before
+    const QString rewrittenName = scratch.filePath(QStringLiteral("rewritten.ini"));
+    {
+        QSettings rewritten(rewrittenName, QSettings::IniFormat);
+        for (const QString &key : settings.allKeys()) {
+            const QVariant stored = settings.value(key);
+            if (!decodeValue(stored).isValid())
+                return false;
+            rewritten.setValue(key, stored);
+        }
+    }
+    QFile rewrittenFile(rewrittenName);
+    return (rewrittenFile.open(QIODevice::ReadOnly) ? rewrittenFile.readAll() : QByteArray()) == bytes;
+}
+
+// The damaged files of this process, shared by every store over one of them the way
+// QSettings shares their contents: the next write makes the loss final, so what was
+// lost is known only to the process that read the damage.
+QMutex damagedFilesMutex;
+QHash<QString, std::shared_ptr<SettingsKeyValueStore::Damage>> damagedFiles;
+
+} // namespace
+
+void SettingsKeyValueStore::noteDamage()
+{
+    const QString fileName = m_settings->fileName();
+    const QMutexLocker lock(&damagedFilesMutex);
+    m_damage = damagedFiles.value(fileName);
+    if (m_damage)
+        return;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return; // none yet
+    const QByteArray bytes = file.readAll();
+    if (readWhole(*m_settings, bytes))
+        return;
+
+    m_damage = std::make_shared<Damage>();
+    damagedFiles.insert(fileName, m_damage);
+    const QString aside = fileName + QStringLiteral(".damaged-")
+        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    try {
+        writeFileAtomically(aside, bytes);
+        qCCritical(log::settings).noquote()
+            << QStringLiteral("设置文件已损坏，未能完整读取：%1；损坏的文件已另存为 %2").arg(fileName, aside);
+    } catch (const FileError &error) {
+        qCCritical(log::settings).noquote()
+            << QStringLiteral("设置文件已损坏，未能完整读取：%1；无法另存损坏的文件：%2")
+                   .arg(fileName, error.description());
+    }
+}
+
+void SettingsKeyValueStore::settle(const QString &key)
+{
+    if (!m_damage)
+        return;
+    const QMutexLocker lock(&damagedFilesMutex);
+    m_damage->settledKeys.insert(key);
+}
+
+bool SettingsKeyValueStore::mayHaveLost(const QString &key) const
+{
+    if (!m_damage)
+        return false;
+    const QMutexLocker lock(&damagedFilesMutex);
+    return !m_damage->settledKeys.contains(key);
+}
+
 QVariant SettingsKeyValueStore::value(const QString &key) const
 {
     return decodeValue(m_settings->value(encodeKey(key)));
@@ -72,12 +158,14 @@ void SettingsKeyValueStore::setValue(const QString &key, const QVariant &value)
 {
     m_settings->setValue(encodeKey(key), encodeValue(value));
     m_settings->sync();
+    settle(key);
 }
 
 void SettingsKeyValueStore::remove(const QString &key)
 {
     m_settings->remove(encodeKey(key));
     m_settings->sync();
+    settle(key);
 }
 
 bool SettingsKeyValueStore::contains(const QString &key) const

@@ -12,4 +12,5 @@ Q_LOGGING_CATEGORY(localWordStore, "com.brellun.Talvoro.LocalWordStore", QtInfoM
 Q_LOGGING_CATEGORY(syncEngine, "com.brellun.Talvoro.QuenbrySyncEngine", QtInfoMsg)
 Q_LOGGING_CATEGORY(preferenceSync, "com.brellun.Talvoro.PlaybackPreferenceSync", QtInfoMsg)
 Q_LOGGING_CATEGORY(network, "com.brellun.Talvoro.Network", QtInfoMsg)
+Q_LOGGING_CATEGORY(settings, "com.brellun.Talvoro.Settings", QtInfoMsg)
 } // namespace talvoro::log

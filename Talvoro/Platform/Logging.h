@@ -16,4 +16,5 @@ Q_DECLARE_LOGGING_CATEGORY(localWordStore)
 Q_DECLARE_LOGGING_CATEGORY(syncEngine) // QuenbrySyncEngine
 Q_DECLARE_LOGGING_CATEGORY(preferenceSync) // PlaybackPreferenceSync
 Q_DECLARE_LOGGING_CATEGORY(network)
+Q_DECLARE_LOGGING_CATEGORY(settings)
 } // namespace talvoro::log

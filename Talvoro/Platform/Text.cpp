@@ -77,8 +77,11 @@ double referenceSeconds(const QDateTime &date)
     return double(date.toMSecsSinceEpoch() - referenceEpochMs) / 1000.0;
 }
 
-QDateTime fromReferenceSeconds(double seconds)
+std::optional<QDateTime> fromReferenceSeconds(double seconds)
 {
+    // Far beyond any real date, and far from where a millisecond count overflows.
+    if (!(std::abs(seconds) <= 1e14))
+        return std::nullopt;
     const qint64 ms = qint64(std::llround(seconds * 1000.0)) + referenceEpochMs;
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
 }

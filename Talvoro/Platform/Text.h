@@ -31,9 +31,11 @@ QString newUuidText();
 // Normalises a UUID text to that form; empty when it is not a UUID.
 QString uuidText(const QString &text);
 
-// Dates kept in JSON are seconds since 2001-01-01 00:00:00 UTC.
+// Dates kept in JSON are seconds since 2001-01-01 00:00:00 UTC. Only dates within
+// 10^14 s (about three million years) of then are read back: anything further, or
+// not a number, is no date rather than one wrapped around.
 double referenceSeconds(const QDateTime &date);
-QDateTime fromReferenceSeconds(double seconds);
+std::optional<QDateTime> fromReferenceSeconds(double seconds);
 
 // Internet date-time (RFC 3339): "2024-05-06T07:08:09Z" or with an offset.
 // With fractional seconds the fraction is required; without, it is refused.

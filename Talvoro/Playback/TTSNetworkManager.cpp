@@ -1,6 +1,7 @@
 #include "Playback/TTSNetworkManager.h"
 
 #include "Networking/BackendConfiguration.h"
+#include "Platform/AudioClip.h"
 #include "Platform/Json.h"
 #include "Platform/Text.h"
 #include "Playback/AudioCacheManager.h"
@@ -54,6 +55,17 @@ QUrl firstAudioURL(const QByteArray &body)
     }
 }
 
+// Decoded the way the player will decode it.
+bool isPlayable(const QByteArray &audio)
+{
+    try {
+        decodeAudio(audio);
+        return true;
+    } catch (const AudioDecodingError &) {
+        return false;
+    }
+}
+
 // A clip that cannot be cached is still played.
 void storeQuietly(AudioCacheProtocol &cache, const QByteArray &audio, const QString &key)
 {
@@ -63,7 +75,9 @@ void storeQuietly(AudioCacheProtocol &cache, const QByteArray &audio, const QStr
 }
 
 // The current key first, then the older one; an empty or unreadable file is passed
-// over. A clip found only under the older key is copied to the current one.
+// over, and one the player could not play is removed, so that it is fetched again
+// rather than failing on every play. A clip found only under the older key is
+// copied to the current one.
 std::optional<QByteArray> readCachedAudio(
     AudioCacheProtocol &cache, const QString &currentKey, const QString &legacyKey)
 {
@@ -77,6 +91,10 @@ std::optional<QByteArray> readCachedAudio(
         const QByteArray audio = file.readAll();
         if (audio.isEmpty())
             continue;
+        if (!isPlayable(audio)) {
+            file.remove();
+            continue;
+        }
         if (key != currentKey)
             storeQuietly(cache, audio, currentKey);
         return audio;
@@ -129,9 +147,14 @@ Task<QByteArray> TTSNetworkManager::fetchAudio(
     co_return audio;
 }
 
+// A clip the player could not play is refused before it reaches the cache.
 Task<> TTSNetworkManager::storeAudio(QByteArray audio, QString key)
 {
-    auto store = [&] { storeQuietly(m_cache, audio, key); };
+    auto store = [&] {
+        if (!isPlayable(audio))
+            throw TTSError::invalidResponse();
+        storeQuietly(m_cache, audio, key);
+    };
     co_await m_files.run(store);
 }
 

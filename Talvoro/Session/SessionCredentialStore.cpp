@@ -13,18 +13,11 @@ std::optional<QDateTime> expiryAfter(const QDateTime &now, qint64 seconds)
 {
     if (seconds < 1)
         return std::nullopt;
-    QDateTime expiry = now.addSecs(seconds);
-    if (!expiry.isValid())
+    // An expiry the stored session could not be read back with is no expiry either.
+    const QDateTime expiry = now.addSecs(seconds);
+    if (!expiry.isValid() || !text::fromReferenceSeconds(text::referenceSeconds(expiry)))
         return std::nullopt;
     return expiry;
-}
-
-std::optional<QDateTime> decodeDate(const json::ObjectReader &reader, const QString &key)
-{
-    const std::optional<double> seconds = reader.optionalNumber(key);
-    if (!seconds)
-        return std::nullopt;
-    return text::fromReferenceSeconds(*seconds);
 }
 
 std::optional<double> encodeDate(const std::optional<QDateTime> &date)
@@ -69,7 +62,8 @@ StoredSession StoredSession::fromJson(const QJsonValue &value, const QString &pa
     const json::ObjectReader r(value, path);
     return {r.string(QStringLiteral("accessToken")), r.string(QStringLiteral("refreshToken")),
         UserSummary::fromJson(r.object(QStringLiteral("user")), r.pathOf(QStringLiteral("user"))),
-        decodeDate(r, QStringLiteral("accessTokenExpiresAt")), decodeDate(r, QStringLiteral("refreshTokenExpiresAt"))};
+        r.optionalReferenceDate(QStringLiteral("accessTokenExpiresAt")),
+        r.optionalReferenceDate(QStringLiteral("refreshTokenExpiresAt"))};
 }
 
 QJsonObject StoredSession::toJson() const

@@ -42,6 +42,13 @@ void checkDecoding(const QByteArray &text, const QByteArray &reencoded)
 // Rows of one table that decodes several types: each row names the check for its type.
 using DecodingCheck = void (*)(const QByteArray &, const QByteArray &);
 
+} // namespace modeltesting
+
+// Declared before the first QFETCH or addColumn of it, which need it complete.
+Q_DECLARE_METATYPE(modeltesting::DecodingCheck)
+
+namespace modeltesting {
+
 inline void decodingColumns()
 {
     QTest::addColumn<DecodingCheck>("check");
@@ -64,5 +71,3 @@ inline void runDecodingRow()
 }
 
 } // namespace modeltesting
-
-Q_DECLARE_METATYPE(modeltesting::DecodingCheck)

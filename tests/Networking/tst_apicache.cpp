@@ -222,6 +222,14 @@ private Q_SLOTS:
             "{\"schemaVersion\":2,\"key\":\"GET_/api/v1/public/lexicons\",\"scope\":\"S\","
             "\"createdAt\":1,\"freshUntil\":9e9,\"staleIfErrorUntil\":9e9,\"generation\":5,\"payload\":\"%%%\"}")
                                             << true;
+        QTest::newRow("created past any readable date") << QByteArray(
+            "{\"schemaVersion\":2,\"key\":\"GET_/api/v1/public/lexicons\",\"scope\":\"S\","
+            "\"createdAt\":9.2233715e15,\"freshUntil\":9e9,\"staleIfErrorUntil\":9e9,\"generation\":5,\"payload\":\"\"}")
+                                                        << true;
+        QTest::newRow("generation 2^64") << QByteArray(
+            "{\"schemaVersion\":2,\"key\":\"GET_/api/v1/public/lexicons\",\"scope\":\"S\","
+            "\"createdAt\":1,\"freshUntil\":9e9,\"staleIfErrorUntil\":9e9,\"generation\":18446744073709551616,"
+            "\"payload\":\"\"}") << true;
         QTest::newRow("generation missing")
             << QByteArray("{\"schemaVersion\":2,\"key\":\"GET_/api/v1/public/lexicons\",\"scope\":\"S\","
                           "\"createdAt\":1,\"freshUntil\":9e9,\"staleIfErrorUntil\":9e9,\"payload\":\"\"}")
@@ -258,6 +266,28 @@ private Q_SLOTS:
 
         APICacheManager reopened(f.cache->directory(), {}, f.clock);
         QCOMPARE(awaitResult(reopened.beginRequest(lexicons, scopeA)).generation, token.generation);
+    }
+
+    // A generation is read exactly over the whole unsigned range and wraps past its top.
+    void generationsAreExactUpToTheTopOfTheRange_data()
+    {
+        QTest::addColumn<quint64>("stored");
+        QTest::newRow("2^63 - 1") << quint64(9223372036854775807ULL);
+        QTest::newRow("2^63") << quint64(9223372036854775808ULL);
+        QTest::newRow("not a double") << quint64(12345678901234567891ULL);
+        QTest::newRow("2^64 - 1") << quint64(18446744073709551615ULL);
+    }
+    void generationsAreExactUpToTheTopOfTheRange()
+    {
+        QFETCH(quint64, stored);
+        Fixture f;
+        f.writeRaw(APICacheManager::fileName({lexicons, scopeA}),
+            "{\"schemaVersion\":2,\"key\":\"GET_/api/v1/public/lexicons\",\"scope\":\"" + scopeA.toUtf8()
+                + "\",\"createdAt\":1,\"freshUntil\":9e9,\"staleIfErrorUntil\":9e9,\"generation\":"
+                + QByteArray::number(stored) + ",\"payload\":\"\"}");
+        QCOMPARE(awaitResult(f.cache->beginRequest(lexicons, scopeA)).generation, stored);
+        awaitResult(f.cache->invalidateEntry(lexicons, scopeA));
+        QCOMPARE(awaitResult(f.cache->beginRequest(lexicons, scopeA)).generation, stored + 1);
     }
 
     void anEnvelopeOverTheSizeLimitIsNotWritten()

@@ -1,8 +1,12 @@
 #include "TestRegistry.h"
 
 #include "Persistence/PlaybackPreferenceOfflineStore.h"
+#include "Platform/Files.h"
 #include "Platform/Text.h"
 
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,6 +20,8 @@ namespace {
 using Edit = std::function<void(PlaybackPreference &)>;
 using RecordEdit = std::function<void(QJsonObject &)>;
 using StoreError = PlaybackPreferenceOfflineStoreError;
+// The settings file's bytes made from whole ones; `recordAt` is where the record's line starts.
+using Damage = std::function<QByteArray(const QByteArray &whole, qsizetype recordAt)>;
 
 const QString owner = QStringLiteral("env-sha256:") + QString(64, u'a') + QStringLiteral("|user:7");
 
@@ -63,6 +69,7 @@ RecordEdit set(const char *part, const char *key, const QJsonValue &value = QJso
 
 Q_DECLARE_METATYPE(Edit)
 Q_DECLARE_METATYPE(RecordEdit)
+Q_DECLARE_METATYPE(Damage)
 
 class PreferenceStoreTest : public QObject {
     Q_OBJECT
@@ -134,6 +141,65 @@ private Q_SLOTS:
         QCOMPARE(loaded.pending->nextAttemptAt, saved.pending->nextAttemptAt);
     }
 
+    // A settings file that cannot be read whole is kept aside and said so in the log;
+    // the record it lost is reported as damaged, never as a record that was not there.
+    void aDamagedSettingsFileNeverHidesTheLostRecord_data()
+    {
+        QTest::addColumn<Damage>("damage");
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("whole") << Damage([](const QByteArray &whole, qsizetype) { return whole; }) << false;
+        QTest::newRow("cut inside the record")
+            << Damage([](const QByteArray &whole, qsizetype recordAt) { return whole.left(recordAt + 80); }) << true;
+        QTest::newRow("garbage before the record") << Damage([](const QByteArray &whole, qsizetype recordAt) {
+            return whole.left(recordAt - 6) + QByteArray("\x00\xff\xfe\x01\"[", 6) + whole.mid(recordAt - 6);
+        }) << true;
+        QTest::newRow("not a settings file at all")
+            << Damage([](const QByteArray &, qsizetype) { return QByteArray("\x89PNG\r\n\x1a\n\0\0", 10); }) << true;
+    }
+    void aDamagedSettingsFileNeverHidesTheLostRecord()
+    {
+        QFETCH(Damage, damage);
+        QFETCH(bool, damaged);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("settings.ini");
+        const PlaybackPreferenceLocalRecord saved = sampleRecord();
+        {
+            SettingsKeyValueStore defaults(file);
+            defaults.setValue(QStringLiteral("a.before"), QStringLiteral("written first"));
+            PlaybackPreferenceOfflineStore::saveRecord(saved, owner, defaults);
+            defaults.setValue(QStringLiteral("z.after"), 1);
+        }
+        QFile settings(file);
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        const QByteArray whole = settings.readAll();
+        settings.close();
+        const qsizetype recordAt = whole.indexOf("com.brellun.quenbry.playback-preference");
+        QVERIFY(recordAt > 0);
+        const QByteArray bytes = damage(whole, recordAt);
+        writeFileAtomically(file, bytes);
+
+        if (damaged)
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("设置文件已损坏.*settings\\.ini")));
+        SettingsKeyValueStore reopened(file);
+        const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("settings.ini.damaged*")}, QDir::Files);
+        if (!damaged) {
+            QVERIFY(aside.isEmpty());
+            QCOMPARE(PlaybackPreferenceOfflineStore::loadRecord(owner, reopened).toJson(), saved.toJson());
+            return;
+        }
+        QCOMPARE(aside.size(), 1);
+        QFile kept(dir.filePath(aside.first()));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), bytes);
+        // Another store over the file, opened after a write made it whole again, knows too.
+        reopened.setValue(QStringLiteral("z.after"), 2);
+        SettingsKeyValueStore later(file);
+        QCOMPARE(errorOf([&] { PlaybackPreferenceOfflineStore::loadRecord(owner, later); }),
+            StoreError::Kind::corruptedRecord);
+        // Reported once, like any damaged record: then the owner starts afresh.
+        QVERIFY(!PlaybackPreferenceOfflineStore::loadRecord(owner, reopened).pending);
+    }
+
     void unusableRecordsAreRemoved_data()
     {
         QTest::addColumn<RecordEdit>("edit");
@@ -147,6 +213,9 @@ private Q_SLOTS:
         QTest::newRow("invalid confirmed") << set("confirmed", "version", 0) << QVariant();
         QTest::newRow("invalid pending preference")
             << set("pending", "preference", QJsonObject {{"voiceZh", "en-US-JennyNeural"}}) << QVariant();
+        QTest::newRow("enqueued past any readable date") << set("pending", "enqueuedAt", 9.2233715e15) << QVariant();
+        QTest::newRow("next attempt before any readable date")
+            << set("pending", "nextAttemptAt", -9.3e15) << QVariant();
         QTest::newRow("not JSON") << RecordEdit() << QVariant(QByteArray("{\"schemaVersion\":1"));
         QTest::newRow("text instead of data") << RecordEdit() << QVariant(QString("{\"schemaVersion\":1}"));
     }

@@ -197,6 +197,30 @@ private Q_SLOTS:
         QCOMPARE(text::fromReferenceSeconds(725760000.5), later);
     }
 
+    // Further than 10^14 s from 2001 is no date: a millisecond count there is near overflowing.
+    void referenceSecondsFarOutAreNoDate_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<bool>("date");
+        QTest::newRow("10^14 s on") << 1e14 << true;
+        QTest::newRow("10^14 s back") << -1e14 << true;
+        QTest::newRow("just past 10^14 s") << 1.0000000001e14 << false;
+        QTest::newRow("9.2233715e15 s: the millisecond count would overflow") << 9.2233715e15 << false;
+        QTest::newRow("9.3e15 s: past the millisecond range") << 9.3e15 << false;
+        QTest::newRow("-9.3e15 s") << -9.3e15 << false;
+        QTest::newRow("infinity") << qInf() << false;
+        QTest::newRow("not a number") << qQNaN() << false;
+    }
+    void referenceSecondsFarOutAreNoDate()
+    {
+        QFETCH(double, seconds);
+        QFETCH(bool, date);
+        const std::optional<QDateTime> read = text::fromReferenceSeconds(seconds);
+        QCOMPARE(read.has_value(), date);
+        if (read)
+            QCOMPARE(text::referenceSeconds(*read), seconds);
+    }
+
     void iso8601WithAndWithoutFractions_data()
     {
         QTest::addColumn<QString>("text");

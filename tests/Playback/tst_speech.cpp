@@ -1,6 +1,7 @@
 #include "AwaitTask.h"
 #include "TestHttpServer.h"
 #include "TestRegistry.h"
+#include "ToneClips.h"
 
 #include "Platform/NetworkTransfer.h"
 #include "Playback/AudioCacheManager.h"
@@ -26,7 +27,10 @@ namespace {
 const QString fetchPath = QStringLiteral("/api/v1/tts/fetch");
 const QString jenny = QStringLiteral("en-US-JennyNeural");
 const QString appleKey = SpeechCacheKey::sha256Key(QStringLiteral("apple"), jenny);
-const QByteArray clipBytes("ID3\x04\x00 speech", 13);
+const QByteArray clipBytes = waveFile(sineTone(440, 0.05));
+// Clips the player cannot play: no audio at all, and a rate no voice comes in.
+const QByteArray notAudio("ID3\x04 no frames follow");
+const QByteArray sixtyHertz = waveFile(sineTone(10, 1.0, 60));
 const QString invalidAudio = QStringLiteral("0 服务器返回了无效的音频数据");
 
 ScriptedResponse audioAnswer(const QByteArray &body, const QByteArray &contentType = "audio/mpeg")
@@ -270,29 +274,37 @@ private Q_SLOTS:
         QCOMPARE(cachedBytes(SpeechCacheKey::sha256Key(text, jenny)), clipBytes);
     }
 
-    // The older key's clip is copied under the current one; an empty file is no clip.
+    // The older key's clip is copied under the current one; an empty file is no clip,
+    // and a file that does not decode is dropped and fetched again.
     void aCachedClipNeedsNeitherNetworkNorToken_data()
     {
         QTest::addColumn<bool>("legacyKey");
         QTest::addColumn<QByteArray>("cached");
-        QTest::newRow("current key") << false << clipBytes;
-        QTest::newRow("older key only") << true << clipBytes;
-        QTest::newRow("empty file: fetched again") << false << QByteArray();
+        QTest::addColumn<bool>("fetched");
+        QTest::newRow("current key") << false << clipBytes << false;
+        QTest::newRow("older key only") << true << clipBytes << false;
+        QTest::newRow("empty file: fetched again") << false << QByteArray() << true;
+        QTest::newRow("no audio: fetched again") << false << notAudio << true;
+        QTest::newRow("60 Hz clip: fetched again") << false << sixtyHertz << true;
+        QTest::newRow("older key, no audio: fetched again") << true << notAudio << true;
     }
     void aCachedClipNeedsNeitherNetworkNorToken()
     {
         QFETCH(bool, legacyKey);
         QFETCH(QByteArray, cached);
-        writeFileAtomically(
-            pathOf((legacyKey ? SpeechCacheKey::legacyMD5Key(QStringLiteral("apple"), jenny) : appleKey) + ".mp3"),
-            cached);
+        QFETCH(bool, fetched);
+        const QString cachedPath
+            = pathOf((legacyKey ? SpeechCacheKey::legacyMD5Key(QStringLiteral("apple"), jenny) : appleKey) + ".mp3");
+        writeFileAtomically(cachedPath, cached);
         m_server->route("POST", fetchPath, audioAnswer(clipBytes));
-        const std::optional<QString> token = cached.isEmpty() ? std::optional<QString>("token-1") : std::nullopt;
+        const std::optional<QString> token = fetched ? std::optional<QString>("token-1") : std::nullopt;
 
         QCOMPARE(awaitResult(m_client->fetchAudio(QStringLiteral(" apple "), jenny, token)), clipBytes);
 
-        QCOMPARE(m_server->requestCount(), cached.isEmpty() ? 1 : 0);
+        QCOMPARE(m_server->requestCount(), fetched ? 1 : 0);
         QCOMPARE(cachedBytes(appleKey), clipBytes);
+        if (legacyKey && fetched)
+            QVERIFY(!QFile::exists(cachedPath));
     }
 
     void failures_data()
@@ -317,6 +329,8 @@ private Q_SLOTS:
         QTest::newRow("plain HTTP to another host")
             << urlsAnswer({"http://speech.example.com/clip.mp3"}) << none << invalidAudio << 1;
         QTest::newRow("audio over 20 MB") << audioAnswer(tooLarge) << none << invalidAudio << 1;
+        QTest::newRow("audio that does not decode") << audioAnswer(notAudio) << none << invalidAudio << 1;
+        QTest::newRow("download of a 60 Hz clip") << clipUrl << audioAnswer(sixtyHertz) << invalidAudio << 2;
         QTest::newRow("download over 20 MB") << clipUrl << audioAnswer(tooLarge) << invalidAudio << 2;
         // Qt itself sends once more on a dropped connection: the count is its business.
         QTest::newRow("connection dropped")
@@ -379,12 +393,12 @@ private Q_SLOTS:
 
     void aClipLargerThanTheWholeCacheIsReturnedButNotKept()
     {
-        useCacheCap(100);
+        useCacheCap(clipBytes.size() - 1);
         writeFileAtomically(pathOf(QString(64, 'a') + ".mp3"), QByteArray(60, 'o'));
-        m_server->route("POST", fetchPath, audioAnswer(QByteArray(101, 'x')));
+        m_server->route("POST", fetchPath, audioAnswer(clipBytes));
 
-        QCOMPARE(awaitResult(m_client->fetchAudio(QStringLiteral("apple"), jenny, QStringLiteral("token-1"))),
-            QByteArray(101, 'x'));
+        QCOMPARE(
+            awaitResult(m_client->fetchAudio(QStringLiteral("apple"), jenny, QStringLiteral("token-1"))), clipBytes);
         QCOMPARE(m_cache->currentCacheSizeBytes(), 60);
     }
 

@@ -92,6 +92,10 @@ private Q_SLOTS:
             << QStringLiteral("注册失败：用户名已被占用");
         QTest::newRow("lifetime 0") << login << 200 << tokenAnswer("A1", "R1", 0) << 0
                                     << QStringLiteral("登录失败：") + SessionResponseValidationError().description();
+        // a lifetime that no stored session could be read back with
+        QTest::newRow("lifetime of 9e15 s")
+            << login << 200 << tokenAnswer("A1", "R1", 9000000000000000) << 0
+            << QStringLiteral("登录失败：") + SessionResponseValidationError().description();
         // the decoding error names where the body went wrong: only its start is fixed
         QTest::newRow("not an envelope") << login << 502 << QByteArray("{\"success\":\"yes\"}") << 0
                                          << QStringLiteral("登录失败：数据格式无效（$.success");

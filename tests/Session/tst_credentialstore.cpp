@@ -73,6 +73,9 @@ private Q_SLOTS:
         QTest::addColumn<K>("kind");
         QTest::newRow("not session JSON") << QByteArray("{\"accessToken\":1}") << 0 << K::corrupted;
         QTest::newRow("not JSON at all") << QByteArray("\xff\xfe") << 0 << K::corrupted;
+        QJsonObject farFuture = sample.toJson();
+        farFuture[QStringLiteral("refreshTokenExpiresAt")] = 9.2233715e15;
+        QTest::newRow("expiry past any readable date") << json::serialize(farFuture) << 0 << K::corrupted;
         QTest::newRow("locked keyring") << json::serialize(sample.toJson()) << 4 << K::keychain;
     }
     void failuresSurfaceWithoutLosingTheItem()
