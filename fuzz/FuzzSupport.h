@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 // Shared by the fuzz targets: the input as Qt bytes, a quiet Qt log, and the check
 // that what a reader accepted is written back in a form it reads the same.
@@ -19,9 +20,18 @@ inline QByteArray bytes(const uint8_t *data, size_t size)
 }
 
 // Readers log every refusal; at thousands of inputs a second that is only noise.
-inline void silenceQtLog()
+// Set while the target starts, before libFuzzer runs any input.
+inline const bool qtLogSilenced
+    = (qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) { }), true);
+
+// The input as a JSON document, or none when the strict reader refuses it.
+inline std::optional<QJsonValue> parseJson(const uint8_t *data, size_t size)
 {
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) { });
+    try {
+        return talvoro::json::parse(bytes(data, size));
+    } catch (const talvoro::json::DecodingError &) {
+        return std::nullopt;
+    }
 }
 
 // Stops the run so that libFuzzer keeps the input as a crash.

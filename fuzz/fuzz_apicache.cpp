@@ -36,7 +36,6 @@ World *world = nullptr;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    fuzzsupport::silenceQtLog();
     world = new World; // lives as long as the process; libFuzzer never returns to main
     return 0;
 }

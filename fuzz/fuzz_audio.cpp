@@ -6,12 +6,6 @@
 
 using namespace talvoro;
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzsupport::silenceQtLog();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     PcmAudio audio;

@@ -48,23 +48,15 @@ void decodeRecords(const QJsonValue &data)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzsupport::silenceQtLog();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray body = fuzzsupport::bytes(data, size);
     (void)ORVMobileAPIClient::parseErrorBody(body);
 
-    QJsonValue answer;
-    try {
-        answer = json::parse(body);
-    } catch (const json::DecodingError &) {
+    const std::optional<QJsonValue> parsed = fuzzsupport::parseJson(data, size);
+    if (!parsed)
         return 0;
-    }
+    const QJsonValue &answer = *parsed;
     using Envelope = ORVApiResponse<QJsonValue>;
     const auto keepData = [](const QJsonValue &v, const QString &) { return v; };
     try {

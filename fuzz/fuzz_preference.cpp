@@ -25,12 +25,6 @@ std::optional<PlaybackPreferenceLocalRecord> load(KeyValueStore &store)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzsupport::silenceQtLog();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString key = PlaybackPreferenceOfflineStore::storageKey(ownerKey);

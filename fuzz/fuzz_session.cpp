@@ -20,28 +20,19 @@ void checkRestores(const StoredSession &session)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzsupport::silenceQtLog();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    QJsonValue value;
-    try {
-        value = json::parse(fuzzsupport::bytes(data, size));
-    } catch (const json::DecodingError &) {
+    const std::optional<QJsonValue> value = fuzzsupport::parseJson(data, size);
+    if (!value)
         return 0;
-    }
 
     try {
-        checkRestores(StoredSession::fromJson(value));
+        checkRestores(StoredSession::fromJson(*value));
     } catch (const json::DecodingError &) { }
 
     try {
         const auto answer = ORVApiResponse<AuthTokenResponse>::fromJson(
-            value, [](const QJsonValue &v, const QString &p) { return AuthTokenResponse::fromJson(v, p); });
+            *value, [](const QJsonValue &v, const QString &p) { return AuthTokenResponse::fromJson(v, p); });
         if (!answer.data)
             return 0;
         const QDateTime now(QDate(2026, 5, 1), QTime(8, 0), QTimeZone::utc());
