@@ -36,7 +36,10 @@ World *world = nullptr;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    world = new World; // lives as long as the process; libFuzzer never returns to main
+    // The world lives as long as the process: libFuzzer ends it with exit(), which
+    // runs no destructor of a heap object, so the folder is removed here.
+    world = new World;
+    std::atexit([] { world->folder.remove(); });
     return 0;
 }
 
