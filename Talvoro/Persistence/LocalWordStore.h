@@ -79,7 +79,7 @@ public:
     // into `scopedKey`'s partition and merges them with what is there, once per pair
     // and process; a legacy partition that cannot be shown to come from the same
     // backend environment is left where it is.
-    void migrateLegacyPlaylistPartition(const QString &legacyKey, const QString &scopedKey);
+    void migrateLegacyPlaylistPartition(const QString &legacyKey, const QString &scopedKey) override;
 
 private:
     struct PlaylistRowRef {
