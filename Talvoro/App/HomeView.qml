@@ -9,7 +9,7 @@ import Talvoro
 // the banner's "重试" force a reload.
 Item {
     id: root
-    objectName: "home"
+    objectName: "home.view"
 
     required property HomeViewModel model
     // Builds the model of a public lexicon's detail screen: function (lexiconId).

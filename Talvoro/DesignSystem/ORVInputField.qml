@@ -2,13 +2,15 @@ import QtQuick
 import QtQuick.Layouts
 import Talvoro
 
-// An input row with a leading symbol. The field itself is the content; the
-// placeholder is kept for the content to draw, as this row draws none.
+// An input row with a leading symbol. The field itself is the content; the row
+// draws the placeholder behind it while the content says it is empty.
 Rectangle {
     id: root
 
     property string iconName
     property string placeholder
+    // Set by the content: whether it holds no text, so the placeholder shows.
+    property bool isEmpty: true
     // What the content should write with.
     readonly property font contentFont: Theme.systemFont(16)
     readonly property color contentColor: Theme.textPrimary
@@ -48,6 +50,17 @@ Rectangle {
             id: slot
             Layout.fillWidth: true
             Layout.fillHeight: true
+
+            PlainText {
+                anchors.fill: parent
+                visible: root.isEmpty && root.placeholder !== ""
+                text: root.placeholder
+                color: Theme.textSecondary
+                font: root.contentFont
+                verticalAlignment: Text.AlignVCenter
+                elide: Text.ElideRight
+                Accessible.ignored: true
+            }
         }
     }
 }

@@ -40,9 +40,6 @@ public:
     LocalWordStore(const LocalWordStore &) = delete;
     LocalWordStore &operator=(const LocalWordStore &) = delete;
 
-    // The store of the process, "QuenbryStore.sqlite" in the application-support
-    // folder, opened on first use on the calling (main) thread.
-    static LocalWordStore &shared();
     // The file in `directories`' application-support folder, which is created when
     // missing (a failure is logged and the path returned all the same).
     static QString defaultStoreURL(const AppDirectories &directories);

@@ -62,10 +62,6 @@ struct PlaybackEnvironment {
     // Where each user's playback preference is kept, and what sends its changes.
     KeyValueStore *defaults = nullptr;
     PlaybackPreferenceSyncCoordinator *preferenceSync = nullptr;
-
-    // The configured backend, the app's settings and preference sync, the stored
-    // older voice and the system's random source.
-    static PlaybackEnvironment standard();
 };
 
 // Plays a list of words unit by unit: fetches each unit's speech, hands it to the
@@ -94,7 +90,7 @@ public:
     static constexpr auto defaultEnglishVoiceID = u"en-US-JennyNeural";
 
     PlaybackViewModel(TTSServiceProtocol &ttsService, AudioPlayerProtocol &audioPlayer, APIClientProtocol &apiClient,
-        AudioCacheProtocol &audioCache, PlaybackEnvironment environment = PlaybackEnvironment::standard(),
+        AudioCacheProtocol &audioCache, PlaybackEnvironment environment,
         QObject *parent = nullptr);
     ~PlaybackViewModel() override;
 
