@@ -22,7 +22,7 @@ struct NextTurn {
     void await_resume() const { }
 };
 
-const QString transientRefreshMessage = QStringLiteral("当前网络不可用，已保留本地首页数据");
+const QString offlineMessage = QStringLiteral("当前网络不可用，已保留本地首页数据");
 
 } // namespace
 
@@ -228,7 +228,7 @@ Task<> HomeViewModel::performLoad(QPointer<HomeViewModel> self, QUuid identifier
                 std::rethrow_exception(failure);
             } catch (const TokenRefreshDeclined &declined) {
                 if (declined.isTransient())
-                    self->setErrorMessage(transientRefreshMessage);
+                    self->setErrorMessage(offlineMessage);
             } catch (...) {
                 // A second unauthorized answer, or one without a session: silent.
             }
@@ -312,6 +312,7 @@ Task<> HomeViewModel::loadAuthenticatedContent(
         failure = std::current_exception();
         privateChild.cancel();
     }
+    const bool publicSucceeded = !failure;
     if (!failure) {
         try {
             userLexicons = co_await privateChild;
@@ -321,6 +322,14 @@ Task<> HomeViewModel::loadAuthenticatedContent(
     }
     if (!self || !self->isActiveLoad(identifier))
         co_return;
+    // Offline, the public lexicons may still have come from the response cache:
+    // they stay on screen with the local data, under the offline note.
+    if (failure && isConnectivityFailure(failure)) {
+        if (publicSucceeded)
+            self->m_publicLexicons.setRows(publicLexicons);
+        self->setErrorMessage(offlineMessage);
+        co_return;
+    }
     if (!failure) {
         self->m_publicLexicons.setRows(publicLexicons);
         self->setUserLexicons(userLexicons);

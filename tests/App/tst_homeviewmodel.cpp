@@ -167,6 +167,9 @@ private Q_SLOTS:
         QTest::newRow("saving private lexicons fails")
             << "save" << "首页数据刷新失败：" + unavailableStore << true << true;
         QTest::newRow("cancelled") << "cancelled" << QString() << true << false;
+        const QString offline = QStringLiteral("当前网络不可用，已保留本地首页数据");
+        QTest::newRow("public lexicons unreachable") << "publicOffline" << offline << true << false;
+        QTest::newRow("private lexicons unreachable") << "privateOffline" << offline << true << true;
     }
     void failureTexts()
     {
@@ -186,6 +189,13 @@ private Q_SLOTS:
                 throw MobileAPIError::server(500, std::nullopt, QStringLiteral("维护中"));
             };
         }
+        const auto unreachable = [] {
+            return MobileAPIError::networkError(std::make_exception_ptr(TransportError(TransportError::Code::cannotConnectToHost)));
+        };
+        if (failure == "publicOffline")
+            f.api.publicAnswer = [unreachable](const QString &) -> QList<PublicLexiconSummary> { throw unreachable(); };
+        if (failure == "privateOffline")
+            f.api.privateAnswer = [unreachable](const QString &) -> QList<UserLexicon> { throw unreachable(); };
         if (failure == "cancelled")
             f.api.publicAnswer = [](const QString &) -> QList<PublicLexiconSummary> { throw CancellationError(); };
         if (failure == "userIdZero")
