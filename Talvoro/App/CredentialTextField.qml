@@ -20,8 +20,6 @@ ORVInputField {
         input.forceActiveFocus()
     }
 
-    isEmpty: input.text.length === 0 && input.preeditText.length === 0
-
     TextInput {
         id: input
         objectName: root.identifier

@@ -36,7 +36,8 @@ void LoginScreenModel::setPassword(const QString &password)
 bool LoginScreenModel::canSubmit() const
 {
     // A password of spaces is a password; a name of spaces is no name.
-    return !m_username.trimmed().isEmpty() && !m_password.isEmpty() && !m_isModeTransitioning && !isSubmitting();
+    return !m_username.trimmed().isEmpty() && !m_password.isEmpty() && !m_isModeTransitioning
+        && !m_session.isSubmitting();
 }
 
 void LoginScreenModel::notifyCanSubmit()
@@ -46,17 +47,6 @@ void LoginScreenModel::notifyCanSubmit()
         return;
     m_canSubmit = can;
     emit canSubmitChanged();
-}
-
-void LoginScreenModel::setSubmitting(bool submitting)
-{
-    if (submitting == m_isSubmitting)
-        return;
-    const bool wasBusy = isSubmitting();
-    m_isSubmitting = submitting;
-    if (wasBusy != isSubmitting())
-        emit isSubmittingChanged();
-    notifyCanSubmit();
 }
 
 void LoginScreenModel::setModeTransitioning(bool transitioning)
@@ -70,24 +60,16 @@ void LoginScreenModel::submit()
 {
     if (!canSubmit())
         return;
-    setSubmitting(true);
     const QString path = m_isRegistering ? AppSession::registerPath : AppSession::loginPath;
     const QString actionName = m_isRegistering ? registerActionName : loginActionName;
-    authenticate(this, &m_session, path, m_username.trimmed(), m_password, actionName);
-}
-
-Task<> LoginScreenModel::authenticate(QPointer<LoginScreenModel> self, QPointer<AppSession> session, QString path,
-    QString username, QString password, QString actionName)
-{
-    if (session)
-        co_await session->authenticate(path, username, password, actionName);
-    if (self)
-        self->setSubmitting(false);
+    // Called at once, not on a later turn: the session is busy before this returns,
+    // so a second press while the request runs finds canSubmit false.
+    m_session.authenticate(path, m_username.trimmed(), m_password, actionName);
 }
 
 void LoginScreenModel::toggleMode()
 {
-    if (m_isModeTransitioning || isSubmitting())
+    if (m_isModeTransitioning || m_session.isSubmitting())
         return;
     setModeTransitioning(true);
     QTimer::singleShot(0, this, [this] {

@@ -3,7 +3,6 @@
 #include "Session/AppSession.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QtQmlIntegration>
 
 namespace talvoro {
@@ -35,9 +34,7 @@ public:
     void setPassword(const QString &password);
     bool isRegistering() const { return m_isRegistering; }
     bool isModeTransitioning() const { return m_isModeTransitioning; }
-    // Busy from the press until the session has answered, so a second press of the
-    // button or of Go while the first request runs sends nothing.
-    bool isSubmitting() const { return m_isSubmitting || m_session.isSubmitting(); }
+    bool isSubmitting() const { return m_session.isSubmitting(); }
     bool canSubmit() const;
     QString errorMessage() const { return m_session.errorMessage(); }
 
@@ -57,9 +54,6 @@ Q_SIGNALS:
     void errorMessageChanged();
 
 private:
-    static Task<> authenticate(QPointer<LoginScreenModel> self, QPointer<AppSession> session, QString path,
-        QString username, QString password, QString actionName);
-    void setSubmitting(bool submitting);
     void setModeTransitioning(bool transitioning);
     void notifyCanSubmit();
 
@@ -68,7 +62,6 @@ private:
     QString m_password;
     bool m_isRegistering = false;
     bool m_isModeTransitioning = false;
-    bool m_isSubmitting = false;
     bool m_canSubmit = false;
 };
 

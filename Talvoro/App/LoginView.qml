@@ -133,7 +133,6 @@ Item {
                 CredentialTextField {
                     id: usernameField
                     Layout.fillWidth: true
-                    Layout.preferredHeight: Theme.scaled(52, Theme.Body)
                     iconName: "person.fill"
                     placeholder: "用户名"
                     identifier: "login.username"
@@ -146,7 +145,6 @@ Item {
                 CredentialTextField {
                     id: passwordField
                     Layout.fillWidth: true
-                    Layout.preferredHeight: Theme.scaled(52, Theme.Body)
                     iconName: "lock.fill"
                     placeholder: "密码"
                     identifier: "login.password"

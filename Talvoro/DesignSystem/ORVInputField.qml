@@ -9,15 +9,18 @@ Rectangle {
 
     property string iconName
     property string placeholder
-    // Set by the content: whether it holds no text, so the placeholder shows.
-    property bool isEmpty: true
+    // The entry placed in the row; the placeholder shows while it holds no text
+    // (committed or being composed).
+    readonly property Item field: slot.children.length > 1 ? slot.children[slot.children.length - 1] : null
+    readonly property bool isEmpty: !root.field
+        || ((root.field.text ?? "") === "" && (root.field.preeditText ?? "") === "")
     // What the content should write with.
     readonly property font contentFont: Theme.systemFont(16)
     readonly property color contentColor: Theme.textPrimary
     default property alias content: slot.data
 
     implicitWidth: 300
-    implicitHeight: 52
+    implicitHeight: Math.max(52, Math.ceil(root.contentFont.pixelSize * 1.3) + 24)
     Layout.fillWidth: true
     radius: 14
     color: Theme.surface
@@ -40,11 +43,11 @@ Rectangle {
 
         Icon {
             name: root.iconName
-            size: 18
+            size: Theme.scaled(18, Theme.Body)
             tint: Theme.textSecondary
             font.weight: Font.Medium
-            Layout.preferredWidth: 24
-            Layout.preferredHeight: 24
+            Layout.preferredWidth: Theme.scaled(24, Theme.Body)
+            Layout.preferredHeight: Theme.scaled(24, Theme.Body)
         }
         Item {
             id: slot
