@@ -164,7 +164,9 @@ Item {
                             Repeater {
                                 model: root.model.publicLexicons
 
-                                delegate: AbstractButton {
+                                // The card is a Pane, which keeps presses to itself: the
+                                // link lies over it.
+                                delegate: Item {
                                     id: row
                                     required property int index
                                     required property var lexiconId
@@ -172,14 +174,12 @@ Item {
                                     required property string lexiconDescription
                                     required property var wordCount
 
-                                    objectName: "home.publicLexicon." + index
                                     Layout.fillWidth: true
                                     implicitHeight: rowCard.implicitHeight
-                                    Accessible.name: row.name
-                                    onClicked: root.openPublicLexicon(row.lexiconId)
 
-                                    contentItem: ORVCardStyle {
+                                    ORVCardStyle {
                                         id: rowCard
+                                        anchors.fill: parent
                                         RowLayout {
                                             anchors.fill: parent
                                             spacing: Theme.spacing.sm
@@ -216,6 +216,13 @@ Item {
                                                 }
                                             }
                                         }
+                                    }
+                                    AbstractButton {
+                                        objectName: "home.publicLexicon." + row.index
+                                        anchors.fill: parent
+                                        text: row.name
+                                        Accessible.name: row.name + "，" + row.wordCount + " 词"
+                                        onClicked: root.openPublicLexicon(row.lexiconId)
                                     }
                                 }
                             }
