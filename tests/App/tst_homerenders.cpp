@@ -1,4 +1,5 @@
 #include "HomeFakes.h"
+#include "SceneDriver.h"
 #include "../Session/SessionTesting.h"
 #include "TestRegistry.h"
 
@@ -19,6 +20,8 @@
 
 using namespace homefakes;
 using namespace sessiontesting;
+using scenetest::findVisibleItem;
+using scenetest::SceneDriver;
 
 // Renders the home screen and the public lexicon detail in their main states, light
 // and dark and once at an accessibility text size, into test-output/screens/ for a
@@ -35,14 +38,6 @@ const Variant variants[] = {
     {"dark", Theme::Dark, Theme::Large},
     {"accessibility", Theme::Light, Theme::AccessibilityLarge},
 };
-
-QString screensFolder()
-{
-    const QString folder
-        = QDir(qEnvironmentVariable("TALVORO_TEST_OUTPUT", QDir::tempPath())).filePath(QStringLiteral("screens"));
-    QDir().mkpath(folder);
-    return folder;
-}
 
 // A phone-sized window around `body`, which sees `screenModel` from the context.
 struct Screen {
@@ -65,35 +60,19 @@ struct Screen {
         window = qobject_cast<QQuickWindow *>(root.get());
         return window && QTest::qWaitForWindowExposed(window);
     }
-    // Searches the visual tree: items a Repeater or a view made are not QObject children.
-    static QQuickItem *find(QQuickItem *item, const QString &objectName)
-    {
-        if (item->objectName() == objectName)
-            return item;
-        for (QQuickItem *child : item->childItems()) {
-            if (QQuickItem *found = find(child, objectName))
-                return found;
-        }
-        return nullptr;
-    }
-    QQuickItem *item(const char *objectName) const
-    {
-        return find(window->contentItem(), QString::fromLatin1(objectName));
-    }
     QString text(const char *objectName) const
     {
-        QQuickItem *found = item(objectName);
-        return found && found->isVisible() ? found->property("text").toString() : QString();
+        QQuickItem *found = findVisibleItem(window->contentItem(), QString::fromLatin1(objectName));
+        return found ? found->property("text").toString() : QString();
     }
     bool isShown(const char *objectName) const
     {
-        QQuickItem *found = item(objectName);
-        return found && found->isVisible();
+        return findVisibleItem(window->contentItem(), QString::fromLatin1(objectName)) != nullptr;
     }
     void save(const QString &name) const
     {
         QTest::qWait(50); // one more frame for the last binding changes
-        QVERIFY(window->grabWindow().save(QDir(screensFolder()).filePath(name + QStringLiteral(".png"))));
+        QVERIFY(window->grabWindow().save(QDir(SceneDriver::screensFolder()).filePath(name + QStringLiteral(".png"))));
     }
 };
 
