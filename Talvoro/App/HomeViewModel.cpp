@@ -93,8 +93,8 @@ QString HomeViewModel::statusBannerMessage() const
     return m_errorMessage.isEmpty() ? m_playlistSynchronizationMessage : m_errorMessage;
 }
 
-Task<> HomeViewModel::load(std::optional<QString> token, std::optional<UserSummary> user,
-    QPointer<AppSession> session, bool forcePlaylistRefresh)
+Task<> HomeViewModel::load(std::optional<QString> token, std::optional<UserSummary> user, QPointer<AppSession> session,
+    bool forcePlaylistRefresh)
 {
     return loadFor(this, HomeLoadRequest {std::move(token), std::move(user), session, forcePlaylistRefresh});
 }
@@ -140,8 +140,7 @@ Task<> HomeViewModel::loadFor(QPointer<HomeViewModel> self, HomeLoadRequest requ
         SharedTask<void> running = self->m_activeLoad->task;
         try {
             co_await running;
-        } catch (...) {
-        }
+        } catch (...) { }
     }
 }
 

@@ -3,10 +3,10 @@
 #include "Models/Lexicon.h"
 #include "Models/Playlist.h"
 #include "Networking/APIClientProtocol.h"
+#include "PendingOperation.h"
 #include "Persistence/LocalWordStoreProtocol.h"
 #include "Persistence/QuenbrySyncEngine.h"
 #include "Platform/Async.h"
-#include "PendingOperation.h"
 #include "ScreenListModel.h"
 #include "Session/AppSession.h"
 #include "Session/TokenRefreshRetry.h"
@@ -20,8 +20,6 @@
 #include <optional>
 
 namespace talvoro {
-
-
 
 // The public lexicons of the home screen, in the backend's order.
 class PublicLexiconListModel : public RowListModel<PublicLexiconSummary> {
@@ -63,7 +61,8 @@ public:
     Q_ENUM(HomeLoadPhase)
 
     using LocalStoreProvider = std::function<LocalWordStoreProtocol &()>;
-    using PlaylistSynchronizer = std::function<Task<PlaylistSyncReport>(QString accessToken, QString ownerKey, bool force)>;
+    using PlaylistSynchronizer
+        = std::function<Task<PlaylistSyncReport>(QString accessToken, QString ownerKey, bool force)>;
 
     struct HomeLoadContext {
         std::optional<qint64> userID;

@@ -52,12 +52,10 @@ using Answer = std::function<T(const QString &accessToken)>;
 
 class FakeHomeAPIClient final : public APIClientProtocol {
 public:
-    Answer<QList<PublicLexiconSummary>> publicAnswer = [](const QString &) {
-        return QList<PublicLexiconSummary> {publicLexicon(1, QStringLiteral("四级核心词"))};
-    };
-    Answer<QList<UserLexicon>> privateAnswer = [](const QString &) {
-        return QList<UserLexicon> {userLexicon(11, QStringLiteral("我的生词"))};
-    };
+    Answer<QList<PublicLexiconSummary>> publicAnswer
+        = [](const QString &) { return QList<PublicLexiconSummary> {publicLexicon(1, QStringLiteral("四级核心词"))}; };
+    Answer<QList<UserLexicon>> privateAnswer
+        = [](const QString &) { return QList<UserLexicon> {userLexicon(11, QStringLiteral("我的生词"))}; };
     bool hold = false;
     QList<std::shared_ptr<Gate>> gates;
     int publicCalls = 0;

@@ -72,7 +72,8 @@ private Q_SLOTS:
         QVERIFY(scene.forgetStoredSession());
         QVERIFY(signInToHome(scene));
 
-        const QJsonArray served = scene.backend().call("GET", QStringLiteral("/api/v1/public/lexicons")).data().toArray();
+        const QJsonArray served
+            = scene.backend().call("GET", QStringLiteral("/api/v1/public/lexicons")).data().toArray();
         QVERIFY(!served.isEmpty());
         QVERIFY(scene.waitForItem(publicRow(int(served.size()) - 1)));
         QVERIFY(!scene.item(publicRow(int(served.size()))));
@@ -94,7 +95,8 @@ private Q_SLOTS:
         const QJsonObject first = served.at(0).toObject();
         const qint64 wordCount
             = scene.backend()
-                  .call("GET", QStringLiteral("/api/v1/public/lexicons/%1").arg(first[QStringLiteral("id")].toInteger()))
+                  .call(
+                      "GET", QStringLiteral("/api/v1/public/lexicons/%1").arg(first[QStringLiteral("id")].toInteger()))
                   .data()[QStringLiteral("words")]
                   .toArray()
                   .size();
@@ -102,7 +104,8 @@ private Q_SLOTS:
         const QString expected = QStringLiteral("已选 %1 / %1 词").arg(wordCount);
         QVERIFY(scene.waitFor(
             [&] { return textOf(scene.item(QStringLiteral("publicLexiconDetail.selectionCount"))) == expected; }));
-        QCOMPARE(textOf(scene.item(QStringLiteral("publicLexiconDetail.name"))), first[QStringLiteral("name")].toString());
+        QCOMPARE(
+            textOf(scene.item(QStringLiteral("publicLexiconDetail.name"))), first[QStringLiteral("name")].toString());
         QVERIFY(!scene.savePng(QStringLiteral("journey-public-lexicon")).isEmpty());
     }
 
@@ -121,7 +124,8 @@ private Q_SLOTS:
         scene.stopBackend();
         QVERIFY(scene.launch());
         QVERIFY(scene.waitForItem(QStringLiteral("home.banner.message")));
-        QCOMPARE(textOf(scene.item(QStringLiteral("home.banner.message"))), QStringLiteral("当前网络不可用，已保留本地首页数据"));
+        QCOMPARE(textOf(scene.item(QStringLiteral("home.banner.message"))),
+            QStringLiteral("当前网络不可用，已保留本地首页数据"));
         QCOMPARE(textOf(scene.item(publicRow(0))), firstName);
         QVERIFY(!scene.item(QStringLiteral("login.view")));
         QVERIFY(scene.waitForNoItem(QStringLiteral("launch.handoff")));

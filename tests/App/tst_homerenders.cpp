@@ -1,6 +1,6 @@
+#include "../Session/SessionTesting.h"
 #include "HomeFakes.h"
 #include "SceneDriver.h"
-#include "../Session/SessionTesting.h"
 #include "TestRegistry.h"
 
 #include "App/HomeViewModel.h"
@@ -92,15 +92,19 @@ struct ThemeVariant {
 QByteArray lexiconAnswer(int wordCount)
 {
     const char *samples[][3] = {{"abandon", "/əˈbændən/", "放弃；抛弃"}, {"ability", "/əˈbɪləti/", "能力；才能"},
-        {"absorb", "/əbˈzɔːb/", "吸收；理解"}, {"academic", "", "学术的；学院的"}, {"accelerate", "/əkˈseləreɪt/", "加速"}};
+        {"absorb", "/əbˈzɔːb/", "吸收；理解"}, {"academic", "", "学术的；学院的"},
+        {"accelerate", "/əkˈseləreɪt/", "加速"}};
     QStringList words;
     for (int i = 0; i < wordCount; ++i) {
         const auto &s = samples[i % 5];
-        QString word = QStringLiteral("{\"id\":%1,\"wordDisplay\":\"%2\",\"wordNormalized\":\"%2\",\"translationsZh\":[%3]%4}")
-                           .arg(i + 1)
-                           .arg(QString::fromUtf8(s[0]))
-                           .arg(QStringLiteral("\"") + QString::fromUtf8(s[2]).split(QStringLiteral("；")).join(QStringLiteral("\",\"")) + QStringLiteral("\""))
-                           .arg(qstrlen(s[1]) ? QStringLiteral(",\"ipa\":\"%1\"").arg(QString::fromUtf8(s[1])) : QString());
+        QString word
+            = QStringLiteral("{\"id\":%1,\"wordDisplay\":\"%2\",\"wordNormalized\":\"%2\",\"translationsZh\":[%3]%4}")
+                  .arg(i + 1)
+                  .arg(QString::fromUtf8(s[0]))
+                  .arg(QStringLiteral("\"")
+                      + QString::fromUtf8(s[2]).split(QStringLiteral("；")).join(QStringLiteral("\",\""))
+                      + QStringLiteral("\""))
+                  .arg(qstrlen(s[1]) ? QStringLiteral(",\"ipa\":\"%1\"").arg(QString::fromUtf8(s[1])) : QString());
         words.append(word);
     }
     return QStringLiteral("{\"success\":true,\"data\":{\"id\":5,\"name\":\"大学英语四级核心词汇\","
@@ -152,15 +156,15 @@ private Q_SLOTS:
         if (state == "empty")
             api.publicAnswer = [](const QString &) { return QList<PublicLexiconSummary> {}; };
         if (state == "offline")
-            sessions.server.route("POST", refreshPath, ScriptedResponse::json(503, errorAnswer(QStringLiteral("DOWN"))));
+            sessions.server.route(
+                "POST", refreshPath, ScriptedResponse::json(503, errorAnswer(QStringLiteral("DOWN"))));
         if (state == "note") {
             sync.report.deletionRetry.failures = {{4, QStringLiteral("失败")}};
             sync.report.synchronizationErrorDescription = QStringLiteral("网络连接已中断");
         }
         auto provider = [&store]() -> LocalWordStoreProtocol & { return store; };
-        auto synchronizer = [&sync](QString token, QString ownerKey, bool force) {
-            return sync.synchronize(token, ownerKey, force);
-        };
+        auto synchronizer
+            = [&sync](QString token, QString ownerKey, bool force) { return sync.synchronize(token, ownerKey, force); };
         HomeViewModel model(api, provider, synchronizer, *sessions.session, environmentKey);
 
         Screen screen;
@@ -175,7 +179,8 @@ private Q_SLOTS:
         if (state == "offline") {
             // A later refresh whose token was refused while the network is gone.
             api.privateAnswer = [](const QString &) -> QList<UserLexicon> { throw MobileAPIError::unauthorized(); };
-            awaitResult(model.load(QStringLiteral("A1"), UserSummary {7, QStringLiteral("alice")}, sessions.session.get(), true));
+            awaitResult(model.load(
+                QStringLiteral("A1"), UserSummary {7, QStringLiteral("alice")}, sessions.session.get(), true));
         }
         screen.save(QStringLiteral("home-%1-%2").arg(state, QString::fromLatin1(variants[variant].suffix)));
         QCOMPARE(screen.isShown("home.publicLexicon.0"), state == "content" || state == "offline" || state == "note");

@@ -1,5 +1,5 @@
-#include "HomeFakes.h"
 #include "../Session/SessionTesting.h"
+#include "HomeFakes.h"
 #include "TestRegistry.h"
 
 #include "App/HomeViewModel.h"
@@ -29,9 +29,8 @@ struct HomeFixture {
     HomeFixture()
     {
         auto provider = [this]() -> LocalWordStoreProtocol & { return store; };
-        auto synchronizer = [this](QString token, QString owner, bool force) {
-            return sync.synchronize(token, owner, force);
-        };
+        auto synchronizer
+            = [this](QString token, QString owner, bool force) { return sync.synchronize(token, owner, force); };
         model = std::make_unique<HomeViewModel>(api, provider, synchronizer, *sessions.session, environmentKey);
         tester = std::make_unique<QAbstractItemModelTester>(
             model->publicLexiconModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -152,20 +151,26 @@ private Q_SLOTS:
 
         const QString serverDown = MobileAPIError::server(500, std::nullopt, QStringLiteral("维护中")).description();
         const QString badOwner = LocalWordStoreError(LocalWordStoreError::Kind::invalidOwnerKey).description();
-        QTest::newRow("signed out, public lexicons fail")
-            << "signedOutPublic" << "公共词库加载失败：" + serverDown << true << false;
-        QTest::newRow("user id 0") << "userIdZero" << "播放列表本地数据加载失败：" + badOwner << false << false;
-        QTest::newRow("blank user name") << "blankName" << "播放列表本地数据加载失败：" + badOwner << false << false;
+        QTest::newRow("signed out, public lexicons fail") << "signedOutPublic"
+                                                          << "公共词库加载失败：" + serverDown << true << false;
+        QTest::newRow("user id 0") << "userIdZero"
+                                   << "播放列表本地数据加载失败：" + badOwner << false << false;
+        QTest::newRow("blank user name") << "blankName"
+                                         << "播放列表本地数据加载失败：" + badOwner << false << false;
         QTest::newRow("local playlists unreadable")
-            << "firstPlaylistRead" << "播放列表本地数据加载失败：" + unavailableStore << false << false;
-        QTest::newRow("local lexicons unreadable")
-            << "lexiconRead" << "播放列表本地数据加载失败：" + unavailableStore << false << false;
+            << "firstPlaylistRead"
+            << "播放列表本地数据加载失败：" + unavailableStore << false << false;
+        QTest::newRow("local lexicons unreadable") << "lexiconRead"
+                                                   << "播放列表本地数据加载失败：" + unavailableStore << false << false;
         QTest::newRow("playlists unreadable after the sync")
-            << "secondPlaylistRead" << "播放列表本地数据刷新失败：" + unavailableStore << true << true;
-        QTest::newRow("public lexicons fail") << "public" << "首页数据刷新失败：" + serverDown << true << false;
-        QTest::newRow("private lexicons fail") << "private" << "首页数据刷新失败：" + serverDown << true << false;
-        QTest::newRow("saving private lexicons fails")
-            << "save" << "首页数据刷新失败：" + unavailableStore << true << true;
+            << "secondPlaylistRead"
+            << "播放列表本地数据刷新失败：" + unavailableStore << true << true;
+        QTest::newRow("public lexicons fail") << "public"
+                                              << "首页数据刷新失败：" + serverDown << true << false;
+        QTest::newRow("private lexicons fail") << "private"
+                                               << "首页数据刷新失败：" + serverDown << true << false;
+        QTest::newRow("saving private lexicons fails") << "save"
+                                                       << "首页数据刷新失败：" + unavailableStore << true << true;
         QTest::newRow("cancelled") << "cancelled" << QString() << true << false;
         const QString offline = QStringLiteral("当前网络不可用，已保留本地首页数据");
         QTest::newRow("public lexicons unreachable") << "publicOffline" << offline << true << false;
@@ -190,7 +195,8 @@ private Q_SLOTS:
             };
         }
         const auto unreachable = [] {
-            return MobileAPIError::networkError(std::make_exception_ptr(TransportError(TransportError::Code::cannotConnectToHost)));
+            return MobileAPIError::networkError(
+                std::make_exception_ptr(TransportError(TransportError::Code::cannotConnectToHost)));
         };
         if (failure == "publicOffline")
             f.api.publicAnswer = [unreachable](const QString &) -> QList<PublicLexiconSummary> { throw unreachable(); };
@@ -252,8 +258,9 @@ private Q_SLOTS:
         HomeFixture f;
         f.sessions.signIn();
         f.sessions.server.route("POST", refreshPath,
-            refreshStatus == 200 ? ScriptedResponse::json(200, tokenAnswer(QStringLiteral("A2"), QStringLiteral("R2")))
-                                 : ScriptedResponse::json(refreshStatus, errorAnswer(QStringLiteral("AUTH_REFRESH_INVALID"))));
+            refreshStatus == 200
+                ? ScriptedResponse::json(200, tokenAnswer(QStringLiteral("A2"), QStringLiteral("R2")))
+                : ScriptedResponse::json(refreshStatus, errorAnswer(QStringLiteral("AUTH_REFRESH_INVALID"))));
         f.store.lexicons[f.ownerKey()] = {userLexicon(9, QStringLiteral("本地词库"))};
         f.api.privateAnswer = [retryAlsoRefused](const QString &accessToken) {
             if (accessToken != QStringLiteral("A2") || retryAlsoRefused)
@@ -315,7 +322,8 @@ private Q_SLOTS:
         const QString deletion = QStringLiteral("部分云端删除尚未完成；请在联网后重新进入、回到前台或手动刷新以重试");
         QTest::newRow("both") << true << "超时" << deletion + "；播放列表当前显示本地数据：超时";
         QTest::newRow("deletion only") << true << QString() << deletion;
-        QTest::newRow("sync error only") << false << "超时" << "播放列表当前显示本地数据：超时";
+        QTest::newRow("sync error only") << false << "超时"
+                                         << "播放列表当前显示本地数据：超时";
         QTest::newRow("neither") << false << QString() << QString();
     }
     void playlistSynchronizationText()

@@ -23,7 +23,7 @@ QByteArray lexiconAnswer(const QString &name, const QList<qint64> &wordIds)
     for (qint64 id : wordIds) {
         words.append(QStringLiteral("{\"id\":%1,\"wordDisplay\":\"w%1\",\"wordNormalized\":\"w%1\","
                                     "\"translationsZh\":[\"词%1\",\"义%1\"]}")
-                .arg(id));
+                         .arg(id));
     }
     return QStringLiteral("{\"success\":true,\"data\":{\"id\":5,\"name\":\"%1\",\"words\":[%2]}}")
         .arg(name, words.join(QLatin1Char(',')))
@@ -62,7 +62,8 @@ private Q_SLOTS:
     void everyWordIsSelectedAfterALoad()
     {
         DetailFixture f;
-        f.server.route("GET", detailPath, ScriptedResponse::json(200, lexiconAnswer(QStringLiteral("雅思"), {1, 2, 3})));
+        f.server.route(
+            "GET", detailPath, ScriptedResponse::json(200, lexiconAnswer(QStringLiteral("雅思"), {1, 2, 3})));
         awaitResult(f.model->loadDetail());
         QCOMPARE(f.model->name(), QStringLiteral("雅思"));
         QCOMPARE(f.model->count(), 3);
@@ -102,7 +103,8 @@ private Q_SLOTS:
         const CacheIdentity identity = f.client.requestContext(detailPath, std::nullopt);
         awaitResult(f.cache.invalidateEntry(identity.key, identity.scope));
         f.server.route("GET", detailPath,
-            ScriptedResponse::json(404, "{\"success\":false,\"error\":{\"code\":\"RESOURCE_NOT_FOUND\",\"message\":\"词库不存在\"}}"));
+            ScriptedResponse::json(
+                404, "{\"success\":false,\"error\":{\"code\":\"RESOURCE_NOT_FOUND\",\"message\":\"词库不存在\"}}"));
         awaitResult(f.model->loadDetail());
         QCOMPARE(f.model->errorMessage(), QStringLiteral("词库不存在"));
         QVERIFY(!f.model->loading());
@@ -115,7 +117,8 @@ private Q_SLOTS:
         int calls = 0;
         f.server.route("GET", detailPath, [&calls](const RecordedRequest &) {
             ++calls;
-            const QByteArray body = calls == 1 ? lexiconAnswer(QStringLiteral("旧"), {1}) : lexiconAnswer(QStringLiteral("新"), {1, 2});
+            const QByteArray body
+                = calls == 1 ? lexiconAnswer(QStringLiteral("旧"), {1}) : lexiconAnswer(QStringLiteral("新"), {1, 2});
             return ScriptedResponse::heldBack(ScriptedResponse::json(200, body));
         });
         auto older = startAwaiting(f.model->loadDetail());
