@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -12,8 +14,9 @@ Item {
     objectName: "home.view"
 
     required property HomeViewModel model
-    // Builds the model of a public lexicon's detail screen: function (lexiconId).
-    property var makePublicLexiconDetailModel: null
+    // Builds the models of the screens opened from here; without it (a view over
+    // a model on fakes) nothing opens.
+    property DependencyContainer container: null
     // The app-wide playback session: while it presents something the content
     // keeps room for the bar, and the playback surface lies over everything.
     property var playbackSession: null
@@ -22,9 +25,10 @@ Item {
     readonly property bool keepsPlaybackRoom: root.playbackSession !== null && root.playbackSession.hasPresentation
 
     function openPublicLexicon(lexiconId) {
-        if (typeof root.makePublicLexiconDetailModel !== "function")
+        if (!root.container)
             return;
-        stack.push(detailPage, { model: root.makePublicLexiconDetailModel(lexiconId) });
+        // Without an owner the page's model belongs to the page.
+        stack.push(detailPage, { model: root.container.makePublicLexiconDetailModel(lexiconId, null) });
     }
 
     Rectangle {
@@ -262,13 +266,13 @@ Item {
                     }
                     AbstractButton {
                         objectName: "home.banner.retry"
-                        implicitWidth: Math.max(44, retryLabel.implicitWidth)
-                        implicitHeight: Math.max(44, retryLabel.implicitHeight)
-                        Accessible.name: "重试"
+                        implicitWidth: Math.max(44, implicitContentWidth)
+                        implicitHeight: Math.max(44, implicitContentHeight)
+                        text: "重试"
+                        Accessible.name: text
                         Layout.alignment: Qt.AlignTop
                         onClicked: root.model.reload(true)
                         contentItem: PlainText {
-                            id: retryLabel
                             text: "重试"
                             font: Theme.font(Theme.Footnote, Font.DemiBold)
                             color: Theme.accent

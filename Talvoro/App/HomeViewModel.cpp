@@ -28,7 +28,7 @@ const QString offlineMessage = QStringLiteral("当前网络不可用，已保留
 
 QVariant PublicLexiconListModel::data(const QModelIndex &index, int role) const
 {
-    const PublicLexiconSummary *lexicon = rowAt(index);
+    const PublicLexiconSummary *lexicon = rowAt(m_rows, index);
     if (!lexicon)
         return {};
     switch (role) {

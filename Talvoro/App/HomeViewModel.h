@@ -22,7 +22,7 @@
 namespace talvoro {
 
 // The public lexicons of the home screen, in the backend's order.
-class PublicLexiconListModel : public RowListModel<PublicLexiconSummary> {
+class PublicLexiconListModel : public talvoro::ScreenListModel {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Part of HomeViewModel")
@@ -30,9 +30,16 @@ class PublicLexiconListModel : public RowListModel<PublicLexiconSummary> {
 public:
     enum Role { LexiconIdRole = Qt::UserRole + 1, NameRole, DescriptionRole, WordCountRole };
 
-    using RowListModel::RowListModel;
+    using ScreenListModel::ScreenListModel;
+    const QList<PublicLexiconSummary> &rows() const { return m_rows; }
+    void setRows(QList<PublicLexiconSummary> rows) { replaceRows(m_rows, std::move(rows)); }
+
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
+
+private:
+    QList<PublicLexiconSummary> m_rows;
 };
 
 // What the home screen shows: public lexicons, and the signed-in user's private
@@ -44,10 +51,10 @@ class HomeViewModel final : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Built by the app container")
-    Q_PROPERTY(PublicLexiconListModel *publicLexicons READ publicLexiconModel CONSTANT)
+    Q_PROPERTY(talvoro::PublicLexiconListModel *publicLexicons READ publicLexiconModel CONSTANT)
     Q_PROPERTY(int userLexiconCount READ userLexiconCount NOTIFY userLexiconsChanged)
     Q_PROPERTY(int playlistCount READ playlistCount NOTIFY playlistsChanged)
-    Q_PROPERTY(HomeLoadPhase loadPhase READ loadPhase NOTIFY loadPhaseChanged)
+    Q_PROPERTY(talvoro::HomeViewModel::HomeLoadPhase loadPhase READ loadPhase NOTIFY loadPhaseChanged)
     Q_PROPERTY(bool isInitialLoading READ isInitialLoading NOTIFY loadPhaseChanged)
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY errorMessageChanged)
     Q_PROPERTY(QString playlistSynchronizationMessage READ playlistSynchronizationMessage NOTIFY

@@ -44,9 +44,7 @@ Window {
         id: homeScreen
         HomeView {
             model: root.container.makeHomeViewModel(this)
-            makePublicLexiconDetailModel: function (lexiconId) {
-                return root.container.makePublicLexiconDetailModel(lexiconId, null);
-            }
+            container: root.container
             playbackSession: root.container.playbackSession
         }
     }

@@ -19,6 +19,13 @@ bool ScreenListModel::finishLoad(quint64 generation, const QString &errorMessage
     return true;
 }
 
+void ScreenListModel::allRowsChanged(const QList<int> &roles)
+{
+    const int count = rowCount();
+    if (count > 0)
+        Q_EMIT dataChanged(index(0), index(count - 1), roles);
+}
+
 void ScreenListModel::setLoading(bool loading)
 {
     if (m_loading == loading)

@@ -38,6 +38,28 @@ protected:
     // changed nothing, when a newer load overtook it.
     bool finishLoad(quint64 generation, const QString &errorMessage = {});
 
+    // The rows a subclass keeps, replaced whole in one reset.
+    template<typename Row>
+    void replaceRows(QList<Row> &rows, QList<Row> replacement)
+    {
+        const bool countChanges = replacement.size() != rows.size();
+        beginResetModel();
+        rows = std::move(replacement);
+        endResetModel();
+        if (countChanges)
+            Q_EMIT countChanged();
+    }
+    // The row of a valid index of this model, else null.
+    template<typename Row>
+    const Row *rowAt(const QList<Row> &rows, const QModelIndex &index) const
+    {
+        if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+            return nullptr;
+        return &rows.at(index.row());
+    }
+    // Tells views that `roles` of every row changed.
+    void allRowsChanged(const QList<int> &roles);
+
 private:
     void setLoading(bool loading);
     void setErrorMessage(const QString &message);
@@ -45,44 +67,6 @@ private:
     quint64 m_generation = 0;
     bool m_loading = false;
     QString m_errorMessage;
-};
-
-// A ScreenListModel over a list of values, replaced whole.
-template<typename Row>
-class RowListModel : public ScreenListModel {
-public:
-    using ScreenListModel::ScreenListModel;
-
-    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
-    const QList<Row> &rows() const { return m_rows; }
-
-    void setRows(QList<Row> rows)
-    {
-        const bool countChanges = rows.size() != m_rows.size();
-        beginResetModel();
-        m_rows = std::move(rows);
-        endResetModel();
-        if (countChanges)
-            Q_EMIT countChanged();
-    }
-
-protected:
-    // The row of a valid index of this model, else null.
-    const Row *rowAt(const QModelIndex &index) const
-    {
-        if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
-            return nullptr;
-        return &m_rows.at(index.row());
-    }
-    // Tells views that `roles` of every row changed.
-    void allRowsChanged(const QList<int> &roles)
-    {
-        if (!m_rows.isEmpty())
-            Q_EMIT dataChanged(index(0), index(int(m_rows.size()) - 1), roles);
-    }
-
-private:
-    QList<Row> m_rows;
 };
 
 } // namespace talvoro

@@ -5,7 +5,7 @@
 namespace talvoro {
 
 PublicLexiconDetailModel::PublicLexiconDetailModel(ORVMobileAPIClient &apiClient, qint64 lexiconId, QObject *parent)
-    : RowListModel(parent)
+    : ScreenListModel(parent)
     , m_apiClient(apiClient)
     , m_lexiconId(lexiconId)
 { }
@@ -23,7 +23,7 @@ QString PublicLexiconDetailModel::lexiconDescription() const
 QList<ORVWord> PublicLexiconDetailModel::selectedWords() const
 {
     QList<ORVWord> words;
-    for (const ORVWord &word : rows()) {
+    for (const ORVWord &word : m_words) {
         if (m_selectedWordIds.contains(word.id))
             words.append(word);
     }
@@ -59,7 +59,7 @@ Task<> PublicLexiconDetailModel::runLoad(QPointer<PublicLexiconDetailModel> self
         everyWord.insert(word.id);
     self->m_detail = detail;
     self->m_selectedWordIds = everyWord;
-    self->setRows(detail->words);
+    self->replaceRows(self->m_words, detail->words);
     Q_EMIT self->detailChanged();
     Q_EMIT self->selectionChanged();
     self->finishLoad(generation);
@@ -69,7 +69,7 @@ void PublicLexiconDetailModel::toggleAllSelection()
 {
     QSet<qint64> ids;
     if (selectedCount() != rowCount()) {
-        for (const ORVWord &word : rows())
+        for (const ORVWord &word : m_words)
             ids.insert(word.id);
     }
     setSelection(std::move(ids));
@@ -94,7 +94,7 @@ void PublicLexiconDetailModel::setSelection(QSet<qint64> ids)
 
 QVariant PublicLexiconDetailModel::data(const QModelIndex &index, int role) const
 {
-    const ORVWord *word = rowAt(index);
+    const ORVWord *word = rowAt(m_words, index);
     if (!word)
         return {};
     switch (role) {

@@ -16,7 +16,7 @@ namespace talvoro {
 // One public lexicon with its words, each with a selection mark. After every
 // successful load every word is selected. Needs no session: the lexicon is read
 // without a token and may come from the response cache. Each row is a word.
-class PublicLexiconDetailModel final : public RowListModel<ORVWord> {
+class PublicLexiconDetailModel final : public talvoro::ScreenListModel {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Built by the app container")
@@ -57,6 +57,7 @@ public:
     Q_INVOKABLE void toggleAllSelection();
     Q_INVOKABLE void toggleSelection(qint64 wordId);
 
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_words.size()); }
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
@@ -71,6 +72,7 @@ private:
     ORVMobileAPIClient &m_apiClient;
     const qint64 m_lexiconId;
     std::optional<PublicLexiconDetail> m_detail;
+    QList<ORVWord> m_words;
     QSet<qint64> m_selectedWordIds;
 };
 

@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -106,19 +108,17 @@ NavPage {
 
                     AbstractButton {
                         objectName: "publicLexiconDetail.selectAll"
-                        implicitWidth: selectAllRow.implicitWidth
-                        implicitHeight: Math.max(44, selectAllRow.implicitHeight)
-                        Accessible.name: selectAllLabel.text
+                        implicitHeight: Math.max(44, implicitContentHeight)
+                        text: root.model.allSelected ? "取消全选" : "全选所有单词"
+                        Accessible.name: text
                         onClicked: root.model.toggleAllSelection()
                         contentItem: RowLayout {
-                            id: selectAllRow
                             spacing: 6
                             Icon {
                                 name: root.model.allSelected ? "checkmark.square.fill" : "square"
                                 tint: root.model.allSelected ? Theme.accent : Theme.textSecondary
                             }
                             PlainText {
-                                id: selectAllLabel
                                 text: root.model.allSelected ? "取消全选" : "全选所有单词"
                                 font: Theme.font(Theme.Footnote)
                             }
