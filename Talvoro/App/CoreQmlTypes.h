@@ -44,8 +44,8 @@ struct ConnectivityMonitorForeign {
 // QML finds enumerators only by a capitalised name, so playback state and loop mode
 // reach it under these names (PlaybackState.Playing, LoopMode.Shuffle), with the
 // values of the core's enumerations that the view model's properties carry.
-class PlaybackStateForeign {
-    Q_GADGET
+class PlaybackStateForeign : public QObject {
+    Q_OBJECT
     QML_NAMED_ELEMENT(PlaybackState)
     QML_UNCREATABLE("An enumeration")
 
@@ -59,8 +59,8 @@ public:
     Q_ENUM(Value)
 };
 
-class LoopModeForeign {
-    Q_GADGET
+class LoopModeForeign : public QObject {
+    Q_OBJECT
     QML_NAMED_ELEMENT(LoopMode)
     QML_UNCREATABLE("An enumeration")
 
