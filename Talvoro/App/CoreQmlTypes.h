@@ -41,4 +41,36 @@ struct ConnectivityMonitorForeign {
     QML_UNCREATABLE("The app builds its one connectivity monitor")
 };
 
+// QML finds enumerators only by a capitalised name, so playback state and loop mode
+// reach it under these names (PlaybackState.Playing, LoopMode.Shuffle), with the
+// values of the core's enumerations that the view model's properties carry.
+class PlaybackStateForeign : public QObject {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(PlaybackState)
+    QML_UNCREATABLE("An enumeration")
+
+public:
+    enum Value {
+        Stopped = int(talvoro::PlaybackState::stopped),
+        Playing = int(talvoro::PlaybackState::playing),
+        Paused = int(talvoro::PlaybackState::paused),
+        Loading = int(talvoro::PlaybackState::loading),
+    };
+    Q_ENUM(Value)
+};
+
+class LoopModeForeign : public QObject {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(LoopMode)
+    QML_UNCREATABLE("An enumeration")
+
+public:
+    enum Value {
+        Sequential = int(talvoro::LoopMode::sequential),
+        Shuffle = int(talvoro::LoopMode::shuffle),
+        Loop = int(talvoro::LoopMode::loop),
+    };
+    Q_ENUM(Value)
+};
+
 } // namespace talvoro::qmltypes

@@ -29,8 +29,8 @@ DependencyContainer::DependencyContainer(AppEnvironment environment, QObject *pa
     , m_snapshotStore(UserLexiconWordSnapshotStore::defaultDirectory(m_environment.directories))
     , m_preferenceSync(*m_defaults, *m_clock, RandomSource::system())
     , m_audioCache(m_environment.directories)
-    // Parented to the container so its sound output closes with the app's objects,
-    // before the sound system's own clean-up at exit.
+    // Destroyed with the container, so its sound output closes before the sound
+    // system's own clean-up at exit.
     , m_audioPlayer(std::make_unique<AudioPlayerManager>(m_audioSession))
     , m_ttsService(m_transfer, m_audioCache, m_environment.backendBaseURL)
 {

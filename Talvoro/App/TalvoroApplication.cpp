@@ -1,5 +1,7 @@
 #include "App/TalvoroApplication.h"
 
+#include "DesignSystem/Theme.h"
+
 #include <QGuiApplication>
 
 namespace talvoro {
@@ -16,6 +18,7 @@ TalvoroApplication::TalvoroApplication(AppEnvironment environment)
         m_container.apiClient(),
         m_container.environment().backendBaseURL,
     });
+    Theme::shared()->configureNavigationBarAppearance();
 }
 
 TalvoroApplication::~TalvoroApplication() = default;

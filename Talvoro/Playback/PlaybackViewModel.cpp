@@ -664,21 +664,6 @@ void PlaybackViewModel::setTransientPlaybackStatus(const TransientPlaybackStatus
     Q_EMIT transientPlaybackStatusChanged();
 }
 
-QString PlaybackViewModel::playbackStateName() const
-{
-    switch (m_playbackState) {
-    case PlaybackState::stopped:
-        return QStringLiteral("stopped");
-    case PlaybackState::playing:
-        return QStringLiteral("playing");
-    case PlaybackState::paused:
-        return QStringLiteral("paused");
-    case PlaybackState::loading:
-        break;
-    }
-    return QStringLiteral("loading");
-}
-
 QVariantMap PlaybackViewModel::unitCacheStateMap() const
 {
     QVariantMap map;

@@ -72,8 +72,8 @@ struct PlaybackEnvironment {
 // stopped or replaced is dropped.
 class PlaybackViewModel : public QObject, public AudioPlayerManagerDelegate {
     Q_OBJECT
-    Q_PROPERTY(QString playbackState READ playbackStateName NOTIFY playbackStateChanged)
-    Q_PROPERTY(QString loopMode READ loopModeName NOTIFY loopModeChanged)
+    Q_PROPERTY(talvoro::PlaybackState playbackState READ playbackState NOTIFY playbackStateChanged)
+    Q_PROPERTY(talvoro::LoopMode loopMode READ loopMode NOTIFY loopModeChanged)
     Q_PROPERTY(int currentPlayingIndex READ currentPlayingIndexValue NOTIFY currentPlayingIndexChanged)
     Q_PROPERTY(QString selectedVoiceId READ selectedVoiceId NOTIFY selectedVoiceChanged)
     Q_PROPERTY(QString currentUnit READ currentUnitName NOTIFY currentUnitPresentationChanged)
@@ -196,8 +196,6 @@ private:
     void setTransientPlaybackStatus(const TransientPlaybackStatus &status);
 
     // The same state as QML reads it.
-    QString playbackStateName() const;
-    QString loopModeName() const { return rawValue(m_loopMode); }
     int currentPlayingIndexValue() const { return m_currentPlayingIndex ? int(*m_currentPlayingIndex) : -1; }
     QString selectedVoiceId() const { return m_selectedVoice.id; }
     QString currentUnitName() const { return currentUnitRawValue().value_or(QString()); }

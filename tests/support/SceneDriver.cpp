@@ -54,13 +54,6 @@ void collect(QObject *object, const QString &name, QQuickItem *&found)
         collect(child, name, found);
 }
 
-// Qt 6.4's QTest has no keyClicks for a window: one key per character.
-void typeText(QWindow *window, const QString &text)
-{
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, window, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
-
 } // namespace
 
 QQuickItem *findVisibleItem(QObject *root, const QString &objectName)
@@ -183,7 +176,7 @@ bool SceneDriver::type(const QString &objectName, const QString &text)
     QQuickItem *target = item(objectName);
     if (!waitFor([target] { return target->hasActiveFocus(); }, 2s))
         return false;
-    typeText(m_window, text);
+    typeText(text);
     return true;
 }
 
@@ -193,8 +186,15 @@ bool SceneDriver::replaceText(const QString &objectName, const QString &text)
         return false;
     QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(m_window, Qt::Key_Delete);
-    typeText(m_window, text);
+    typeText(text);
     return true;
+}
+
+void SceneDriver::typeText(const QString &text)
+{
+    // Qt 6.4's QTest has no keyClicks for a window: one key per character.
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, m_window, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
 void SceneDriver::pressKey(Qt::Key key)

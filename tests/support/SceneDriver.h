@@ -60,6 +60,8 @@ public:
     // Taps the field and replaces what it holds with `text`.
     bool replaceText(const QString &objectName, const QString &text);
     void pressKey(Qt::Key key);
+    // Types into whatever has focus.
+    void typeText(const QString &text);
 
     // Saves the window as build/test-output/screens/<name>.png and returns the path.
     QString savePng(const QString &name) const;
