@@ -1,5 +1,3 @@
-pragma ComponentBehavior: Bound
-
 import QtQuick
 import QtQuick.Window
 import Talvoro
@@ -46,8 +44,10 @@ Window {
         id: homeScreen
         HomeView {
             model: root.container.makeHomeViewModel(this)
+            // qmllint disable unqualified
             container: root.container
             playbackSession: root.container.playbackSession
+            // qmllint enable unqualified
         }
     }
 
