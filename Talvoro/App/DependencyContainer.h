@@ -82,6 +82,7 @@ public:
     const AppEnvironment &environment() const { return m_environment; }
     const Clock &clock() const { return *m_clock; }
     KeyValueStore &defaults() { return *m_defaults; }
+    NetworkTransfer &transfer() { return m_transfer; }
 
     APIClientProtocol &apiClient() { return m_apiClient; }
     ORVMobileAPIClient &mobileAPIClient() { return m_apiClient; }
