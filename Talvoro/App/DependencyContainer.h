@@ -17,8 +17,8 @@
 
 #include "App/AppLaunchCoordinator.h"
 #include "App/LoginScreenModel.h"
-#include "Networking/BackendConfiguration.h"
 #include "Networking/APICacheManager.h"
+#include "Networking/BackendConfiguration.h"
 #include "Networking/MobileAPIClient.h"
 #include "Networking/ORVMobileAPIClient.h"
 #include "Persistence/LocalWordStore.h"
@@ -46,7 +46,6 @@
 #include <optional>
 
 namespace talvoro {
-
 
 // What differs between the app and a test that runs the real app: where the
 // backend is, where local data lives, where the session's secrets are kept and
