@@ -1,5 +1,3 @@
-pragma ComponentBehavior: Bound
-
 import QtQuick
 import QtQuick.Window
 import Talvoro
@@ -35,6 +33,9 @@ Window {
         }
     }
 
+    // The screens read the root's objects from the document's scope (a bound
+    // component cannot be instantiated by a Loader in Qt 6.4).
+    // qmllint disable unqualified
     Component {
         id: loginScreen
         LoginView {
@@ -48,6 +49,7 @@ Window {
             container: root.container
         }
     }
+    // qmllint enable unqualified
 
     LaunchHandoffView {
         readonly property bool restoring: root.container.launchCoordinator.phase === AppLaunchCoordinator.RestoringSession
