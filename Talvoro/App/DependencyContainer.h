@@ -19,8 +19,8 @@
 #include "App/HomeViewModel.h"
 #include "App/LoginScreenModel.h"
 #include "Lexicons/PublicLexiconDetailModel.h"
-#include "Networking/BackendConfiguration.h"
 #include "Networking/APICacheManager.h"
+#include "Networking/BackendConfiguration.h"
 #include "Networking/MobileAPIClient.h"
 #include "Networking/ORVMobileAPIClient.h"
 #include "Persistence/LocalWordStore.h"
@@ -48,7 +48,6 @@
 #include <optional>
 
 namespace talvoro {
-
 
 // What differs between the app and a test that runs the real app: where the
 // backend is, where local data lives, where the session's secrets are kept and
