@@ -120,8 +120,12 @@ Item {
                             }
                         }
 
-                        RowLayout {
-                            spacing: 12
+                        // Side by side, or one under another when the text is too
+                        // large for three narrow cards.
+                        GridLayout {
+                            columns: Theme.isAccessibilitySize ? 1 : 3
+                            columnSpacing: 12
+                            rowSpacing: 12
                             Layout.fillWidth: true
 
                             HomeCard {
