@@ -102,7 +102,6 @@ public:
     // Screen models.
     Q_INVOKABLE talvoro::LoginScreenModel *makeLoginScreenModel(QObject *owner);
     Q_INVOKABLE talvoro::HomeViewModel *makeHomeViewModel(QObject *owner);
-    // Without an owner the model belongs to the QML page it is handed to.
     Q_INVOKABLE talvoro::PublicLexiconDetailModel *makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner);
 
 private:

@@ -25,10 +25,8 @@ Item {
     readonly property bool keepsPlaybackRoom: root.playbackSession !== null && root.playbackSession.hasPresentation
 
     function openPublicLexicon(lexiconId) {
-        if (!root.container)
-            return;
-        // Without an owner the page's model belongs to the page.
-        stack.push(detailPage, { model: root.container.makePublicLexiconDetailModel(lexiconId, null) });
+        if (root.container)
+            stack.push(detailPage, { lexiconId: lexiconId });
     }
 
     Rectangle {
@@ -53,7 +51,11 @@ Item {
 
     Component {
         id: detailPage
-        PublicLexiconDetailView {}
+        // The page owns its model.
+        PublicLexiconDetailView {
+            required property var lexiconId
+            model: root.container.makePublicLexiconDetailModel(lexiconId, this)
+        }
     }
 
     Component {
