@@ -1,3 +1,4 @@
+#include "App/TalvoroApplication.h"
 #include "Platform/NetworkTransfer.h"
 
 #include <QCommandLineParser>
@@ -40,17 +41,33 @@ int main(int argc, char *argv[])
         talvoro::NetworkTransfer::trustForProcess(authorities);
     }
 
+    talvoro::TalvoroApplication application;
     QQmlApplicationEngine engine;
-    engine.load(QUrl(QStringLiteral("qrc:/Talvoro/Main.qml")));
+    engine.setInitialProperties(application.rootProperties());
+    engine.load(talvoro::TalvoroApplication::rootUrl());
     if (engine.rootObjects().isEmpty())
         return 1;
 
+    application.start();
+
     if (parser.isSet(screenshot)) {
+        // The first screen is shot once the launch cover has faded from it.
         auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
         const QString path = parser.value(screenshot);
-        QTimer::singleShot(500, &app, [window, path] {
-            const bool saved = window && window->grabWindow().save(path);
-            QCoreApplication::exit(saved ? 0 : 1);
+        auto shoot = [window, path] {
+            QTimer::singleShot(400, window, [window, path] {
+                const bool saved = window->grabWindow().save(path);
+                QCoreApplication::exit(saved ? 0 : 1);
+            });
+        };
+        talvoro::AppLaunchCoordinator &launch = application.container().launchCoordinator();
+        if (launch.phase() == talvoro::AppLaunchCoordinator::Phase::ContentReady)
+            shoot();
+        else
+            QObject::connect(&launch, &talvoro::AppLaunchCoordinator::phaseChanged, window, shoot);
+        QTimer::singleShot(20000, window, [] {
+            qCritical("The first screen did not appear within 20 s");
+            QCoreApplication::exit(1);
         });
     }
     return app.exec();

@@ -1,11 +1,68 @@
 import QtQuick
 import QtQuick.Window
+import Talvoro
 
+// The one window: the login screen while signed out, the home screen while signed
+// in, nothing while the stored session is restored, and the launch cover over it
+// all until the restore has finished.
 Window {
     id: root
+
+    required property DependencyContainer container
+    required property AppController controller
+
     width: 390
     height: 844
     visible: true
     title: "Talvoro"
-    color: "#FFFFFF"
+    color: Theme.background
+
+    Loader {
+        id: content
+        objectName: "root.content"
+        anchors.fill: parent
+        sourceComponent: {
+            switch (root.controller.rootContent) {
+            case AppController.Login:
+                return loginScreen
+            case AppController.Home:
+                return homeScreen
+            default:
+                return null
+            }
+        }
+    }
+
+    // The screens read the root's objects from the document's scope (a bound
+    // component cannot be instantiated by a Loader in Qt 6.4).
+    // qmllint disable unqualified
+    Component {
+        id: loginScreen
+        LoginView {
+            model: root.container.makeLoginScreenModel(this)
+        }
+    }
+
+    Component {
+        id: homeScreen
+        HomeView {
+            model: root.container.makeHomeViewModel(this)
+            container: root.container
+            playbackSession: root.container.playbackSession
+        }
+    }
+    // qmllint enable unqualified
+
+    LaunchHandoffView {
+        readonly property bool restoring: root.container.launchCoordinator.phase === AppLaunchCoordinator.RestoringSession
+
+        anchors.fill: parent
+        opacity: restoring ? 1 : 0
+        visible: opacity > 0
+
+        Behavior on opacity {
+            enabled: !Theme.reduceMotion
+            NumberAnimation { duration: 200 }
+        }
+    }
 }

@@ -14,7 +14,7 @@ Rectangle {
 
     readonly property real sideWidth: Math.max(leadingRow.width, trailingRow.width)
 
-    implicitHeight: 44
+    implicitHeight: Math.max(44, titleText.implicitHeight + 16)
     color: Theme.navigationBarAppearance.backgroundColor
 
     Row {
@@ -37,11 +37,11 @@ Rectangle {
     }
 
     PlainText {
+        id: titleText
         anchors.centerIn: parent
         width: Math.min(implicitWidth, root.width - 2 * root.sideWidth - 16)
         text: root.title
         color: Theme.navigationBarAppearance.titleColor
-        // Bar titles keep their size at every text size, as the bar's height does.
         font: Theme.systemFont(17, Font.DemiBold)
         elide: Text.ElideRight
         horizontalAlignment: Text.AlignHCenter

@@ -2,20 +2,25 @@ import QtQuick
 import QtQuick.Layouts
 import Talvoro
 
-// An input row with a leading symbol. The field itself is the content; the
-// placeholder is kept for the content to draw, as this row draws none.
+// An input row with a leading symbol. The field itself is the content; the row
+// draws the placeholder behind it while the content says it is empty.
 Rectangle {
     id: root
 
     property string iconName
     property string placeholder
+    // The entry placed in the row; the placeholder shows while it holds no text
+    // (committed or being composed).
+    readonly property var field: slot.children.length > 1 ? slot.children[slot.children.length - 1] : null
+    readonly property bool isEmpty: !root.field
+        || ((root.field.text ?? "") === "" && (root.field.preeditText ?? "") === "")
     // What the content should write with.
     readonly property font contentFont: Theme.systemFont(16)
     readonly property color contentColor: Theme.textPrimary
     default property alias content: slot.data
 
     implicitWidth: 300
-    implicitHeight: 52
+    implicitHeight: Math.max(52, Math.ceil(root.contentFont.pixelSize * 1.3) + 24)
     Layout.fillWidth: true
     radius: 14
     color: Theme.surface
@@ -38,16 +43,27 @@ Rectangle {
 
         Icon {
             name: root.iconName
-            size: 18
+            size: Theme.scaled(18, Theme.Body)
             tint: Theme.textSecondary
             font.weight: Font.Medium
-            Layout.preferredWidth: 24
-            Layout.preferredHeight: 24
+            Layout.preferredWidth: Theme.scaled(24, Theme.Body)
+            Layout.preferredHeight: Theme.scaled(24, Theme.Body)
         }
         Item {
             id: slot
             Layout.fillWidth: true
             Layout.fillHeight: true
+
+            PlainText {
+                anchors.fill: parent
+                visible: root.isEmpty && root.placeholder !== ""
+                text: root.placeholder
+                color: Theme.textSecondary
+                font: root.contentFont
+                verticalAlignment: Text.AlignVCenter
+                elide: Text.ElideRight
+                Accessible.ignored: true
+            }
         }
     }
 }

@@ -16,7 +16,7 @@ AbstractButton {
 
     enabled: !root.isInactive
     implicitWidth: Math.max(120, titleText.implicitWidth + (root.isLoading || root.iconName !== "" ? 28 : 0) + 32)
-    implicitHeight: 52
+    implicitHeight: Math.max(52, titleText.implicitHeight + 24)
     Layout.fillWidth: true
     focusPolicy: Qt.StrongFocus
     Accessible.role: Accessible.Button
@@ -57,7 +57,7 @@ AbstractButton {
         Icon {
             visible: !root.isLoading && root.iconName !== ""
             name: root.iconName
-            size: 17
+            size: Theme.scaled(17, Theme.Body)
             tint: titleText.color
             anchors.verticalCenter: parent.verticalCenter
         }

@@ -11,7 +11,7 @@ AbstractButton {
     property string iconName
 
     implicitWidth: Math.max(100, titleText.implicitWidth + (root.iconName !== "" ? 26 : 0) + 32)
-    implicitHeight: 48
+    implicitHeight: Math.max(48, titleText.implicitHeight + 24)
     Layout.fillWidth: true
     focusPolicy: Qt.StrongFocus
     Accessible.role: Accessible.Button
@@ -32,7 +32,7 @@ AbstractButton {
         Icon {
             visible: root.iconName !== ""
             name: root.iconName
-            size: 16
+            size: Theme.scaled(16, Theme.Body)
             tint: Theme.accent
             anchors.verticalCenter: parent.verticalCenter
         }

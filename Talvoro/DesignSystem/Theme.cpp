@@ -212,10 +212,15 @@ QFont Theme::font(TextStyle style, int weight) const
 {
     if (weight < 0)
         weight = style == Headline ? QFont::DemiBold : QFont::Normal;
-    return systemFont(fontSize(style), weight);
+    return fontOfPixelSize(fontSize(style), weight);
 }
 
 QFont Theme::systemFont(qreal size, int weight) const
+{
+    return fontOfPixelSize(scaled(size, Body), weight);
+}
+
+QFont Theme::fontOfPixelSize(qreal size, int weight)
 {
     QFont f;
     f.setPixelSize(qMax(1, qRound(size)));

@@ -240,7 +240,8 @@ public:
     Q_INVOKABLE qreal fontSize(talvoro::Theme::TextStyle style) const;
     // A text style's font; weight -1 keeps the style's own (headline is semibold).
     Q_INVOKABLE QFont font(talvoro::Theme::TextStyle style, int weight = -1) const;
-    // A fixed size that does not follow the text size.
+    // A font of `size` points at the default text size, growing and shrinking with
+    // the text size as body text does (controls and bar titles follow it too).
     Q_INVOKABLE QFont systemFont(qreal size, int weight = QFont::Normal) const;
     // A length that grows and shrinks with a text style, like the style's font.
     Q_INVOKABLE qreal scaled(qreal base, talvoro::Theme::TextStyle relativeTo) const;
@@ -252,6 +253,7 @@ Q_SIGNALS:
     void traitsChanged();
 
 private:
+    static QFont fontOfPixelSize(qreal size, int weight);
     ColorScheme m_colorScheme = Light;
     bool m_highContrast = false;
     ContentSize m_contentSize = Large;

@@ -3,18 +3,22 @@
 #include "Platform/RandomSource.h"
 
 #include <QHash>
+#include <QObject>
 #include <QString>
 
 #include <array>
 #include <optional>
 
 namespace talvoro {
+Q_NAMESPACE
 
 enum class PlaybackState { stopped, playing, paused, loading };
+Q_ENUM_NS(PlaybackState)
 
 // The order in which playback moves from word to word. Not the loop-mode text of
 // a server playlist: the two vocabularies are separate.
 enum class LoopMode { sequential, shuffle, loop };
+Q_ENUM_NS(LoopMode)
 inline constexpr std::array allLoopModes {LoopMode::sequential, LoopMode::shuffle, LoopMode::loop};
 
 QString rawValue(LoopMode mode);

@@ -351,10 +351,9 @@ APICacheManager::APICacheManager(const QString &directory, APICacheLimits limits
 
 APICacheManager::~APICacheManager() = default;
 
-APICacheManager &APICacheManager::shared()
+QString APICacheManager::defaultDirectory(const AppDirectories &directories)
 {
-    static APICacheManager store(QDir(AppDirectories::standard().caches).filePath(QStringLiteral("APICacheV2")));
-    return store;
+    return QDir(directories.caches).filePath(QStringLiteral("APICacheV2"));
 }
 
 QString APICacheManager::fileName(const CacheIdentity &identity)

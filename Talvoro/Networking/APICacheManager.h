@@ -2,6 +2,7 @@
 
 #include "Platform/Async.h"
 #include "Platform/Clock.h"
+#include "Platform/Files.h"
 #include "Platform/SerialExecutor.h"
 
 #include <QByteArray>
@@ -55,8 +56,8 @@ public:
         std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>());
     ~APICacheManager();
 
-    // The store of the process, in the caches folder under "APICacheV2".
-    static APICacheManager &shared();
+    // The app's store: the caches folder's "APICacheV2".
+    static QString defaultDirectory(const AppDirectories &directories);
 
     QString directory() const;
 

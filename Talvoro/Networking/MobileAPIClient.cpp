@@ -1,8 +1,6 @@
 #include "Networking/MobileAPIClient.h"
 
 #include "Models/MobileAPIError.h"
-#include "Networking/BackendConfiguration.h"
-#include "Networking/ORVMobileAPIClient.h"
 #include "Platform/Logging.h"
 
 #include <QJsonDocument>
@@ -38,20 +36,19 @@ QByteArray wordWriteBody(const WordItem &item)
 } // namespace
 
 MobileAPIClient::MobileAPIClient(NetworkTransfer &transfer, BaseURLProvider baseURLProvider, KeyValueStore &defaults,
-    std::chrono::milliseconds requestTimeout)
+    APIClientProtocol *currentEndpoints, std::chrono::milliseconds requestTimeout)
     : m_transfer(transfer)
     , m_baseURLProvider(std::move(baseURLProvider))
     , m_defaults(defaults)
+    , m_currentEndpoints(currentEndpoints)
     , m_requestTimeout(requestTimeout)
 { }
 
-MobileAPIClient &MobileAPIClient::shared()
+APIClientProtocol &MobileAPIClient::currentEndpoints() const
 {
-    static NetworkTransfer transfer;
-    static SettingsKeyValueStore defaults;
-    static MobileAPIClient client(
-        transfer, [] { return BackendConfiguration::loadFromMainBundle(); }, defaults);
-    return client;
+    if (!m_currentEndpoints)
+        throw MobileAPIError::invalidEndpoint();
+    return *m_currentEndpoints;
 }
 
 TransferRequest MobileAPIClient::makeRequest(
@@ -204,32 +201,32 @@ MobileAPIClient::LegacyPreferences MobileAPIClient::legacyStoredPreferences(
 // The current endpoints go to the REST client.
 Task<PlaybackPreference> MobileAPIClient::fetchPlaybackPreferences(QString accessToken)
 {
-    co_return co_await ORVMobileAPIClient::shared().fetchPlaybackPreferences(accessToken);
+    co_return co_await currentEndpoints().fetchPlaybackPreferences(accessToken);
 }
 
 Task<PlaybackPreference> MobileAPIClient::updatePlaybackPreferences(PlaybackPreference preference, QString accessToken)
 {
-    co_return co_await ORVMobileAPIClient::shared().updatePlaybackPreferences(preference, accessToken);
+    co_return co_await currentEndpoints().updatePlaybackPreferences(preference, accessToken);
 }
 
 Task<QList<PublicLexiconSummary>> MobileAPIClient::fetchPublicLexicons()
 {
-    co_return co_await ORVMobileAPIClient::shared().fetchPublicLexicons();
+    co_return co_await currentEndpoints().fetchPublicLexicons();
 }
 
 Task<QList<UserLexicon>> MobileAPIClient::fetchUserLexicons(QString accessToken)
 {
-    co_return co_await ORVMobileAPIClient::shared().fetchUserLexicons(accessToken);
+    co_return co_await currentEndpoints().fetchUserLexicons(accessToken);
 }
 
 Task<WordPlaybackProfile> MobileAPIClient::fetchWordPlaybackProfile(qint64 wordId, QString accessToken)
 {
-    co_return co_await ORVMobileAPIClient::shared().fetchWordPlaybackProfile(wordId, accessToken);
+    co_return co_await currentEndpoints().fetchWordPlaybackProfile(wordId, accessToken);
 }
 
 Task<WordPlaybackProfile> MobileAPIClient::updateWordPlaybackProfile(WordPlaybackProfile profile, QString accessToken)
 {
-    co_return co_await ORVMobileAPIClient::shared().updateWordPlaybackProfile(profile, accessToken);
+    co_return co_await currentEndpoints().updateWordPlaybackProfile(profile, accessToken);
 }
 
 } // namespace talvoro

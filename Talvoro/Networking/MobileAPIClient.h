@@ -24,10 +24,11 @@ public:
         qint64 cycleCount = 3;
     };
 
+    // `currentEndpoints` serves the calls of the current endpoints; without one they
+    // fail with invalidEndpoint.
     MobileAPIClient(NetworkTransfer &transfer, BaseURLProvider baseURLProvider, KeyValueStore &defaults,
+        APIClientProtocol *currentEndpoints = nullptr,
         std::chrono::milliseconds requestTimeout = std::chrono::seconds(12));
-
-    static MobileAPIClient &shared();
 
     Task<SystemConfiguration> fetchSystemConfiguration(QString accessToken) override;
     Task<QList<RemoteWord>> fetchWords(QString accessToken) override;
@@ -55,10 +56,12 @@ private:
     TransferRequest makeRequest(const QString &path, const QByteArray &method, const QString &accessToken) const;
     Task<QByteArray> perform(TransferRequest request);
     Task<> performWrite(TransferRequest request);
+    APIClientProtocol &currentEndpoints() const;
 
     NetworkTransfer &m_transfer;
     BaseURLProvider m_baseURLProvider;
     KeyValueStore &m_defaults;
+    APIClientProtocol *m_currentEndpoints;
     std::chrono::milliseconds m_requestTimeout;
 };
 

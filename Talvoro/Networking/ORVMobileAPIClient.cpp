@@ -17,20 +17,20 @@ QString SupersededNetworkResponseError::description() const
 
 ORVMobileAPIClient::ORVMobileAPIClient(NetworkTransfer &transfer, APICacheManager &cacheManager,
     BaseURLProvider baseURLProvider, RequestInspectionHandler requestInspectionHandler,
-    std::chrono::milliseconds requestTimeout)
+    std::chrono::milliseconds requestTimeout, APIClientProtocol *olderEndpoints)
     : m_transfer(transfer)
     , m_cacheManager(cacheManager)
     , m_baseURLProvider(std::move(baseURLProvider))
     , m_requestInspectionHandler(std::move(requestInspectionHandler))
     , m_requestTimeout(requestTimeout)
+    , m_olderEndpoints(olderEndpoints)
 { }
 
-ORVMobileAPIClient &ORVMobileAPIClient::shared()
+APIClientProtocol &ORVMobileAPIClient::olderEndpoints() const
 {
-    static NetworkTransfer transfer;
-    static ORVMobileAPIClient client(
-        transfer, APICacheManager::shared(), [] { return BackendConfiguration::loadFromMainBundle(); });
-    return client;
+    if (!m_olderEndpoints)
+        throw MobileAPIError::invalidEndpoint();
+    return *m_olderEndpoints;
 }
 
 QJsonObject ORVMobileAPIClient::compactBody(const Body &body)

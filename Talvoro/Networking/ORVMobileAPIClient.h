@@ -92,10 +92,7 @@ public:
 
     ORVMobileAPIClient(NetworkTransfer &transfer, APICacheManager &cacheManager, BaseURLProvider baseURLProvider,
         RequestInspectionHandler requestInspectionHandler = {},
-        std::chrono::milliseconds requestTimeout = std::chrono::seconds(8));
-
-    // The client of the process: the configured base URL and the shared cache.
-    static ORVMobileAPIClient &shared();
+        std::chrono::milliseconds requestTimeout = std::chrono::seconds(8), APIClientProtocol *olderEndpoints = nullptr);
 
     APICacheManager &cacheManager() const { return m_cacheManager; }
 
@@ -207,6 +204,9 @@ private:
     BaseURLProvider m_baseURLProvider;
     RequestInspectionHandler m_requestInspectionHandler;
     std::chrono::milliseconds m_requestTimeout;
+    APIClientProtocol *m_olderEndpoints;
+
+    APIClientProtocol &olderEndpoints() const;
 };
 
 } // namespace talvoro

@@ -1,6 +1,5 @@
 // The operations of the REST client over its request pipeline: paths, bodies,
 // answer checks and the cache invalidations that keep cached lists honest.
-#include "Networking/MobileAPIClient.h"
 #include "Networking/ORVMobileAPIClient.h"
 
 #include "Models/MobileAPIError.h"
@@ -392,32 +391,32 @@ Task<PlaybackPreference> ORVMobileAPIClient::updatePlaybackPreferences(
 
 Task<SystemConfiguration> ORVMobileAPIClient::fetchSystemConfiguration(QString accessToken)
 {
-    co_return co_await MobileAPIClient::shared().fetchSystemConfiguration(accessToken);
+    co_return co_await olderEndpoints().fetchSystemConfiguration(accessToken);
 }
 
 Task<QList<RemoteWord>> ORVMobileAPIClient::fetchWords(QString accessToken)
 {
-    co_return co_await MobileAPIClient::shared().fetchWords(accessToken);
+    co_return co_await olderEndpoints().fetchWords(accessToken);
 }
 
 Task<RemoteWord> ORVMobileAPIClient::createWord(WordItem item, QString accessToken)
 {
-    co_return co_await MobileAPIClient::shared().createWord(item, accessToken);
+    co_return co_await olderEndpoints().createWord(item, accessToken);
 }
 
 Task<RemoteWord> ORVMobileAPIClient::updateWord(WordItem item, QString accessToken)
 {
-    co_return co_await MobileAPIClient::shared().updateWord(item, accessToken);
+    co_return co_await olderEndpoints().updateWord(item, accessToken);
 }
 
 Task<> ORVMobileAPIClient::deleteWord(qint64 remoteID, QString accessToken)
 {
-    co_await MobileAPIClient::shared().deleteWord(remoteID, accessToken);
+    co_await olderEndpoints().deleteWord(remoteID, accessToken);
 }
 
 Task<> ORVMobileAPIClient::updatePreferences(QString voiceID, qint64 cycleCount, QString accessToken)
 {
-    co_await MobileAPIClient::shared().updatePreferences(voiceID, cycleCount, accessToken);
+    co_await olderEndpoints().updatePreferences(voiceID, cycleCount, accessToken);
 }
 
 } // namespace talvoro

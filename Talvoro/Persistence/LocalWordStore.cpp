@@ -189,12 +189,6 @@ LocalWordStore::~LocalWordStore()
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-LocalWordStore &LocalWordStore::shared()
-{
-    static LocalWordStore store({defaultStoreURL(AppDirectories::standard()), true});
-    return store;
-}
-
 QString LocalWordStore::defaultStoreURL(const AppDirectories &directories)
 {
     const QString folder = directories.applicationSupport;

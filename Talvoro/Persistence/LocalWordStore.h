@@ -40,9 +40,6 @@ public:
     LocalWordStore(const LocalWordStore &) = delete;
     LocalWordStore &operator=(const LocalWordStore &) = delete;
 
-    // The store of the process, "QuenbryStore.sqlite" in the application-support
-    // folder, opened on first use on the calling (main) thread.
-    static LocalWordStore &shared();
     // The file in `directories`' application-support folder, which is created when
     // missing (a failure is logged and the path returned all the same).
     static QString defaultStoreURL(const AppDirectories &directories);
@@ -79,7 +76,7 @@ public:
     // into `scopedKey`'s partition and merges them with what is there, once per pair
     // and process; a legacy partition that cannot be shown to come from the same
     // backend environment is left where it is.
-    void migrateLegacyPlaylistPartition(const QString &legacyKey, const QString &scopedKey);
+    void migrateLegacyPlaylistPartition(const QString &legacyKey, const QString &scopedKey) override;
 
 private:
     struct PlaylistRowRef {

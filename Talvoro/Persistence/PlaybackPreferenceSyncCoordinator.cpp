@@ -17,14 +17,6 @@ PlaybackPreferenceSyncCoordinator::PlaybackPreferenceSyncCoordinator(
     , m_random(random)
 { }
 
-PlaybackPreferenceSyncCoordinator &PlaybackPreferenceSyncCoordinator::shared()
-{
-    static SettingsKeyValueStore defaults;
-    static SystemClock clock;
-    static PlaybackPreferenceSyncCoordinator coordinator(defaults, clock, RandomSource::system());
-    return coordinator;
-}
-
 Task<Result> PlaybackPreferenceSyncCoordinator::synchronize(
     QString ownerKey, QString accessToken, bool force, PlaybackPreferenceAPIClientProtocol &apiClient)
 {

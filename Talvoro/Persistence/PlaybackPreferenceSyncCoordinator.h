@@ -35,9 +35,6 @@ class PlaybackPreferenceSyncCoordinator {
 public:
     PlaybackPreferenceSyncCoordinator(KeyValueStore &defaults, const Clock &clock, RandomSource &random);
 
-    // The app's coordinator, over the app's settings.
-    static PlaybackPreferenceSyncCoordinator &shared();
-
     // Never fails: every outcome is a result state. A caller that finds a sync of
     // the same owner running joins it; its token, flag and client are not used.
     Task<PlaybackPreferenceSyncResult> synchronize(

@@ -33,13 +33,6 @@ QuenbrySyncEngine::QuenbrySyncEngine(ORVMobileAPIClient &apiClient, LocalWordSto
     , m_clock(clock)
 { }
 
-QuenbrySyncEngine &QuenbrySyncEngine::shared()
-{
-    static SystemClock clock;
-    static QuenbrySyncEngine engine(ORVMobileAPIClient::shared(), LocalWordStore::shared(), clock);
-    return engine;
-}
-
 Task<> QuenbrySyncEngine::synchronizePrivateLexicons(QString accessToken, QString ownerKey)
 {
     std::exception_ptr error;

@@ -66,9 +66,6 @@ public:
     QuenbrySyncEngine(const QuenbrySyncEngine &) = delete;
     QuenbrySyncEngine &operator=(const QuenbrySyncEngine &) = delete;
 
-    // The engine of the process, over the shared client and store.
-    static QuenbrySyncEngine &shared();
-
     // Fetches the owner's lexicon headers and stores them; neither joined nor throttled.
     Task<> synchronizePrivateLexicons(QString accessToken, QString ownerKey);
 

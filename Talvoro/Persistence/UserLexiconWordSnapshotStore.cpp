@@ -11,14 +11,6 @@ namespace talvoro {
 
 namespace {
 
-QString defaultDirectory()
-{
-    QString base = AppDirectories::standard().applicationSupport;
-    if (base.isEmpty())
-        base = QDir::tempPath();
-    return QDir(base).filePath(QStringLiteral("Quenbry/UserLexiconWords"));
-}
-
 // Runs on the store's worker.
 QList<ORVWord> load(const QString &path)
 {
@@ -39,18 +31,20 @@ void save(const QString &path, const QList<ORVWord> &words)
 
 } // namespace
 
+QString UserLexiconWordSnapshotStore::defaultDirectory(const AppDirectories &directories)
+{
+    QString base = directories.applicationSupport;
+    if (base.isEmpty())
+        base = QDir::tempPath();
+    return QDir(base).filePath(QStringLiteral("Quenbry/UserLexiconWords"));
+}
+
 UserLexiconWordSnapshotStore::UserLexiconWordSnapshotStore(std::optional<QString> directory)
-    : m_directory(directory.value_or(defaultDirectory()))
+    : m_directory(directory.value_or(defaultDirectory(AppDirectories::standard())))
     , m_executor(QStringLiteral("UserLexiconWordSnapshotStore"))
 {
     if (QDir().mkpath(m_directory))
         QFile::setPermissions(m_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-UserLexiconWordSnapshotStore &UserLexiconWordSnapshotStore::shared()
-{
-    static UserLexiconWordSnapshotStore store;
-    return store;
 }
 
 QString UserLexiconWordSnapshotStore::snapshotFileURL(const QString &ownerKey, qint64 lexiconId) const

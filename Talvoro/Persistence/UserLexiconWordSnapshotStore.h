@@ -2,6 +2,7 @@
 
 #include "Models/Word.h"
 #include "Platform/Async.h"
+#include "Platform/Files.h"
 #include "Platform/SerialExecutor.h"
 
 #include <QList>
@@ -21,8 +22,8 @@ public:
     // the temporary folder when there is none). The folder is created at once,
     // readable by this user only; a failure shows up later as failing writes.
     explicit UserLexiconWordSnapshotStore(std::optional<QString> directory = std::nullopt);
-
-    static UserLexiconWordSnapshotStore &shared();
+    // "Quenbry/UserLexiconWords" under `directories`' application support.
+    static QString defaultDirectory(const AppDirectories &directories);
 
     QString directory() const { return m_directory; }
     // <directory>/<SHA-256 of the owner key>-<lexicon id>.json

@@ -6,12 +6,6 @@ AudioSession::AudioSession(QObject *parent)
     : QObject(parent)
 { }
 
-AudioSession &AudioSession::shared()
-{
-    static AudioSession session;
-    return session;
-}
-
 void AudioSession::setActive(bool active)
 {
     m_active = active;

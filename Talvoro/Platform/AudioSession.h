@@ -18,8 +18,6 @@ public:
 
     explicit AudioSession(QObject *parent = nullptr);
 
-    static AudioSession &shared();
-
     bool isActive() const { return m_active; }
     void setActive(bool active);
 

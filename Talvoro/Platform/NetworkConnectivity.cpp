@@ -46,13 +46,6 @@ ORVNetworkConnectivityMonitor::ORVNetworkConnectivityMonitor(std::unique_ptr<Net
 
 ORVNetworkConnectivityMonitor::~ORVNetworkConnectivityMonitor() = default;
 
-ORVNetworkConnectivityMonitor &ORVNetworkConnectivityMonitor::shared()
-{
-    static auto *monitor = new ORVNetworkConnectivityMonitor(
-        std::make_unique<NetworkInformationPathSource>(), QCoreApplication::instance());
-    return *monitor;
-}
-
 void ORVNetworkConnectivityMonitor::apply(bool satisfied)
 {
     m_availability = satisfied ? Availability::available : Availability::unavailable;

@@ -32,7 +32,7 @@ public:
 // Whether the device has a usable network path: unknown until the first report,
 // then available or unavailable. Every report is published, also when the value
 // stays the same. Reports reach it through the main thread's event loop.
-class ORVNetworkConnectivityMonitor final : public QObject {
+class ORVNetworkConnectivityMonitor : public QObject {
     Q_OBJECT
     Q_PROPERTY(Availability availability READ availability NOTIFY availabilityChanged)
 
@@ -44,9 +44,6 @@ public:
         std::unique_ptr<NetworkPathSource> source = std::make_unique<NetworkInformationPathSource>(),
         QObject *parent = nullptr);
     ~ORVNetworkConnectivityMonitor() override;
-
-    // The app's monitor, watching from first use.
-    static ORVNetworkConnectivityMonitor &shared();
 
     Availability availability() const { return m_availability; }
 

@@ -31,12 +31,6 @@ AudioCacheManager::AudioCacheManager(const AppDirectories &directories, qint64 m
     QDir().mkpath(m_cacheDirectory);
 }
 
-AudioCacheManager &AudioCacheManager::shared()
-{
-    static AudioCacheManager instance;
-    return instance;
-}
-
 QString AudioCacheManager::filePath(const QString &key) const
 {
     return QDir(m_cacheDirectory).filePath(key + QStringLiteral(".mp3"));

@@ -24,8 +24,6 @@ public:
     explicit AudioCacheManager(const AppDirectories &directories = AppDirectories::standard(),
         qint64 maxCacheSizeBytes = defaultMaxCacheSizeBytes);
 
-    static AudioCacheManager &shared();
-
     QString cacheDirectory() const { return m_cacheDirectory; }
 
     std::optional<QUrl> cachedFileURL(const QString &key) override;

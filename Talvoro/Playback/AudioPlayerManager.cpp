@@ -28,14 +28,6 @@ AudioPlayerManager::AudioPlayerManager(AudioSession &session, QObject *parent)
 
 AudioPlayerManager::~AudioPlayerManager() = default;
 
-AudioPlayerManager &AudioPlayerManager::shared()
-{
-    // Owned by the application object, so its sound output closes before the
-    // sound system's own clean-up at exit.
-    static AudioPlayerManager *instance = new AudioPlayerManager(AudioSession::shared(), QCoreApplication::instance());
-    return *instance;
-}
-
 AudioPlayerManagerDelegate *AudioPlayerManager::delegate() const
 {
     return m_delegateLifetime.expired() ? nullptr : m_delegate;

@@ -27,9 +27,6 @@ public:
     explicit AudioPlayerManager(AudioSession &session, QObject *parent = nullptr);
     ~AudioPlayerManager() override;
 
-    // The app's one player, over the shared audio session; made on first use.
-    static AudioPlayerManager &shared();
-
     AudioPlayerManagerDelegate *delegate() const override;
     void setDelegate(AudioPlayerManagerDelegate *delegate) override;
 

@@ -1,11 +1,5 @@
 #include "Playback/GlobalPlaybackSession.h"
 
-#include "Networking/ORVMobileAPIClient.h"
-#include "Playback/AudioCacheManager.h"
-#include "Playback/AudioPlayerManager.h"
-#include "Playback/SpeechCacheKey.h"
-#include "Playback/TTSNetworkManager.h"
-
 namespace talvoro {
 
 GlobalPlaybackSession::GlobalPlaybackSession(
@@ -18,21 +12,6 @@ GlobalPlaybackSession::GlobalPlaybackSession(
 GlobalPlaybackSession::~GlobalPlaybackSession()
 {
     stopObserving();
-}
-
-GlobalPlaybackSession::PlayerFactory GlobalPlaybackSession::defaultPlayerFactory()
-{
-    return [] {
-        return std::make_unique<PlaybackViewModel>(TTSNetworkManager::shared(), AudioPlayerManager::shared(),
-            ORVMobileAPIClient::shared(), AudioCacheManager::shared());
-    };
-}
-
-GlobalPlaybackSession::SpeechCacheLookup GlobalPlaybackSession::defaultSpeechCacheLookup()
-{
-    return [](const QString &text, const TTSVoice &voice) {
-        return SpeechCacheKey::isCached(text, voice.id, AudioCacheManager::shared());
-    };
 }
 
 void GlobalPlaybackSession::play(const QString &playlistName, const QList<ORVWord> &words,

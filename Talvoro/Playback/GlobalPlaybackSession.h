@@ -34,9 +34,6 @@ public:
     GlobalPlaybackSession(PlayerFactory playerFactory, SpeechCacheLookup speechCacheLookup, QObject *parent = nullptr);
     ~GlobalPlaybackSession() override;
 
-    // A view model over the shared speech client, audio player, API client and cache.
-    static PlayerFactory defaultPlayerFactory();
-    static SpeechCacheLookup defaultSpeechCacheLookup();
 
     // Plays `words` as a list named `playlistName`, from `startIndex` (the first
     // word when it lies outside the list). Without a user everything is reset; an

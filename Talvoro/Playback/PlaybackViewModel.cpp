@@ -2,7 +2,6 @@
 
 #include "Models/MobileAPIError.h"
 #include "Networking/BackendConfiguration.h"
-#include "Networking/MobileAPIClient.h"
 #include "Platform/Logging.h"
 #include "Platform/Text.h"
 #include "Playback/SpeechCacheKey.h"
@@ -35,21 +34,6 @@ QList<ORVPlaybackUnit> unitsOf(const QList<ResolvedPlaybackUnit> &plan)
 }
 
 } // namespace
-
-PlaybackEnvironment PlaybackEnvironment::standard()
-{
-    PlaybackEnvironment environment;
-    environment.baseURL = [] { return BackendConfiguration::loadFromMainBundle(); };
-    static SettingsKeyValueStore defaults;
-    environment.defaults = &defaults;
-    environment.preferenceSync = &PlaybackPreferenceSyncCoordinator::shared();
-    environment.legacyVoice = [](const QString &ownerKey) {
-        return MobileAPIClient::shared()
-            .legacyStoredPreferences(ownerKey, QString::fromUtf16(PlaybackViewModel::defaultEnglishVoiceID))
-            .voice;
-    };
-    return environment;
-}
 
 PlaybackViewModel::PlaybackViewModel(TTSServiceProtocol &ttsService, AudioPlayerProtocol &audioPlayer,
     APIClientProtocol &apiClient, AudioCacheProtocol &audioCache, PlaybackEnvironment environment, QObject *parent)
@@ -678,21 +662,6 @@ void PlaybackViewModel::setTransientPlaybackStatus(const TransientPlaybackStatus
         return;
     m_transientPlaybackStatus = status;
     Q_EMIT transientPlaybackStatusChanged();
-}
-
-QString PlaybackViewModel::playbackStateName() const
-{
-    switch (m_playbackState) {
-    case PlaybackState::stopped:
-        return QStringLiteral("stopped");
-    case PlaybackState::playing:
-        return QStringLiteral("playing");
-    case PlaybackState::paused:
-        return QStringLiteral("paused");
-    case PlaybackState::loading:
-        break;
-    }
-    return QStringLiteral("loading");
 }
 
 QVariantMap PlaybackViewModel::unitCacheStateMap() const

@@ -62,10 +62,6 @@ struct PlaybackEnvironment {
     // Where each user's playback preference is kept, and what sends its changes.
     KeyValueStore *defaults = nullptr;
     PlaybackPreferenceSyncCoordinator *preferenceSync = nullptr;
-
-    // The configured backend, the app's settings and preference sync, the stored
-    // older voice and the system's random source.
-    static PlaybackEnvironment standard();
 };
 
 // Plays a list of words unit by unit: fetches each unit's speech, hands it to the
@@ -76,8 +72,8 @@ struct PlaybackEnvironment {
 // stopped or replaced is dropped.
 class PlaybackViewModel : public QObject, public AudioPlayerManagerDelegate {
     Q_OBJECT
-    Q_PROPERTY(QString playbackState READ playbackStateName NOTIFY playbackStateChanged)
-    Q_PROPERTY(QString loopMode READ loopModeName NOTIFY loopModeChanged)
+    Q_PROPERTY(talvoro::PlaybackState playbackState READ playbackState NOTIFY playbackStateChanged)
+    Q_PROPERTY(talvoro::LoopMode loopMode READ loopMode NOTIFY loopModeChanged)
     Q_PROPERTY(int currentPlayingIndex READ currentPlayingIndexValue NOTIFY currentPlayingIndexChanged)
     Q_PROPERTY(QString selectedVoiceId READ selectedVoiceId NOTIFY selectedVoiceChanged)
     Q_PROPERTY(QString currentUnit READ currentUnitName NOTIFY currentUnitPresentationChanged)
@@ -94,7 +90,7 @@ public:
     static constexpr auto defaultEnglishVoiceID = u"en-US-JennyNeural";
 
     PlaybackViewModel(TTSServiceProtocol &ttsService, AudioPlayerProtocol &audioPlayer, APIClientProtocol &apiClient,
-        AudioCacheProtocol &audioCache, PlaybackEnvironment environment = PlaybackEnvironment::standard(),
+        AudioCacheProtocol &audioCache, PlaybackEnvironment environment,
         QObject *parent = nullptr);
     ~PlaybackViewModel() override;
 
@@ -200,8 +196,6 @@ private:
     void setTransientPlaybackStatus(const TransientPlaybackStatus &status);
 
     // The same state as QML reads it.
-    QString playbackStateName() const;
-    QString loopModeName() const { return rawValue(m_loopMode); }
     int currentPlayingIndexValue() const { return m_currentPlayingIndex ? int(*m_currentPlayingIndex) : -1; }
     QString selectedVoiceId() const { return m_selectedVoice.id; }
     QString currentUnitName() const { return currentUnitRawValue().value_or(QString()); }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Playback/AudioCacheManager.h"
+#include "Playback/AudioCacheProtocol.h"
 
 #include <QString>
 
@@ -19,7 +19,7 @@ QString legacyMD5Key(const QString &text, const QString &voice);
 
 // Whether a clip for the pair is cached under either key; a blank text never is.
 // Records no use.
-bool isCached(const QString &text, const QString &voice, const AudioCacheProtocol &cache = AudioCacheManager::shared());
+bool isCached(const QString &text, const QString &voice, const AudioCacheProtocol &cache);
 
 } // namespace SpeechCacheKey
 

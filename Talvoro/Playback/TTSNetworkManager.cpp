@@ -110,14 +110,6 @@ TTSNetworkManager::TTSNetworkManager(NetworkTransfer &transfer, AudioCacheProtoc
     , m_baseURL(std::move(baseURL))
 { }
 
-TTSNetworkManager &TTSNetworkManager::shared()
-{
-    static NetworkTransfer transfer;
-    static TTSNetworkManager client(
-        transfer, AudioCacheManager::shared(), [] { return BackendConfiguration::loadFromMainBundle(); });
-    return client;
-}
-
 bool TTSNetworkManager::isCached(const QString &text, const QString &voice) const
 {
     return SpeechCacheKey::isCached(text, voice, m_cache);

@@ -25,9 +25,6 @@ public:
 
     TTSNetworkManager(NetworkTransfer &transfer, AudioCacheProtocol &cache, BaseURLProvider baseURL);
 
-    // The app's client: the configured base URL and the shared audio cache.
-    static TTSNetworkManager &shared();
-
     Task<QByteArray> fetchAudio(
         QString text, QString voiceID, std::optional<QString> accessToken, CancellationToken token = {}) override;
     bool isCached(const QString &text, const QString &voice) const override;

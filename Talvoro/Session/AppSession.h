@@ -89,6 +89,8 @@ class AppSession final : public QObject {
     Q_PROPERTY(Status status READ status NOTIFY stateChanged)
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY errorMessageChanged)
     Q_PROPERTY(bool isSubmitting READ isSubmitting NOTIFY isSubmittingChanged)
+    // The signed-in user's name; empty unless authenticated.
+    Q_PROPERTY(QString username READ username NOTIFY stateChanged)
 
 public:
     enum class Status { authenticated, restoring, loggedOut };
@@ -109,6 +111,7 @@ public:
     Status status() const { return Status(m_state.kind()); }
     QString errorMessage() const { return m_errorMessage; }
     bool isSubmitting() const { return m_isSubmitting; }
+    QString username() const { return m_state.snapshot() ? m_state.snapshot()->user.username : QString(); }
     quint64 sessionEpoch() const { return m_sessionEpoch; }
 
     // Launch-time restore; does nothing unless the state is still `restoring`.
@@ -129,6 +132,9 @@ public:
     // Signs out here at once; removing the stored tokens and revoking the refresh
     // token on the server follow in the background.
     Q_INVOKABLE void logout();
+    // The message shown under the sign-in form; the form clears it when it switches
+    // between signing in and registering.
+    void setErrorMessage(const QString &message);
 
 Q_SIGNALS:
     // Emitted at every assignment, also when the value did not change.
@@ -172,7 +178,6 @@ private:
     void authenticateWith(const StoredSession &stored);
     void cancelActiveRefresh();
     void setState(AppSessionState state);
-    void setErrorMessage(const QString &message);
     void setSubmitting(bool submitting);
     void handleUnauthorizedNotification(const QVariant &object);
     static void logKeychainFailure(const QString &operation, const std::exception_ptr &error);

@@ -200,8 +200,7 @@ Window {
                 presented: true
                 page: NavPage {
                     title: "添加单词"
-                    leadingItems: AbstractButton { implicitWidth: 56; implicitHeight: 44
-                        PlainText { anchors.centerIn: parent; text: "取消"; color: Theme.accent } }
+                    leadingItems: NavBarTextButton { title: "取消" }
                     ColumnLayout {
                         x: 16; y: 16; width: parent.width - 32; spacing: 12
                         ORVInputField { iconName: "character.book.closed"; placeholder: "单词" }

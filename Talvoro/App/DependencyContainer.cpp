@@ -1,0 +1,86 @@
+#include "App/DependencyContainer.h"
+
+#include "Platform/RandomSource.h"
+#include "Playback/SpeechCacheKey.h"
+
+namespace talvoro {
+
+namespace {
+
+std::unique_ptr<KeyValueStore> makeDefaults(const QString &settingsFile)
+{
+    if (settingsFile.isEmpty())
+        return std::make_unique<SettingsKeyValueStore>();
+    return std::make_unique<SettingsKeyValueStore>(settingsFile);
+}
+
+} // namespace
+
+DependencyContainer::DependencyContainer(AppEnvironment environment, QObject *parent)
+    : QObject(parent)
+    , m_environment(std::move(environment))
+    , m_clock(std::make_shared<SystemClock>())
+    , m_defaults(makeDefaults(m_environment.settingsFile))
+    , m_apiCache(APICacheManager::defaultDirectory(m_environment.directories), {}, m_clock)
+    , m_olderClient(m_transfer, m_environment.backendBaseURL, *m_defaults, &m_apiClient)
+    , m_apiClient(m_transfer, m_apiCache, m_environment.backendBaseURL, {}, std::chrono::seconds(8), &m_olderClient)
+    , m_localWordStore({LocalWordStore::defaultStoreURL(m_environment.directories), true}, m_clock)
+    , m_syncEngine(m_apiClient, m_localWordStore, *m_clock)
+    , m_snapshotStore(UserLexiconWordSnapshotStore::defaultDirectory(m_environment.directories))
+    , m_preferenceSync(*m_defaults, *m_clock, RandomSource::system())
+    , m_audioCache(m_environment.directories)
+    // Destroyed with the container, so its sound output closes before the sound
+    // system's own clean-up at exit.
+    , m_audioPlayer(std::make_unique<AudioPlayerManager>(m_audioSession))
+    , m_ttsService(m_transfer, m_audioCache, m_environment.backendBaseURL)
+{
+    m_session = std::make_unique<AppSession>(
+        std::make_shared<KeychainSessionCredentialStore>(m_environment.secureItems()), m_transfer,
+        m_environment.backendBaseURL(), m_clock, NotificationCenter::defaultCenter());
+    m_playbackSession = std::make_unique<GlobalPlaybackSession>(
+        [this] { return makePlaybackViewModel(); },
+        [this](const QString &text, const TTSVoice &voice) {
+            return SpeechCacheKey::isCached(text, voice.id, m_audioCache);
+        });
+    m_launchCoordinator = std::make_unique<AppLaunchCoordinator>();
+    m_connectivity = std::make_unique<ORVNetworkConnectivityMonitor>(m_environment.networkPath());
+}
+
+DependencyContainer::~DependencyContainer() = default;
+
+std::unique_ptr<PlaybackViewModel> DependencyContainer::makePlaybackViewModel()
+{
+    PlaybackEnvironment environment;
+    environment.baseURL = m_environment.backendBaseURL;
+    environment.defaults = m_defaults.get();
+    environment.preferenceSync = &m_preferenceSync;
+    environment.legacyVoice = [this](const QString &ownerKey) {
+        return m_olderClient
+            .legacyStoredPreferences(ownerKey, QString::fromUtf16(PlaybackViewModel::defaultEnglishVoiceID))
+            .voice;
+    };
+    return std::make_unique<PlaybackViewModel>(
+        m_ttsService, *m_audioPlayer, m_apiClient, m_audioCache, std::move(environment));
+}
+
+LoginScreenModel *DependencyContainer::makeLoginScreenModel(QObject *owner)
+{
+    return new LoginScreenModel(*m_session, owner);
+}
+
+HomeViewModel *DependencyContainer::makeHomeViewModel(QObject *owner)
+{
+    auto localStore = [this]() -> LocalWordStoreProtocol & { return m_localWordStore; };
+    auto synchronizePlaylists = [this](QString accessToken, QString ownerKey, bool force) {
+        return m_syncEngine.synchronizePlaylists(accessToken, ownerKey, force);
+    };
+    return new HomeViewModel(m_apiClient, localStore, synchronizePlaylists, *m_session,
+        BackendConfiguration::environmentPartitionKey(m_environment.backendBaseURL()), owner);
+}
+
+PublicLexiconDetailModel *DependencyContainer::makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner)
+{
+    return new PublicLexiconDetailModel(m_apiClient, lexiconId, owner);
+}
+
+} // namespace talvoro

@@ -1,0 +1,49 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Talvoro
+
+// One of the home screen's three cards: a symbol, a title and a subtitle, taking
+// an equal share of the row (or the whole width at accessibility text sizes).
+ORVCardStyle {
+    id: root
+
+    property string symbol
+    property color tint
+    property string title
+    property string subtitle
+
+    Layout.fillWidth: true
+    Layout.preferredWidth: 1
+    Layout.fillHeight: true
+    Accessible.role: Accessible.Button
+    Accessible.name: root.title + "，" + root.subtitle
+
+    ColumnLayout {
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.verticalCenter: parent.verticalCenter
+        spacing: 8
+        Icon {
+            name: root.symbol
+            size: 28
+            tint: root.tint
+            Layout.alignment: Qt.AlignHCenter
+        }
+        PlainText {
+            text: root.title
+            font: Theme.font(Theme.Headline)
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            Layout.fillWidth: true
+        }
+        PlainText {
+            text: root.subtitle
+            font: Theme.font(Theme.Caption1)
+            color: Theme.textSecondary
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            Layout.fillWidth: true
+        }
+    }
+}

@@ -1,0 +1,84 @@
+#include "App/LoginScreenModel.h"
+
+#include <QTimer>
+
+namespace talvoro {
+
+LoginScreenModel::LoginScreenModel(AppSession &session, QObject *parent)
+    : QObject(parent)
+    , m_session(session)
+{
+    connect(&m_session, &AppSession::errorMessageChanged, this, &LoginScreenModel::errorMessageChanged);
+    connect(&m_session, &AppSession::isSubmittingChanged, this, [this] {
+        emit isSubmittingChanged();
+        notifyCanSubmit();
+    });
+}
+
+void LoginScreenModel::setUsername(const QString &username)
+{
+    if (username == m_username)
+        return;
+    m_username = username;
+    emit usernameChanged();
+    notifyCanSubmit();
+}
+
+void LoginScreenModel::setPassword(const QString &password)
+{
+    if (password == m_password)
+        return;
+    m_password = password;
+    emit passwordChanged();
+    notifyCanSubmit();
+}
+
+bool LoginScreenModel::canSubmit() const
+{
+    // A password of spaces is a password; a name of spaces is no name.
+    return !m_username.trimmed().isEmpty() && !m_password.isEmpty() && !m_isModeTransitioning
+        && !m_session.isSubmitting();
+}
+
+void LoginScreenModel::notifyCanSubmit()
+{
+    const bool can = canSubmit();
+    if (can == m_canSubmit)
+        return;
+    m_canSubmit = can;
+    emit canSubmitChanged();
+}
+
+void LoginScreenModel::setModeTransitioning(bool transitioning)
+{
+    m_isModeTransitioning = transitioning;
+    emit isModeTransitioningChanged();
+    notifyCanSubmit();
+}
+
+void LoginScreenModel::submit()
+{
+    if (!canSubmit())
+        return;
+    const QString path = m_isRegistering ? AppSession::registerPath : AppSession::loginPath;
+    const QString actionName = m_isRegistering ? registerActionName : loginActionName;
+    // Called at once, not on a later turn: the session is busy before this returns,
+    // so a second press while the request runs finds canSubmit false.
+    m_session.authenticate(path, m_username.trimmed(), m_password, actionName);
+}
+
+void LoginScreenModel::toggleMode()
+{
+    if (m_isModeTransitioning || m_session.isSubmitting())
+        return;
+    setModeTransitioning(true);
+    QTimer::singleShot(0, this, [this] {
+        setPassword(QString());
+        m_isRegistering = !m_isRegistering;
+        emit isRegisteringChanged();
+        m_session.setErrorMessage(QString());
+        setModeTransitioning(false);
+    });
+}
+
+} // namespace talvoro

@@ -1,0 +1,48 @@
+#include "App/TalvoroApplication.h"
+
+#include "DesignSystem/Theme.h"
+
+#include <QGuiApplication>
+
+namespace talvoro {
+
+TalvoroApplication::TalvoroApplication(AppEnvironment environment)
+    : m_container(std::move(environment))
+{
+    m_controller = std::make_unique<AppController>(AppController::Services {
+        m_container.session(),
+        m_container.playbackSession(),
+        m_container.launchCoordinator(),
+        m_container.connectivity(),
+        m_container.preferenceSync(),
+        m_container.apiClient(),
+        m_container.environment().backendBaseURL,
+    });
+    Theme::shared()->configureNavigationBarAppearance();
+}
+
+TalvoroApplication::~TalvoroApplication() = default;
+
+void TalvoroApplication::start()
+{
+    m_controller->start();
+    AppController *controller = m_controller.get();
+    QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged, controller,
+        [controller](Qt::ApplicationState state) { controller->setActive(state == Qt::ApplicationActive); });
+    m_controller->setActive(QGuiApplication::applicationState() == Qt::ApplicationActive);
+}
+
+QUrl TalvoroApplication::rootUrl()
+{
+    return QUrl(QStringLiteral("qrc:/Talvoro/Main.qml"));
+}
+
+QVariantMap TalvoroApplication::rootProperties()
+{
+    return {
+        {QStringLiteral("container"), QVariant::fromValue(&m_container)},
+        {QStringLiteral("controller"), QVariant::fromValue(m_controller.get())},
+    };
+}
+
+} // namespace talvoro

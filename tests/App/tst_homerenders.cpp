@@ -1,0 +1,230 @@
+#include "../Session/SessionTesting.h"
+#include "HomeFakes.h"
+#include "SceneDriver.h"
+#include "TestRegistry.h"
+
+#include "App/HomeViewModel.h"
+#include "Lexicons/PublicLexiconDetailModel.h"
+#include "Networking/APICacheManager.h"
+#include "Networking/BackendConfiguration.h"
+
+#include <QDir>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace homefakes;
+using namespace sessiontesting;
+using namespace scenetest;
+
+// Renders the home screen and the public lexicon detail in their main states, light
+// and dark and once at an accessibility text size, into test-output/screens/ for a
+// person to look at; each state is checked by what it says.
+namespace {
+
+// A phone-sized window around `body`, which sees `screenModel` from the context.
+struct Screen {
+    QQmlEngine engine;
+    std::unique_ptr<QObject> root;
+    QQuickWindow *window = nullptr;
+
+    bool show(QObject *model, const QByteArray &body)
+    {
+        engine.addImportPath(QStringLiteral("qrc:/"));
+        engine.rootContext()->setContextProperty(QStringLiteral("screenModel"), model);
+        QQmlComponent component(&engine);
+        component.setData("import QtQuick\nimport QtQuick.Window\nimport Talvoro\n"
+                          "Window { width: 390; height: 844; visible: true; color: Theme.background\n"
+                + body + "\n}\n",
+            QUrl(QStringLiteral("qrc:/tests/Screen.qml")));
+        root.reset(component.create());
+        if (!root)
+            qWarning() << component.errors();
+        window = qobject_cast<QQuickWindow *>(root.get());
+        return window && QTest::qWaitForWindowExposed(window);
+    }
+    QString text(const char *objectName) const
+    {
+        QQuickItem *found = findVisibleItem(window->contentItem(), QString::fromLatin1(objectName));
+        return found ? found->property("text").toString() : QString();
+    }
+    bool isShown(const char *objectName) const
+    {
+        return findVisibleItem(window->contentItem(), QString::fromLatin1(objectName)) != nullptr;
+    }
+    void save(const QString &name) const
+    {
+        QTest::qWait(50); // one more frame for the last binding changes
+        QVERIFY(window->grabWindow().save(QDir(SceneDriver::screensFolder()).filePath(name + QStringLiteral(".png"))));
+    }
+};
+
+QByteArray lexiconAnswer(int wordCount)
+{
+    const char *samples[][3] = {{"abandon", "/əˈbændən/", "放弃；抛弃"}, {"ability", "/əˈbɪləti/", "能力；才能"},
+        {"absorb", "/əbˈzɔːb/", "吸收；理解"}, {"academic", "", "学术的；学院的"},
+        {"accelerate", "/əkˈseləreɪt/", "加速"}};
+    QStringList words;
+    for (int i = 0; i < wordCount; ++i) {
+        const auto &s = samples[i % 5];
+        QString word
+            = QStringLiteral("{\"id\":%1,\"wordDisplay\":\"%2\",\"wordNormalized\":\"%2\",\"translationsZh\":[%3]%4}")
+                  .arg(i + 1)
+                  .arg(QString::fromUtf8(s[0]))
+                  .arg(QStringLiteral("\"")
+                      + QString::fromUtf8(s[2]).split(QStringLiteral("；")).join(QStringLiteral("\",\""))
+                      + QStringLiteral("\""))
+                  .arg(qstrlen(s[1]) ? QStringLiteral(",\"ipa\":\"%1\"").arg(QString::fromUtf8(s[1])) : QString());
+        words.append(word);
+    }
+    return QStringLiteral("{\"success\":true,\"data\":{\"id\":5,\"name\":\"大学英语四级核心词汇\","
+                          "\"description\":\"覆盖四级考试高频词，配有音标与中文释义\",\"words\":[%1]}}")
+        .arg(words.join(QLatin1Char(',')))
+        .toUtf8();
+}
+
+} // namespace
+
+class HomeRenderTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { apply(looks[0]); }
+
+    void homeStates_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("look");
+        for (const char *state : {"content", "loading", "empty", "offline", "note"}) {
+            for (int v = 0; v < 3; ++v) {
+                if (v == 2 && QByteArray(state) != "content")
+                    continue;
+                QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
+            }
+        }
+    }
+    void homeStates()
+    {
+        QFETCH(QString, state);
+        QFETCH(int, look);
+        apply(looks[look]);
+        SessionFixture sessions;
+        sessions.signIn();
+        FakeHomeAPIClient api;
+        FakeLocalStore store;
+        FakePlaylistSync sync;
+        const auto environmentKey
+            = BackendConfiguration::environmentPartitionKey(QUrl(QStringLiteral("https://api.example.com")));
+        const QString owner = *BackendConfiguration::ownerKey(7, environmentKey);
+        store.playlistsByOwner[owner] = {playlist(1, QStringLiteral("通勤")), playlist(2, QStringLiteral("睡前"))};
+        api.publicAnswer = [](const QString &) {
+            PublicLexiconSummary first = publicLexicon(1, QStringLiteral("大学英语四级核心词汇"), 1200);
+            first.description = QStringLiteral("覆盖四级考试高频词，配有音标与中文释义，适合每日磨耳朵");
+            return QList {first, publicLexicon(2, QStringLiteral("雅思听力场景词"), 860),
+                publicLexicon(3, QStringLiteral("商务英语常用表达"), 45)};
+        };
+        if (state == "loading")
+            api.hold = true;
+        if (state == "empty")
+            api.publicAnswer = [](const QString &) { return QList<PublicLexiconSummary> {}; };
+        if (state == "offline")
+            sessions.server.route(
+                "POST", refreshPath, ScriptedResponse::json(503, errorAnswer(QStringLiteral("DOWN"))));
+        if (state == "note") {
+            sync.report.deletionRetry.failures = {{4, QStringLiteral("失败")}};
+            sync.report.synchronizationErrorDescription = QStringLiteral("网络连接已中断");
+        }
+        auto provider = [&store]() -> LocalWordStoreProtocol & { return store; };
+        auto synchronizer
+            = [&sync](QString token, QString ownerKey, bool force) { return sync.synchronize(token, ownerKey, force); };
+        HomeViewModel model(api, provider, synchronizer, *sessions.session, environmentKey);
+
+        Screen screen;
+        QVERIFY(screen.show(&model, "HomeView { anchors.fill: parent; model: screenModel }"));
+        QCOMPARE(screen.text("home.greeting"), QStringLiteral("欢迎回来, alice"));
+        if (state == "loading") {
+            QTRY_COMPARE(api.gates.size(), 2);
+            QVERIFY(screen.isShown("home.publicLexiconsEmpty"));
+        } else {
+            QTRY_COMPARE(model.loadPhase(), HomeViewModel::HomeLoadPhase::idle);
+        }
+        if (state == "offline") {
+            // A later refresh whose token was refused while the network is gone.
+            api.privateAnswer = [](const QString &) -> QList<UserLexicon> { throw MobileAPIError::unauthorized(); };
+            awaitResult(model.load(
+                QStringLiteral("A1"), UserSummary {7, QStringLiteral("alice")}, sessions.session.get(), true));
+        }
+        screen.save(QStringLiteral("home-%1-%2").arg(state, QString::fromLatin1(looks[look].suffix)));
+        QCOMPARE(screen.isShown("home.publicLexicon.0"), state == "content" || state == "offline" || state == "note");
+        QCOMPARE(screen.isShown("home.banner"), state == "offline" || state == "note");
+        if (state == "offline")
+            QCOMPARE(screen.text("home.banner.message"), QStringLiteral("当前网络不可用，已保留本地首页数据"));
+        api.releaseAll();
+    }
+
+    void publicLexiconDetailStates_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("look");
+        for (const char *state : {"content", "loading", "empty", "error"}) {
+            for (int v = 0; v < 3; ++v) {
+                if (v == 2 && QByteArray(state) != "content")
+                    continue;
+                QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
+            }
+        }
+    }
+    void publicLexiconDetailStates()
+    {
+        QFETCH(QString, state);
+        QFETCH(int, look);
+        apply(looks[look]);
+        TestHttpServer server;
+        QVERIFY(server.listen());
+        QTemporaryDir dir;
+        APICacheManager cache {dir.filePath(QStringLiteral("APICacheV2"))};
+        NetworkTransfer transfer;
+        ORVMobileAPIClient client {transfer, cache, [&server] { return std::optional(server.baseUrl()); }};
+        const QString path = QStringLiteral("/api/v1/public/lexicons/5");
+        if (state == "content")
+            server.route("GET", path, ScriptedResponse::json(200, lexiconAnswer(12)));
+        if (state == "loading")
+            server.route("GET", path, ScriptedResponse::heldBack(ScriptedResponse::json(200, lexiconAnswer(1))));
+        if (state == "empty")
+            server.route("GET", path, ScriptedResponse::json(200, lexiconAnswer(0)));
+        if (state == "error")
+            server.route("GET", path, ScriptedResponse::dropped());
+        PublicLexiconDetailModel model(client, 5);
+
+        Screen screen;
+        QVERIFY(screen.show(&model,
+            "NavStack { anchors.fill: parent; initialPage: Component { "
+            "PublicLexiconDetailView { model: screenModel } } }"));
+        if (state == "loading") {
+            QTRY_COMPARE(server.heldCount(), 1);
+            QVERIFY(screen.isShown("publicLexiconDetail.loading"));
+        } else {
+            QTRY_VERIFY(!model.loading());
+        }
+        screen.save(QStringLiteral("public-lexicon-%1-%2").arg(state, QString::fromLatin1(looks[look].suffix)));
+        if (state == "content") {
+            QCOMPARE(screen.text("publicLexiconDetail.selectionCount"), QStringLiteral("已选 12 / 12 词"));
+            QCOMPARE(screen.text("publicLexiconDetail.wordCount"), QStringLiteral("12 词"));
+        }
+        if (state == "empty") {
+            QCOMPARE(screen.text("publicLexiconDetail.wordCount"), QStringLiteral("0 词"));
+            QVERIFY(!screen.isShown("publicLexiconDetail.selectAll"));
+            QVERIFY(!screen.isShown("publicLexiconDetail.addToPlaylist"));
+        }
+        QCOMPARE(screen.isShown("publicLexiconDetail.error"), state == "error");
+        if (state == "loading")
+            server.releaseHeld(0);
+    }
+};
+
+TALVORO_TEST(HomeRenderTest)
+#include "tst_homerenders.moc"
