@@ -181,8 +181,6 @@ NavPage {
                     }
                     ColumnLayout {
                         spacing: 4
-                        // The texts wrap into what the badge leaves, whatever their size.
-                        Layout.preferredWidth: 0
                         Layout.fillWidth: true
                         RowLayout {
                             Layout.fillWidth: true
