@@ -66,8 +66,11 @@ AbstractButton {
             text: root.title
             color: root.isInactive ? Theme.textTertiary : Theme.textOnAccent
             font: Theme.systemFont(17, Font.Bold)
-            elide: Text.ElideRight
-            width: Math.min(implicitWidth, root.width - 72)
+            // A long title at a large text size wraps and the button grows with it:
+            // a count at its end must never be cut off.
+            wrapMode: Text.Wrap
+            horizontalAlignment: Text.AlignHCenter
+            width: Math.min(implicitWidth, root.width - (root.isLoading || root.iconName !== "" ? 28 : 0) - 32)
             anchors.verticalCenter: parent.verticalCenter
         }
     }

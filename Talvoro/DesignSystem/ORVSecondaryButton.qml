@@ -41,7 +41,8 @@ AbstractButton {
             text: root.title
             color: Theme.accent
             font: Theme.systemFont(16, Font.DemiBold)
-            elide: Text.ElideRight
+            wrapMode: Text.Wrap
+            horizontalAlignment: Text.AlignHCenter
             width: Math.min(implicitWidth, root.width - (root.iconName !== "" ? 58 : 32))
             anchors.verticalCenter: parent.verticalCenter
         }

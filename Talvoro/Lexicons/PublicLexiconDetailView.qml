@@ -68,6 +68,8 @@ NavPage {
                     Layout.fillWidth: true
                     ColumnLayout {
                         spacing: 4
+                        // The texts wrap into what the badge leaves, whatever their size.
+                        Layout.preferredWidth: 0
                         Layout.fillWidth: true
                         PlainText {
                             objectName: "publicLexiconDetail.name"
@@ -124,14 +126,15 @@ NavPage {
                             }
                         }
                     }
-                    Item {
-                        Layout.fillWidth: true
-                    }
                     PlainText {
                         objectName: "publicLexiconDetail.selectionCount"
                         text: "已选 " + root.model.selectedCount + " / " + root.model.count + " 词"
                         font: Theme.font(Theme.Footnote)
                         color: Theme.textSecondary
+                        horizontalAlignment: Text.AlignRight
+                        wrapMode: Text.Wrap
+                        Layout.preferredWidth: 0
+                        Layout.fillWidth: true
                     }
                 }
             }
