@@ -83,4 +83,46 @@ PublicLexiconDetailModel *DependencyContainer::makePublicLexiconDetailModel(qint
     return new PublicLexiconDetailModel(m_apiClient, lexiconId, owner);
 }
 
+PlaylistServices DependencyContainer::playlistServices()
+{
+    PlaylistServices services;
+    services.apiClient = &m_apiClient;
+    services.store = &m_localWordStore;
+    services.session = m_session.get();
+    services.environmentKey = BackendConfiguration::environmentPartitionKey(m_environment.backendBaseURL());
+    services.synchronizePlaylists = [this](QString accessToken, QString ownerKey, bool force) {
+        return m_syncEngine.synchronizePlaylists(accessToken, ownerKey, force);
+    };
+    services.retryPendingPlaylistDeletions = [this](QString accessToken, QString ownerKey, bool force) {
+        return m_syncEngine.retryPendingPlaylistDeletions(accessToken, ownerKey, force);
+    };
+    return services;
+}
+
+PlaylistListModel *DependencyContainer::makePlaylistListModel(QObject *owner)
+{
+    return new PlaylistListModel(playlistServices(), owner);
+}
+
+PlaylistDetailModel *DependencyContainer::makePlaylistDetailModel(
+    PlaylistListModel *list, qint64 playlistId, QObject *owner)
+{
+    ORVPlaylist playlist;
+    PlaylistListModel::DeletionCallback onDelete;
+    if (list) {
+        if (const ORVPlaylist *row = list->playlistRows()->find(playlistId))
+            playlist = *row;
+        onDelete = list->detailDeletionCallback();
+    }
+    return new PlaylistDetailModel(playlist, onDelete, playlistServices(), *m_playbackSession, owner);
+}
+
+SelectOrCreatePlaylistModel *DependencyContainer::makeSelectOrCreatePlaylistModel(
+    PublicLexiconDetailModel *lexicon, QObject *owner)
+{
+    // The lexicon screens have nothing to do once words were added.
+    return new SelectOrCreatePlaylistModel(
+        lexicon ? lexicon->selectedWords() : QList<ORVWord>(), {}, playlistServices(), owner);
+}
+
 } // namespace talvoro

@@ -19,6 +19,9 @@
 #include "App/HomeViewModel.h"
 #include "App/LoginScreenModel.h"
 #include "Lexicons/PublicLexiconDetailModel.h"
+#include "Playlists/PlaylistDetailModel.h"
+#include "Playlists/PlaylistListModel.h"
+#include "Playlists/SelectOrCreatePlaylistModel.h"
 #include "Networking/BackendConfiguration.h"
 #include "Networking/APICacheManager.h"
 #include "Networking/MobileAPIClient.h"
@@ -104,6 +107,14 @@ public:
     Q_INVOKABLE talvoro::HomeViewModel *makeHomeViewModel(QObject *owner);
     // Without an owner the model belongs to the QML page it is handed to.
     Q_INVOKABLE talvoro::PublicLexiconDetailModel *makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner);
+    Q_INVOKABLE talvoro::PlaylistListModel *makePlaylistListModel(QObject *owner);
+    // The detail of one of the list's playlists, reporting its deletion to the list.
+    Q_INVOKABLE talvoro::PlaylistDetailModel *makePlaylistDetailModel(
+        talvoro::PlaylistListModel *list, qint64 playlistId, QObject *owner);
+    // The pick-or-create sheet for the lexicon's selected words, in list order.
+    Q_INVOKABLE talvoro::SelectOrCreatePlaylistModel *makeSelectOrCreatePlaylistModel(
+        talvoro::PublicLexiconDetailModel *lexicon, QObject *owner);
+    PlaylistServices playlistServices();
 
 private:
     AppSession *sessionObject() { return m_session.get(); }
