@@ -1,6 +1,8 @@
 #include "App/DependencyContainer.h"
 
 #include "Platform/RandomSource.h"
+
+#include <QGuiApplication>
 #include "Playback/SpeechCacheKey.h"
 
 namespace talvoro {
@@ -101,7 +103,15 @@ PlaylistServices DependencyContainer::playlistServices()
 
 PlaylistListModel *DependencyContainer::makePlaylistListModel(QObject *owner)
 {
-    return new PlaylistListModel(playlistServices(), owner);
+    auto *model = new PlaylistListModel(playlistServices(), owner);
+    // Back in the foreground, the list loads again (and retries queued deletions).
+    if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(application, &QGuiApplication::applicationStateChanged, model, [model](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+                model->reload();
+        });
+    }
+    return model;
 }
 
 PlaylistDetailModel *DependencyContainer::makePlaylistDetailModel(

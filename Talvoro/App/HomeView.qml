@@ -28,7 +28,15 @@ Item {
         if (!root.container)
             return;
         // Without an owner the page's model belongs to the page.
-        stack.push(detailPage, { model: root.container.makePublicLexiconDetailModel(lexiconId, null) });
+        stack.push(detailPage, {
+            model: root.container.makePublicLexiconDetailModel(lexiconId, null),
+            container: root.container
+        });
+    }
+    function openPlaylists() {
+        if (!root.container)
+            return;
+        stack.push(playlistListPage, { model: root.container.makePlaylistListModel(null), container: root.container });
     }
 
     Rectangle {
@@ -54,6 +62,11 @@ Item {
     Component {
         id: detailPage
         PublicLexiconDetailView {}
+    }
+
+    Component {
+        id: playlistListPage
+        PlaylistListView {}
     }
 
     Component {
@@ -138,6 +151,13 @@ Item {
                                 tint: Theme.accentPressed
                                 title: "播放列表"
                                 subtitle: root.model.playlistCount + " 个列表"
+
+                                AbstractButton {
+                                    objectName: "home.playlistsCard.open"
+                                    anchors.fill: parent
+                                    Accessible.name: "播放列表"
+                                    onClicked: root.openPlaylists()
+                                }
                             }
                             HomeCard {
                                 objectName: "home.userLexiconsCard"

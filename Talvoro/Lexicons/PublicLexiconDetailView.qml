@@ -14,6 +14,18 @@ NavPage {
     title: "公共词库详情"
 
     required property PublicLexiconDetailModel model
+    // Builds the playlist sheet's model; without it the add button opens nothing.
+    property DependencyContainer container: null
+    property bool showsPlaylistSheet: false
+    property SelectOrCreatePlaylistModel playlistSheetModel: null
+
+    // The sheet gets the words selected at this moment, in list order.
+    function openPlaylistSheet() {
+        if (!root.container)
+            return;
+        root.playlistSheetModel = root.container.makeSelectOrCreatePlaylistModel(root.model, null);
+        root.showsPlaylistSheet = true;
+    }
 
     onAppeared: root.model.reload()
 
@@ -220,7 +232,6 @@ NavPage {
                 radius: 4
                 offsetY: -2
             }
-            // Opens the playlist picker once the playlist screens exist.
             ORVPrimaryButton {
                 id: addButton
                 objectName: "publicLexiconDetail.addToPlaylist"
@@ -230,7 +241,21 @@ NavPage {
                 title: "添加到播放列表 (" + root.model.selectedCount + ")"
                 iconName: "plus.rectangle.on.folder.fill"
                 isDisabled: root.model.selectedCount === 0
+                onClicked: root.openPlaylistSheet()
             }
         }
+    }
+
+    Sheet {
+        objectName: "publicLexiconDetail.playlistSheet"
+        presented: root.showsPlaylistSheet
+        page: playlistSheetPage
+        pageProperties: ({ model: root.playlistSheetModel })
+        onDismissed: root.showsPlaylistSheet = false
+    }
+
+    Component {
+        id: playlistSheetPage
+        SelectOrCreatePlaylistSheet {}
     }
 }
