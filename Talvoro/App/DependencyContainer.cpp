@@ -2,8 +2,8 @@
 
 #include "Platform/RandomSource.h"
 
-#include <QGuiApplication>
 #include "Playback/SpeechCacheKey.h"
+#include <QGuiApplication>
 
 namespace talvoro {
 
@@ -36,11 +36,10 @@ DependencyContainer::DependencyContainer(AppEnvironment environment, QObject *pa
     , m_audioPlayer(std::make_unique<AudioPlayerManager>(m_audioSession))
     , m_ttsService(m_transfer, m_audioCache, m_environment.backendBaseURL)
 {
-    m_session = std::make_unique<AppSession>(
-        std::make_shared<KeychainSessionCredentialStore>(m_environment.secureItems()), m_transfer,
-        m_environment.backendBaseURL(), m_clock, NotificationCenter::defaultCenter());
-    m_playbackSession = std::make_unique<GlobalPlaybackSession>(
-        [this] { return makePlaybackViewModel(); },
+    m_session
+        = std::make_unique<AppSession>(std::make_shared<KeychainSessionCredentialStore>(m_environment.secureItems()),
+            m_transfer, m_environment.backendBaseURL(), m_clock, NotificationCenter::defaultCenter());
+    m_playbackSession = std::make_unique<GlobalPlaybackSession>([this] { return makePlaybackViewModel(); },
         [this](const QString &text, const TTSVoice &voice) {
             return SpeechCacheKey::isCached(text, voice.id, m_audioCache);
         });

@@ -36,8 +36,7 @@ QString describeRemovalFailure(const std::exception_ptr &error)
         case PlaylistSessionRefused::Reason::changed:
             return PlaylistDetailMutationError(Kind::sessionChanged).description();
         }
-    } catch (...) {
-    }
+    } catch (...) { }
     return describe(error);
 }
 
@@ -155,7 +154,8 @@ void PlaylistDetailModel::confirmRemoveItem(const QString &itemId)
         if (item.id() == itemId) {
             setActiveAlert(Alert {AlertKind::DeleteItem, QStringLiteral("delete-item-") + itemId,
                 QStringLiteral("从播放列表移除？"),
-                QStringLiteral("将“") + item.wordDisplay + QStringLiteral("”从当前播放列表移除，不会删除私人词库中的单词。"),
+                QStringLiteral("将“") + item.wordDisplay
+                    + QStringLiteral("”从当前播放列表移除，不会删除私人词库中的单词。"),
                 itemId});
             return;
         }
@@ -166,10 +166,10 @@ void PlaylistDetailModel::confirmDeletePlaylist()
 {
     if (m_deletingItemId)
         return;
-    setActiveAlert(Alert {AlertKind::DeletePlaylist, QStringLiteral("delete-playlist"),
-        QStringLiteral("删除播放列表？"),
-        QStringLiteral("确定要删除播放列表“") + m_playlist.name + QStringLiteral("”吗？相关词汇不会从词库中删除。"),
-        QString()});
+    setActiveAlert(
+        Alert {AlertKind::DeletePlaylist, QStringLiteral("delete-playlist"), QStringLiteral("删除播放列表？"),
+            QStringLiteral("确定要删除播放列表“") + m_playlist.name + QStringLiteral("”吗？相关词汇不会从词库中删除。"),
+            QString()});
 }
 
 void PlaylistDetailModel::dismissAlert()
@@ -243,7 +243,8 @@ Task<> PlaylistDetailModel::runRemoval(QPointer<PlaylistDetailModel> self, QStri
     try {
         ownerKey = services.preparePlaylistPartition();
     } catch (...) {
-        self->showMessage(failureTitle, QStringLiteral("无法准备播放列表本地分区：") + describe(std::current_exception()));
+        self->showMessage(
+            failureTitle, QStringLiteral("无法准备播放列表本地分区：") + describe(std::current_exception()));
         co_return;
     }
     const qint64 baseVersion = self->m_playlistVersion;
@@ -271,8 +272,7 @@ Task<> PlaylistDetailModel::runRemoval(QPointer<PlaylistDetailModel> self, QStri
     if (stored) {
         self->showRows(stored->items, stored->version);
     } else if (isConflict(failure)) {
-        const auto [outcome, reason]
-            = co_await reloadAfterConflict(self, services, playlist.id, ownerKey);
+        const auto [outcome, reason] = co_await reloadAfterConflict(self, services, playlist.id, ownerKey);
         if (self && outcome == ConflictReload::refreshed) {
             self->showMessage(failureTitle, QStringLiteral("播放列表已在其他设备修改，已刷新为最新内容，请重新操作"));
         } else if (self && outcome == ConflictReload::notRefreshed) {
@@ -288,11 +288,11 @@ Task<> PlaylistDetailModel::runRemoval(QPointer<PlaylistDetailModel> self, QStri
 }
 
 ORVPlaylist PlaylistDetailModel::storeAcknowledgedPlaylist(const PlaylistServices &services, qint64 playlistId,
-    const ORVPlaylist &answer, const QList<ORVPlaylistItem> &expectedItems, qint64 baseVersion,
-    const QString &ownerKey)
+    const ORVPlaylist &answer, const QList<ORVPlaylistItem> &expectedItems, qint64 baseVersion, const QString &ownerKey)
 {
     using Kind = PlaylistDetailMutationError::Kind;
-    if (answer.id != playlistId || answer.version <= baseVersion || !PlaylistEntries::match(answer.items, expectedItems))
+    if (answer.id != playlistId || answer.version <= baseVersion
+        || !PlaylistEntries::match(answer.items, expectedItems))
         throw PlaylistDetailMutationError(Kind::invalidAcknowledgement);
     services.store->upsertPlaylist(answer, ownerKey);
     for (const ORVPlaylist &stored : services.store->fetchPlaylists(ownerKey)) {

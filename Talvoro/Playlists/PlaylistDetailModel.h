@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PlaylistSupport.h"
 #include "Playback/GlobalPlaybackSession.h"
+#include "PlaylistSupport.h"
 
 #include <QObject>
 #include <QPointer>

@@ -104,7 +104,8 @@ Task<> PlaylistListModel::runLoad(QPointer<PlaylistListModel> self, bool showsOf
     }
 
     const QString accessToken = services.credentials() ? services.credentials()->accessToken : QString();
-    const PlaylistSyncReport report = co_await services.synchronizePlaylists(accessToken, ownerKey, forceSynchronization);
+    const PlaylistSyncReport report
+        = co_await services.synchronizePlaylists(accessToken, ownerKey, forceSynchronization);
     if (!self || !self->m_rows.isCurrentLoad(generation))
         co_return;
     try {
@@ -155,8 +156,8 @@ Task<> PlaylistListModel::runCreate(QPointer<PlaylistListModel> self)
     std::optional<ORVPlaylist> created;
     std::exception_ptr failure;
     try {
-        created = co_await services.apiClient->createPlaylist(name, QStringLiteral("ONCE"), std::nullopt, {},
-            credentials->accessToken);
+        created = co_await services.apiClient->createPlaylist(
+            name, QStringLiteral("ONCE"), std::nullopt, {}, credentials->accessToken);
     } catch (...) {
         failure = std::current_exception();
     }

@@ -87,8 +87,8 @@ Q_SIGNALS:
 private:
     static Task<> runLoad(QPointer<PlaylistListModel> self, bool showsOfflineNotice, bool forceSynchronization);
     static Task<> runCreate(QPointer<PlaylistListModel> self);
-    static Task<> drainDeletions(QPointer<PlaylistListModel> self, PlaylistServices services, QString accessToken,
-        QString ownerKey);
+    static Task<> drainDeletions(
+        QPointer<PlaylistListModel> self, PlaylistServices services, QString accessToken, QString ownerKey);
     static Task<> runRefresh(QPointer<PlaylistListModel> self, QPointer<PendingOperation> pending);
 
     void setOperationMessage(const QString &title, const QString &message);

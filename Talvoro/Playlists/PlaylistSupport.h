@@ -80,8 +80,8 @@ using PlaylistWrite = std::function<Task<ORVPlaylist>(QString accessToken)>;
 // with `dropAnswerForOtherOwner` an answer that arrives after the owner changed is
 // refused too. A refusal of the session throws PlaylistSessionRefused; any
 // other failure passes on unchanged.
-Task<ORVPlaylist> performPlaylistWrite(
-    PlaylistServices services, QString accessToken, QString ownerKey, bool dropAnswerForOtherOwner, PlaylistWrite write);
+Task<ORVPlaylist> performPlaylistWrite(PlaylistServices services, QString accessToken, QString ownerKey,
+    bool dropAnswerForOtherOwner, PlaylistWrite write);
 
 // Playlists as rows of a list screen: name, word count, row position and whether
 // the screen marked the playlist (the pick-or-create sheet's "保存成功").

@@ -109,8 +109,8 @@ Task<> SelectOrCreatePlaylistModel::runLoad(QPointer<SelectOrCreatePlaylistModel
         ownerKey = services.preparePlaylistPartition();
         self->m_rows.setRows(services.store->fetchPlaylists(ownerKey));
     } catch (...) {
-        self->setMessages(QStringLiteral("播放列表本地数据加载失败：") + describe(std::current_exception()),
-            self->m_toastText);
+        self->setMessages(
+            QStringLiteral("播放列表本地数据加载失败：") + describe(std::current_exception()), self->m_toastText);
         self->m_rows.finishLoad(generation);
         co_return;
     }
@@ -126,8 +126,8 @@ Task<> SelectOrCreatePlaylistModel::runLoad(QPointer<SelectOrCreatePlaylistModel
     try {
         self->m_rows.setRows(services.store->fetchPlaylists(ownerKey));
     } catch (...) {
-        self->setMessages(QStringLiteral("播放列表本地数据刷新失败：") + describe(std::current_exception()),
-            self->m_toastText);
+        self->setMessages(
+            QStringLiteral("播放列表本地数据刷新失败：") + describe(std::current_exception()), self->m_toastText);
         self->m_rows.finishLoad(generation);
         co_return;
     }
@@ -136,8 +136,8 @@ Task<> SelectOrCreatePlaylistModel::runLoad(QPointer<SelectOrCreatePlaylistModel
         notes.append(QStringLiteral("部分云端删除尚未完成；请在联网后重新进入、回到前台或手动刷新以重试"));
     if (report.synchronizationErrorDescription)
         notes.append(QStringLiteral("当前显示本地播放列表：") + *report.synchronizationErrorDescription);
-    self->setMessages(notes.isEmpty() ? std::nullopt : std::optional(notes.join(QStringLiteral("；"))),
-        self->m_toastText);
+    self->setMessages(
+        notes.isEmpty() ? std::nullopt : std::optional(notes.join(QStringLiteral("；"))), self->m_toastText);
     self->m_rows.finishLoad(generation);
 }
 
@@ -185,8 +185,7 @@ void SelectOrCreatePlaylistModel::showMutationError(const QString &prefix, const
             ? Kind::sessionTemporarilyUnavailable
             : Kind::sessionChanged;
         text = prefix + QStringLiteral("：") + PlaylistSelectionError(kind).description();
-    } catch (...) {
-    }
+    } catch (...) { }
     if (text.isEmpty())
         text = prefix + QStringLiteral("：") + describe(error);
     setMessages(text, std::nullopt);
@@ -228,7 +227,8 @@ Task<> SelectOrCreatePlaylistModel::runCreate(QPointer<SelectOrCreatePlaylistMod
     std::optional<ORVPlaylist> created;
     std::exception_ptr failure;
     try {
-        created = co_await performPlaylistWrite(context->services, context->accessToken, context->ownerKey, false, write);
+        created
+            = co_await performPlaylistWrite(context->services, context->accessToken, context->ownerKey, false, write);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -249,8 +249,7 @@ Task<> SelectOrCreatePlaylistModel::runCreate(QPointer<SelectOrCreatePlaylistMod
     if (!failure) {
         if (self) {
             self->setNewPlaylistName(QString());
-            self->finishWrite(created->id,
-                stored,
+            self->finishWrite(created->id, stored,
                 QStringLiteral("列表“") + name + QStringLiteral("”创建并保存成功！可继续添加其他列表"));
             self->setSubmitting(false);
         }

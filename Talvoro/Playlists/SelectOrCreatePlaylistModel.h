@@ -94,8 +94,8 @@ private:
     static Task<> runAppend(QPointer<SelectOrCreatePlaylistModel> self, ORVPlaylist playlist);
     // The guards every write passes first: signed in and a partition.
     std::optional<WriteContext> beginWrite();
-    static Task<> bringDownServerCopy(QPointer<SelectOrCreatePlaylistModel> self, WriteContext context,
-        qint64 playlistId);
+    static Task<> bringDownServerCopy(
+        QPointer<SelectOrCreatePlaylistModel> self, WriteContext context, qint64 playlistId);
     // Stores the server's answer, re-reads the list and checks that it holds it.
     static QList<ORVPlaylist> storeMutationResult(
         const PlaylistServices &services, const ORVPlaylist &playlist, const QString &ownerKey);

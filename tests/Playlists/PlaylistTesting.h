@@ -205,8 +205,8 @@ struct PlaylistFixture {
         });
     }
     // Answers 401 to a token other than `accepted`, else as answerWrites.
-    void answerWritesFor(const QString &accepted, const QByteArray &method, const QString &path, qint64 id,
-        qint64 version)
+    void answerWritesFor(
+        const QString &accepted, const QByteArray &method, const QString &path, qint64 id, qint64 version)
     {
         server().route(method, path, [accepted, id, version](const RecordedRequest &request) {
             if (request.header("Authorization") != "Bearer " + accepted.toUtf8())

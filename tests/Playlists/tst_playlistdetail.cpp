@@ -153,8 +153,8 @@ private Q_SLOTS:
     void tokenRefreshedByAnotherCaller()
     {
         PlaylistFixture f;
-        f.server().route("POST", refreshPath,
-            ScriptedResponse::json(200, tokenAnswer(QStringLiteral("A2"), QStringLiteral("R2"))));
+        f.server().route(
+            "POST", refreshPath, ScriptedResponse::json(200, tokenAnswer(QStringLiteral("A2"), QStringLiteral("R2"))));
         int answered = 0;
         f.server().route("PUT", path3, [&answered](const RecordedRequest &request) {
             ++answered;
@@ -179,16 +179,15 @@ private Q_SLOTS:
     void otherAccountMeanwhile()
     {
         PlaylistFixture f;
-        f.server().route(
-            "PUT", path3, ScriptedResponse::heldBack(ScriptedResponse::json(200, envelope(playlist(3, "晨读", {}, 5)))));
+        f.server().route("PUT", path3,
+            ScriptedResponse::heldBack(ScriptedResponse::json(200, envelope(playlist(3, "晨读", {}, 5)))));
         Detail d(f);
         auto removal = startAwaiting(d.model->removeItem(QStringLiteral("11_1")));
         QTRY_COMPARE(f.server().heldCount(), 1);
         f.sessions.session->logout();
         f.server().releaseHeld(0);
         QTRY_VERIFY(removal->finished);
-        QCOMPARE(d.messageShown(),
-            QStringLiteral("移除失败：登录账号已发生变化，为避免跨账号写入，本次操作已取消"));
+        QCOMPARE(d.messageShown(), QStringLiteral("移除失败：登录账号已发生变化，为避免跨账号写入，本次操作已取消"));
         QCOMPARE(d.model->items().size(), 3);
     }
 
@@ -224,8 +223,7 @@ private Q_SLOTS:
                                    << QStringLiteral("播放列表已在其他设备修改，已刷新为最新内容，请重新操作");
         QTest::newRow("sync failed") << "sync failed"
                                      << QStringLiteral("播放列表已在其他设备修改，暂未能刷新：网络连接已中断");
-        QTest::newRow("signed out") << "signed out"
-                                    << QStringLiteral("播放列表已在其他设备修改，请返回列表刷新后重试");
+        QTest::newRow("signed out") << "signed out" << QStringLiteral("播放列表已在其他设备修改，请返回列表刷新后重试");
         QTest::newRow("gone") << "gone" << QString();
     }
     void conflict()
@@ -285,8 +283,7 @@ private Q_SLOTS:
         // A failed local deletion stays here and tells the list nothing.
         f.store.failTombstone = true;
         awaitResult(model.deletePlaylist());
-        QCOMPARE(model.activeAlert()->message,
-            QStringLiteral("本地删除失败：本地数据暂不可用，请重新启动应用后重试"));
+        QCOMPARE(model.activeAlert()->message, QStringLiteral("本地删除失败：本地数据暂不可用，请重新启动应用后重试"));
         QCOMPARE(reported.size(), 2);
         QCOMPARE(dismissed.size(), 0);
     }

@@ -9,7 +9,7 @@
 #include <QTest>
 
 using namespace playlisttesting;
-using namespace screenrender;
+using namespace scenetest;
 
 // Renders the playlist list, its create sheet, the playlist detail and the
 // pick-or-create sheet in their main states, light and dark, into
@@ -43,10 +43,10 @@ void storeThree(PlaylistFixture &f)
 void addVariants(const std::initializer_list<const char *> &states)
 {
     QTest::addColumn<QString>("state");
-    QTest::addColumn<int>("variant");
+    QTest::addColumn<int>("look");
     for (const char *state : states) {
         for (int v = 0; v < 2; ++v)
-            QTest::addRow("%s-%s", state, variants[v].suffix) << QString::fromLatin1(state) << v;
+            QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
     }
 }
 
@@ -56,12 +56,14 @@ class PlaylistRenderTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void cleanup() { apply(looks[0]); }
+
     void listStates_data() { addVariants({"content", "loading", "empty", "alert", "create"}); }
     void listStates()
     {
         QFETCH(QString, state);
-        QFETCH(int, variant);
-        ThemeVariant theme(variants[variant]);
+        QFETCH(int, look);
+        apply(looks[look]);
         PlaylistFixture f;
         if (state != "empty" && state != "loading")
             storeThree(f);
@@ -84,7 +86,7 @@ private Q_SLOTS:
             model.setShowCreateSheet(true);
             model.setNewPlaylistName(QStringLiteral("通勤听词"));
         }
-        screen.save(QStringLiteral("playlist-list-%1-%2").arg(state, QString::fromLatin1(variants[variant].suffix)));
+        screen.save(QStringLiteral("playlist-list-%1-%2").arg(state, QString::fromLatin1(looks[look].suffix)));
         QCOMPARE(screen.isShown("playlistList.loading"), state == "loading");
         QCOMPARE(screen.isShown("playlistList.empty"), state == "empty");
         QCOMPARE(model.operationTitle(), state == "alert" ? QStringLiteral("当前处于离线状态") : QString());
@@ -99,14 +101,14 @@ private Q_SLOTS:
     void detailStates()
     {
         QFETCH(QString, state);
-        QFETCH(int, variant);
-        ThemeVariant theme(variants[variant]);
+        QFETCH(int, look);
+        apply(looks[look]);
         PlaylistFixture f;
         f.realStore.upsertPlaylist(morningReading(), f.owner);
         f.server().route("PUT", QStringLiteral("/api/v1/user/playlists/3"),
             ScriptedResponse::heldBack(ScriptedResponse::json(409, errorAnswer(QStringLiteral("DATA_CONFLICT")))));
-        GlobalPlaybackSession playback(
-            [] { return std::unique_ptr<PlaybackViewModel>(); }, [](const QString &, const TTSVoice &) { return false; });
+        GlobalPlaybackSession playback([] { return std::unique_ptr<PlaybackViewModel>(); },
+            [](const QString &, const TTSVoice &) { return false; });
         PlaylistDetailModel model(morningReading(), {}, f.services(), playback);
         Screen screen;
         QVERIFY(screen.show(&model,
@@ -125,7 +127,7 @@ private Q_SLOTS:
             f.server().releaseHeld(0);
             QTRY_VERIFY(removal->finished);
         }
-        screen.save(QStringLiteral("playlist-detail-%1-%2").arg(state, QString::fromLatin1(variants[variant].suffix)));
+        screen.save(QStringLiteral("playlist-detail-%1-%2").arg(state, QString::fromLatin1(looks[look].suffix)));
         QCOMPARE(screen.isShown("playlistDetail.removing.1"), state == "removing");
         QCOMPARE(model.alertKind(),
             state == "confirm"       ? PlaylistDetailModel::AlertKind::DeleteItem
@@ -143,8 +145,8 @@ private Q_SLOTS:
     void pickerStates()
     {
         QFETCH(QString, state);
-        QFETCH(int, variant);
-        ThemeVariant theme(variants[variant]);
+        QFETCH(int, look);
+        apply(looks[look]);
         PlaylistFixture f;
         if (state == "content") {
             storeThree(f);
@@ -172,7 +174,7 @@ private Q_SLOTS:
             awaitResult(model.appendToPlaylist(model.playlists()[1]));
             model.setNewPlaylistName(QStringLiteral("高频听词"));
         }
-        screen.save(QStringLiteral("playlist-picker-%1-%2").arg(state, QString::fromLatin1(variants[variant].suffix)));
+        screen.save(QStringLiteral("playlist-picker-%1-%2").arg(state, QString::fromLatin1(looks[look].suffix)));
         QCOMPARE(screen.text("playlistPicker.count"), QStringLiteral("当前已选中 5 个词汇"));
         QCOMPARE(screen.isShown("playlistPicker.loading"), state == "loading");
         QCOMPARE(screen.isShown("playlistPicker.empty"), state == "empty");
@@ -182,7 +184,8 @@ private Q_SLOTS:
             QCOMPARE(screen.text("playlistPicker.toast"), QStringLiteral("已成功将 5 个词汇追加保存到“通勤听词”！"));
         }
         if (state == "empty")
-            QCOMPARE(screen.text("playlistPicker.error"), QStringLiteral("播放列表本地数据加载失败：当前账号标识无效，无法安全读写本地数据"));
+            QCOMPARE(screen.text("playlistPicker.error"),
+                QStringLiteral("播放列表本地数据加载失败：当前账号标识无效，无法安全读写本地数据"));
         if (state == "loading")
             f.sync.gates[0]->open();
     }

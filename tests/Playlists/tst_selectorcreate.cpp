@@ -74,8 +74,7 @@ private Q_SLOTS:
         PlaylistFixture f;
         f.answerWrites("PUT", path5, 5, 8);
         const ORVPlaylist stored = playlist(5, QStringLiteral("晨读"),
-            {item(1, QStringLiteral("w1"), 1), item(2, QStringLiteral("w2"), 2), item(3, QStringLiteral("w3"), 5)},
-            7);
+            {item(1, QStringLiteral("w1"), 1), item(2, QStringLiteral("w2"), 2), item(3, QStringLiteral("w3"), 5)}, 7);
         f.realStore.upsertPlaylist(stored, f.owner);
         Sheet s(f, selection({2, 20, 21, 20}));
         awaitResult(s.model->appendToPlaylist(stored));
@@ -101,15 +100,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("conflict") << 409 << QStringLiteral("播放列表已在其他设备修改，请刷新后重试");
         QTest::newRow("refused twice") << 401
-                                       << QStringLiteral("追加词汇失败：") + MobileAPIError::unauthorized().description();
+                                       << QStringLiteral("追加词汇失败：")
+                + MobileAPIError::unauthorized().description();
     }
     void writeFailures()
     {
         QFETCH(int, status);
         QFETCH(QString, message);
         PlaylistFixture f;
-        f.server().route("POST", refreshPath,
-            ScriptedResponse::json(200, tokenAnswer(QStringLiteral("A2"), QStringLiteral("R2"))));
+        f.server().route(
+            "POST", refreshPath, ScriptedResponse::json(200, tokenAnswer(QStringLiteral("A2"), QStringLiteral("R2"))));
         f.server().route("PUT", path5, ScriptedResponse::json(status, errorAnswer(QStringLiteral("X"))));
         const ORVPlaylist stored = playlist(5, QStringLiteral("晨读"), {}, 7);
         f.realStore.upsertPlaylist(stored, f.owner);

@@ -2,8 +2,6 @@
 
 #include "SceneDriver.h"
 
-#include "DesignSystem/Theme.h"
-
 #include <QDir>
 #include <QQmlComponent>
 #include <QQmlContext>
@@ -14,35 +12,9 @@
 #include <memory>
 
 // Renders one screen over a model built on fakes, in a phone-sized window, for a
-// person to look at under test-output/screens/ and for a test to read its texts.
-namespace screenrender {
-
-using talvoro::Theme;
-
-struct Variant {
-    const char *suffix;
-    Theme::ColorScheme scheme;
-    Theme::ContentSize size;
-};
-inline const Variant variants[] = {
-    {"light", Theme::Light, Theme::Large},
-    {"dark", Theme::Dark, Theme::Large},
-    {"accessibility", Theme::Light, Theme::AccessibilityLarge},
-};
-
-// Applies a variant's look for its lifetime.
-struct ThemeVariant {
-    explicit ThemeVariant(const Variant &variant)
-    {
-        Theme::shared()->setColorScheme(variant.scheme);
-        Theme::shared()->setContentSize(variant.size);
-    }
-    ~ThemeVariant()
-    {
-        Theme::shared()->setColorScheme(Theme::Light);
-        Theme::shared()->setContentSize(Theme::Large);
-    }
-};
+// person to look at under test-output/screens/ and for a test to read its texts;
+// the looks to render in are scenetest::looks.
+namespace scenetest {
 
 // A phone-sized window around `body`, which sees `screenModel` from the context.
 struct Screen {
@@ -67,7 +39,7 @@ struct Screen {
     }
     QQuickItem *item(const char *objectName) const
     {
-        return scenetest::findVisibleItem(window->contentItem(), QString::fromLatin1(objectName));
+        return findVisibleItem(window->contentItem(), QString::fromLatin1(objectName));
     }
     QString text(const char *objectName) const
     {
@@ -78,9 +50,8 @@ struct Screen {
     void save(const QString &name) const
     {
         QTest::qWait(350); // past the sheet's and the push's transitions
-        QVERIFY(window->grabWindow().save(
-            QDir(scenetest::SceneDriver::screensFolder()).filePath(name + QStringLiteral(".png"))));
+        QVERIFY(window->grabWindow().save(QDir(SceneDriver::screensFolder()).filePath(name + QStringLiteral(".png"))));
     }
 };
 
-} // namespace screenrender
+} // namespace scenetest
