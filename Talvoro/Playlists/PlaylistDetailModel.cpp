@@ -52,9 +52,9 @@ QString PlaylistDetailMutationError::description() const
     case Kind::locallyDeletedDuringMutation:
         return QStringLiteral("该播放列表已被删除，本次条目更新不会恢复它");
     case Kind::sessionExpired:
-        return QStringLiteral("登录状态已失效，请重新登录后重试");
+        return PlaylistSessionRefused(PlaylistSessionRefused::Reason::expired).description();
     case Kind::sessionTemporarilyUnavailable:
-        return QStringLiteral("当前网络暂时无法续期登录状态，本地登录信息已保留，请稍后重试");
+        return PlaylistSessionRefused(PlaylistSessionRefused::Reason::temporarilyUnavailable).description();
     case Kind::sessionChanged:
         break;
     }

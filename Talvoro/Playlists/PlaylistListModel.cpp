@@ -103,7 +103,7 @@ Task<> PlaylistListModel::runLoad(QPointer<PlaylistListModel> self, bool showsOf
         co_return;
     }
 
-    const QString accessToken = services.credentials() ? services.credentials()->accessToken : QString();
+    const QString accessToken = services.accessToken();
     const PlaylistSyncReport report
         = co_await services.synchronizePlaylists(accessToken, ownerKey, forceSynchronization);
     if (!self || !self->m_rows.isCurrentLoad(generation))
@@ -240,8 +240,7 @@ void PlaylistListModel::deletePlaylists(const QList<int> &offsets)
     }
     if (deleted.isEmpty())
         return;
-    const QString accessToken = m_services.credentials() ? m_services.credentials()->accessToken : QString();
-    drainDeletions(this, m_services, accessToken, ownerKey);
+    drainDeletions(this, m_services, m_services.accessToken(), ownerKey);
 }
 
 Task<> PlaylistListModel::drainDeletions(

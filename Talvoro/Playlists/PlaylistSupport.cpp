@@ -17,6 +17,12 @@ std::optional<SessionCredentials> PlaylistServices::credentials() const
     return SessionCredentials {snapshot->accessToken, snapshot->user};
 }
 
+QString PlaylistServices::accessToken() const
+{
+    const std::optional<SessionCredentials> signedIn = credentials();
+    return signedIn ? signedIn->accessToken : QString();
+}
+
 std::optional<QString> PlaylistServices::currentOwnerKey() const
 {
     if (!session)

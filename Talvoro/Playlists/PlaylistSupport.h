@@ -35,6 +35,8 @@ struct PlaylistServices {
 
     // The signed-in token and user; none unless authenticated with a token.
     std::optional<SessionCredentials> credentials() const;
+    // The signed-in token, empty when there is none.
+    QString accessToken() const;
     // The owner key of the signed-in user's playlist partition, by the same guards
     // as preparePlaylistPartition but without moving older data; none when a guard fails.
     std::optional<QString> currentOwnerKey() const;

@@ -18,9 +18,9 @@ QString PlaylistSelectionError::description() const
     case Kind::locallyDeletedDuringMutation:
         return QStringLiteral("该播放列表已在本机删除，本次云端结果不会覆盖删除记录");
     case Kind::sessionExpired:
-        return QStringLiteral("登录状态已失效，请重新登录后重试");
+        return PlaylistSessionRefused(PlaylistSessionRefused::Reason::expired).description();
     case Kind::sessionTemporarilyUnavailable:
-        return QStringLiteral("当前网络暂时无法续期登录状态，本地登录信息已保留，请稍后重试");
+        return PlaylistSessionRefused(PlaylistSessionRefused::Reason::temporarilyUnavailable).description();
     case Kind::sessionChanged:
         break;
     }
