@@ -103,7 +103,6 @@ public:
     // Screen models.
     Q_INVOKABLE talvoro::LoginScreenModel *makeLoginScreenModel(QObject *owner);
     Q_INVOKABLE talvoro::HomeViewModel *makeHomeViewModel(QObject *owner);
-    // Without an owner the model belongs to the QML page it is handed to.
     Q_INVOKABLE talvoro::PublicLexiconDetailModel *makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner);
     Q_INVOKABLE talvoro::PlaylistListModel *makePlaylistListModel(QObject *owner);
     // The detail of one of the list's playlists, reporting its deletion to the list.

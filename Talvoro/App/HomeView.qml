@@ -25,18 +25,12 @@ Item {
     readonly property bool keepsPlaybackRoom: root.playbackSession !== null && root.playbackSession.hasPresentation
 
     function openPublicLexicon(lexiconId) {
-        if (!root.container)
-            return;
-        // Without an owner the page's model belongs to the page.
-        stack.push(detailPage, {
-            model: root.container.makePublicLexiconDetailModel(lexiconId, null),
-            container: root.container
-        });
+        if (root.container)
+            stack.push(detailPage, { lexiconId: lexiconId });
     }
     function openPlaylists() {
-        if (!root.container)
-            return;
-        stack.push(playlistListPage, { model: root.container.makePlaylistListModel(null), container: root.container });
+        if (root.container)
+            stack.push(playlistListPage, {});
     }
 
     Rectangle {
@@ -61,12 +55,20 @@ Item {
 
     Component {
         id: detailPage
-        PublicLexiconDetailView {}
+        // The page owns its model.
+        PublicLexiconDetailView {
+            required property var lexiconId
+            model: root.container.makePublicLexiconDetailModel(lexiconId, this)
+            container: root.container
+        }
     }
 
     Component {
         id: playlistListPage
-        PlaylistListView {}
+        PlaylistListView {
+            model: root.container.makePlaylistListModel(this)
+            container: root.container
+        }
     }
 
     Component {
@@ -133,8 +135,12 @@ Item {
                             }
                         }
 
-                        RowLayout {
-                            spacing: 12
+                        // Side by side, or one under another when the text is too
+                        // large for three narrow cards.
+                        GridLayout {
+                            columns: Theme.isAccessibilitySize ? 1 : 3
+                            columnSpacing: 12
+                            rowSpacing: 12
                             Layout.fillWidth: true
 
                             HomeCard {

@@ -17,15 +17,6 @@ NavPage {
     // Builds the playlist sheet's model; without it the add button opens nothing.
     property DependencyContainer container: null
     property bool showsPlaylistSheet: false
-    property SelectOrCreatePlaylistModel playlistSheetModel: null
-
-    // The sheet gets the words selected at this moment, in list order.
-    function openPlaylistSheet() {
-        if (!root.container)
-            return;
-        root.playlistSheetModel = root.container.makeSelectOrCreatePlaylistModel(root.model, null);
-        root.showsPlaylistSheet = true;
-    }
 
     onAppeared: root.model.reload()
 
@@ -241,7 +232,7 @@ NavPage {
                 title: "添加到播放列表 (" + root.model.selectedCount + ")"
                 iconName: "plus.rectangle.on.folder.fill"
                 isDisabled: root.model.selectedCount === 0
-                onClicked: root.openPlaylistSheet()
+                onClicked: root.showsPlaylistSheet = root.container !== null
             }
         }
     }
@@ -250,12 +241,15 @@ NavPage {
         objectName: "publicLexiconDetail.playlistSheet"
         presented: root.showsPlaylistSheet
         page: playlistSheetPage
-        pageProperties: ({ model: root.playlistSheetModel })
         onDismissed: root.showsPlaylistSheet = false
     }
 
+    // Built each time the sheet opens, with the words selected at that moment, in
+    // list order; the page owns its model.
     Component {
         id: playlistSheetPage
-        SelectOrCreatePlaylistSheet {}
+        SelectOrCreatePlaylistSheet {
+            model: root.container.makeSelectOrCreatePlaylistModel(root.model, this)
+        }
     }
 }

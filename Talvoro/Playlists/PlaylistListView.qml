@@ -23,7 +23,7 @@ NavPage {
     function openPlaylist(playlistId) {
         if (!root.container || !root.navStack)
             return;
-        root.navStack.push(detailPage, { model: root.container.makePlaylistDetailModel(root.model, playlistId, null) });
+        root.navStack.push(detailPage, { playlistId: playlistId });
     }
 
     onAppeared: root.model.reload()
@@ -219,6 +219,10 @@ NavPage {
 
     Component {
         id: detailPage
-        PlaylistDetailView {}
+        // The page owns its model.
+        PlaylistDetailView {
+            required property var playlistId
+            model: root.container.makePlaylistDetailModel(root.model, playlistId, this)
+        }
     }
 }
