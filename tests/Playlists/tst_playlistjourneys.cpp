@@ -169,7 +169,9 @@ class PlaylistJourneyTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
+    // Skipped test by test: a skip in initTestCase would also silence the test
+    // classes that run after this one in the same executable.
+    void init()
     {
         if (!SceneDriver::available())
             QSKIP("needs the backend build and the test run's own Secret Service (scripts/test)");
