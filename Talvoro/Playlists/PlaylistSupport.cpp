@@ -99,7 +99,9 @@ Task<ORVPlaylist> sendForOwner(PlaylistServices services, QString ownerKey, Play
     co_return answer;
 }
 
-Reason refusalFor(const SessionRefreshResult &result)
+} // namespace
+
+Reason PlaylistSessionRefused::forRefresh(const SessionRefreshResult &result)
 {
     switch (result.kind) {
     case SessionRefreshResult::Kind::transientFailure:
@@ -115,8 +117,6 @@ Reason refusalFor(const SessionRefreshResult &result)
     }
     return Reason::changed;
 }
-
-} // namespace
 
 Task<ORVPlaylist> performPlaylistWrite(
     PlaylistServices services, QString accessToken, QString ownerKey, bool dropAnswerForOtherOwner, PlaylistWrite write)
@@ -134,7 +134,7 @@ Task<ORVPlaylist> performPlaylistWrite(
     }
     if (declined) {
         if (declined->refresh)
-            throw PlaylistSessionRefused(refusalFor(*declined->refresh));
+            throw PlaylistSessionRefused(PlaylistSessionRefused::forRefresh(*declined->refresh));
         // The refused token had already been replaced: by another caller's refresh
         // for the same owner, the write may go once more with the current token.
         const std::optional<SessionCredentials> current = services.credentials();

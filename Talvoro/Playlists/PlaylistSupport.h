@@ -67,6 +67,9 @@ public:
     { }
     Reason reason() const { return m_reason; }
     QString description() const override;
+    // Why a write cannot go on after the session's refresh came to `result`
+    // without a usable token.
+    static Reason forRefresh(const SessionRefreshResult &result);
 
 private:
     Reason m_reason;

@@ -49,6 +49,9 @@ struct Detail {
 
 } // namespace
 
+Q_DECLARE_METATYPE(talvoro::SessionRefreshResult)
+Q_DECLARE_METATYPE(talvoro::PlaylistSessionRefused::Reason)
+
 class PlaylistDetailTest : public QObject {
     Q_OBJECT
 
@@ -146,6 +149,29 @@ private Q_SLOTS:
         QCOMPARE(d.messageShown(), message);
         QCOMPARE(f.sent("PUT", path3).size(), refreshStatus == 200 ? 2 : 1);
         QCOMPARE(d.model->items().size(), message.isEmpty() ? 2 : 3);
+    }
+
+    // What a refresh that leaves no usable token means for the write.
+    void refusalForEachRefreshResult_data()
+    {
+        using Reason = PlaylistSessionRefused::Reason;
+        QTest::addColumn<SessionRefreshResult>("result");
+        QTest::addColumn<Reason>("reason");
+        QTest::newRow("refreshed, no token") << SessionRefreshResult::of(Kind::refreshed) << Reason::changed;
+        QTest::newRow("not needed") << SessionRefreshResult::of(Kind::notNeeded) << Reason::changed;
+        QTest::newRow("superseded") << SessionRefreshResult::of(Kind::superseded) << Reason::changed;
+        QTest::newRow("transient") << SessionRefreshResult::of(Kind::transientFailure)
+                                   << Reason::temporarilyUnavailable;
+        QTest::newRow("cancelled") << SessionRefreshResult::of(Kind::cancelled) << Reason::temporarilyUnavailable;
+        QTest::newRow("no session") << SessionRefreshResult::of(Kind::noSession) << Reason::expired;
+        QTest::newRow("rejected") << SessionRefreshResult::definitivelyRejected(QStringLiteral("AUTH_REFRESH_INVALID"))
+                                  << Reason::expired;
+    }
+    void refusalForEachRefreshResult()
+    {
+        QFETCH(SessionRefreshResult, result);
+        QFETCH(PlaylistSessionRefused::Reason, reason);
+        QCOMPARE(PlaylistSessionRefused::forRefresh(result), reason);
     }
 
     // Another caller refreshed the token for the same account while this write was

@@ -68,6 +68,32 @@ private Q_SLOTS:
         QVERIFY(!s.model->isSubmitting());
     }
 
+    // The button wants a name once spaces and tabs are trimmed; the write trims
+    // line breaks too, so a name of line breaks sends nothing.
+    void nameRules_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("posts");
+        QTest::newRow("spaces") << QStringLiteral("  \t ") << false << 0;
+        QTest::newRow("line breaks") << QStringLiteral("\n") << true << 0;
+        QTest::newRow("a name") << QStringLiteral("晨读") << true << 1;
+    }
+    void nameRules()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, enabled);
+        QFETCH(int, posts);
+        PlaylistFixture f;
+        f.answerWrites("POST", playlistsPath, 21, 1);
+        Sheet s(f, selection({1}));
+        s.model->setNewPlaylistName(typed);
+        QCOMPARE(s.model->canCreate(), enabled);
+        awaitResult(s.model->createAndAdd());
+        QCOMPARE(f.sent("POST", playlistsPath).size(), posts);
+        QCOMPARE(s.added, posts);
+    }
+
     // Appending renumbers the stored items and adds each new word once, last.
     void appendRenumbersAndDeduplicates()
     {
