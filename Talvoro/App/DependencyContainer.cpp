@@ -1,7 +1,9 @@
 #include "App/DependencyContainer.h"
 
 #include "Platform/RandomSource.h"
+
 #include "Playback/SpeechCacheKey.h"
+#include <QGuiApplication>
 
 namespace talvoro {
 
@@ -34,11 +36,10 @@ DependencyContainer::DependencyContainer(AppEnvironment environment, QObject *pa
     , m_audioPlayer(std::make_unique<AudioPlayerManager>(m_audioSession))
     , m_ttsService(m_transfer, m_audioCache, m_environment.backendBaseURL)
 {
-    m_session = std::make_unique<AppSession>(
-        std::make_shared<KeychainSessionCredentialStore>(m_environment.secureItems()), m_transfer,
-        m_environment.backendBaseURL(), m_clock, NotificationCenter::defaultCenter());
-    m_playbackSession = std::make_unique<GlobalPlaybackSession>(
-        [this] { return makePlaybackViewModel(); },
+    m_session
+        = std::make_unique<AppSession>(std::make_shared<KeychainSessionCredentialStore>(m_environment.secureItems()),
+            m_transfer, m_environment.backendBaseURL(), m_clock, NotificationCenter::defaultCenter());
+    m_playbackSession = std::make_unique<GlobalPlaybackSession>([this] { return makePlaybackViewModel(); },
         [this](const QString &text, const TTSVoice &voice) {
             return SpeechCacheKey::isCached(text, voice.id, m_audioCache);
         });
@@ -81,6 +82,56 @@ HomeViewModel *DependencyContainer::makeHomeViewModel(QObject *owner)
 PublicLexiconDetailModel *DependencyContainer::makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner)
 {
     return new PublicLexiconDetailModel(m_apiClient, lexiconId, owner);
+}
+
+PlaylistServices DependencyContainer::playlistServices()
+{
+    PlaylistServices services;
+    services.apiClient = &m_apiClient;
+    services.store = &m_localWordStore;
+    services.session = m_session.get();
+    services.environmentKey = BackendConfiguration::environmentPartitionKey(m_environment.backendBaseURL());
+    services.synchronizePlaylists = [this](QString accessToken, QString ownerKey, bool force) {
+        return m_syncEngine.synchronizePlaylists(accessToken, ownerKey, force);
+    };
+    services.retryPendingPlaylistDeletions = [this](QString accessToken, QString ownerKey, bool force) {
+        return m_syncEngine.retryPendingPlaylistDeletions(accessToken, ownerKey, force);
+    };
+    return services;
+}
+
+PlaylistListModel *DependencyContainer::makePlaylistListModel(QObject *owner)
+{
+    auto *model = new PlaylistListModel(playlistServices(), owner);
+    // Back in the foreground, the list loads again (and retries queued deletions).
+    if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(application, &QGuiApplication::applicationStateChanged, model, [model](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+                model->reload();
+        });
+    }
+    return model;
+}
+
+PlaylistDetailModel *DependencyContainer::makePlaylistDetailModel(
+    PlaylistListModel *list, qint64 playlistId, QObject *owner)
+{
+    ORVPlaylist playlist;
+    PlaylistListModel::DeletionCallback onDelete;
+    if (list) {
+        if (const ORVPlaylist *row = list->playlistRows()->find(playlistId))
+            playlist = *row;
+        onDelete = list->detailDeletionCallback();
+    }
+    return new PlaylistDetailModel(playlist, onDelete, playlistServices(), *m_playbackSession, owner);
+}
+
+SelectOrCreatePlaylistModel *DependencyContainer::makeSelectOrCreatePlaylistModel(
+    PublicLexiconDetailModel *lexicon, QObject *owner)
+{
+    // The lexicon screens have nothing to do once words were added.
+    return new SelectOrCreatePlaylistModel(
+        lexicon ? lexicon->selectedWords() : QList<ORVWord>(), {}, playlistServices(), owner);
 }
 
 } // namespace talvoro

@@ -38,6 +38,9 @@
 #include "Playback/AudioPlayerManager.h"
 #include "Playback/GlobalPlaybackSession.h"
 #include "Playback/TTSNetworkManager.h"
+#include "Playlists/PlaylistDetailModel.h"
+#include "Playlists/PlaylistListModel.h"
+#include "Playlists/SelectOrCreatePlaylistModel.h"
 #include "Session/AppSession.h"
 
 #include <QObject>
@@ -55,14 +58,12 @@ namespace talvoro {
 struct AppEnvironment {
     std::function<std::optional<QUrl>()> backendBaseURL = [] { return BackendConfiguration::loadFromMainBundle(); };
     AppDirectories directories = AppDirectories::standard();
-    std::function<std::shared_ptr<SecureItemStore>()> secureItems = [] {
-        return std::make_shared<QtKeychainSecureItemStore>();
-    };
+    std::function<std::shared_ptr<SecureItemStore>()> secureItems
+        = [] { return std::make_shared<QtKeychainSecureItemStore>(); };
     // The settings file; empty for the app's default location.
     QString settingsFile;
-    std::function<std::unique_ptr<NetworkPathSource>()> networkPath = [] {
-        return std::make_unique<NetworkInformationPathSource>();
-    };
+    std::function<std::unique_ptr<NetworkPathSource>()> networkPath
+        = [] { return std::make_unique<NetworkInformationPathSource>(); };
 };
 
 class DependencyContainer : public QObject {
@@ -103,6 +104,14 @@ public:
     Q_INVOKABLE talvoro::LoginScreenModel *makeLoginScreenModel(QObject *owner);
     Q_INVOKABLE talvoro::HomeViewModel *makeHomeViewModel(QObject *owner);
     Q_INVOKABLE talvoro::PublicLexiconDetailModel *makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner);
+    Q_INVOKABLE talvoro::PlaylistListModel *makePlaylistListModel(QObject *owner);
+    // The detail of one of the list's playlists, reporting its deletion to the list.
+    Q_INVOKABLE talvoro::PlaylistDetailModel *makePlaylistDetailModel(
+        talvoro::PlaylistListModel *list, qint64 playlistId, QObject *owner);
+    // The pick-or-create sheet for the lexicon's selected words, in list order.
+    Q_INVOKABLE talvoro::SelectOrCreatePlaylistModel *makeSelectOrCreatePlaylistModel(
+        talvoro::PublicLexiconDetailModel *lexicon, QObject *owner);
+    PlaylistServices playlistServices();
 
 private:
     AppSession *sessionObject() { return m_session.get(); }

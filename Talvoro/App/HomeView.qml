@@ -28,6 +28,10 @@ Item {
         if (root.container)
             stack.push(detailPage, { lexiconId: lexiconId });
     }
+    function openPlaylists() {
+        if (root.container)
+            stack.push(playlistListPage, {});
+    }
 
     Rectangle {
         anchors.fill: parent
@@ -55,6 +59,15 @@ Item {
         PublicLexiconDetailView {
             required property var lexiconId
             model: root.container.makePublicLexiconDetailModel(lexiconId, this)
+            container: root.container
+        }
+    }
+
+    Component {
+        id: playlistListPage
+        PlaylistListView {
+            model: root.container.makePlaylistListModel(this)
+            container: root.container
         }
     }
 
@@ -144,6 +157,13 @@ Item {
                                 tint: Theme.accentPressed
                                 title: "播放列表"
                                 subtitle: root.model.playlistCount + " 个列表"
+
+                                AbstractButton {
+                                    objectName: "home.playlistsCard.open"
+                                    anchors.fill: parent
+                                    Accessible.name: "播放列表"
+                                    onClicked: root.openPlaylists()
+                                }
                             }
                             HomeCard {
                                 objectName: "home.userLexiconsCard"

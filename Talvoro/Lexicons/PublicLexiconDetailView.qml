@@ -14,6 +14,9 @@ NavPage {
     title: "公共词库详情"
 
     required property PublicLexiconDetailModel model
+    // Builds the playlist sheet's model; without it the add button opens nothing.
+    property DependencyContainer container: null
+    property bool showsPlaylistSheet: false
 
     onAppeared: root.model.reload()
 
@@ -223,7 +226,6 @@ NavPage {
                 radius: 4
                 offsetY: -2
             }
-            // Opens the playlist picker once the playlist screens exist.
             ORVPrimaryButton {
                 id: addButton
                 objectName: "publicLexiconDetail.addToPlaylist"
@@ -233,7 +235,24 @@ NavPage {
                 title: "添加到播放列表 (" + root.model.selectedCount + ")"
                 iconName: "plus.rectangle.on.folder.fill"
                 isDisabled: root.model.selectedCount === 0
+                onClicked: root.showsPlaylistSheet = root.container !== null
             }
+        }
+    }
+
+    Sheet {
+        objectName: "publicLexiconDetail.playlistSheet"
+        presented: root.showsPlaylistSheet
+        page: playlistSheetPage
+        onDismissed: root.showsPlaylistSheet = false
+    }
+
+    // Built each time the sheet opens, with the words selected at that moment, in
+    // list order; the page owns its model.
+    Component {
+        id: playlistSheetPage
+        SelectOrCreatePlaylistSheet {
+            model: root.container.makeSelectOrCreatePlaylistModel(root.model, this)
         }
     }
 }

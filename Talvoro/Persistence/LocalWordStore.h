@@ -61,7 +61,7 @@ public:
     void replaceAllPlaylists(const QList<ORVPlaylist> &playlists, const QString &ownerKey, const QDateTime &now);
 
     // Deletes a playlist here at once: a tombstone, no items, a queued server delete.
-    void tombstonePlaylist(const QString &ownerKey, qint64 playlistID);
+    void tombstonePlaylist(const QString &ownerKey, qint64 playlistID) override;
     // Queued deletions, oldest first, one per playlist; with a date, only those due then.
     QList<PendingPlaylistDeletion> fetchPendingPlaylistDeletions(
         const QString &ownerKey, const std::optional<QDateTime> &dueAt);

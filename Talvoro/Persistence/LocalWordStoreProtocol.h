@@ -16,6 +16,8 @@ public:
     virtual void savePrivateLexicons(const QList<UserLexicon> &lexicons, const QString &ownerKey) = 0;
     virtual QList<ORVPlaylist> fetchPlaylists(const QString &ownerKey) = 0;
     virtual void upsertPlaylist(const ORVPlaylist &playlist, const QString &ownerKey) = 0;
+    // Deletes a playlist on the device at once and queues its deletion on the server.
+    virtual void tombstonePlaylist(const QString &ownerKey, qint64 playlistID) = 0;
     // Moves playlists kept under a user's older key into the owner key's partition.
     virtual void migrateLegacyPlaylistPartition(const QString &legacyKey, const QString &scopedKey) = 0;
 };

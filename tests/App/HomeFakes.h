@@ -141,6 +141,7 @@ public:
     {
         playlistsByOwner[ownerKey].append(list);
     }
+    void tombstonePlaylist(const QString &, qint64) override { }
     void migrateLegacyPlaylistPartition(const QString &legacyKey, const QString &scopedKey) override
     {
         migrations.append({legacyKey, scopedKey});

@@ -1,6 +1,6 @@
 #include "../Session/SessionTesting.h"
 #include "HomeFakes.h"
-#include "SceneDriver.h"
+#include "ScreenRender.h"
 #include "TestRegistry.h"
 
 #include "App/HomeViewModel.h"
@@ -8,12 +8,7 @@
 #include "Networking/APICacheManager.h"
 #include "Networking/BackendConfiguration.h"
 
-#include <QDir>
-#include <QQmlComponent>
-#include <QQmlContext>
-#include <QQmlEngine>
 #include <QQuickItem>
-#include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,43 +20,6 @@ using namespace scenetest;
 // and dark and once at an accessibility text size, into test-output/screens/ for a
 // person to look at; each state is checked by what it says.
 namespace {
-
-// A phone-sized window around `body`, which sees `screenModel` from the context.
-struct Screen {
-    QQmlEngine engine;
-    std::unique_ptr<QObject> root;
-    QQuickWindow *window = nullptr;
-
-    bool show(QObject *model, const QByteArray &body)
-    {
-        engine.addImportPath(QStringLiteral("qrc:/"));
-        engine.rootContext()->setContextProperty(QStringLiteral("screenModel"), model);
-        QQmlComponent component(&engine);
-        component.setData("import QtQuick\nimport QtQuick.Window\nimport Talvoro\n"
-                          "Window { width: 390; height: 844; visible: true; color: Theme.background\n"
-                + body + "\n}\n",
-            QUrl(QStringLiteral("qrc:/tests/Screen.qml")));
-        root.reset(component.create());
-        if (!root)
-            qWarning() << component.errors();
-        window = qobject_cast<QQuickWindow *>(root.get());
-        return window && QTest::qWaitForWindowExposed(window);
-    }
-    QString text(const char *objectName) const
-    {
-        QQuickItem *found = findVisibleItem(window->contentItem(), QString::fromLatin1(objectName));
-        return found ? found->property("text").toString() : QString();
-    }
-    bool isShown(const char *objectName) const
-    {
-        return findVisibleItem(window->contentItem(), QString::fromLatin1(objectName)) != nullptr;
-    }
-    void save(const QString &name) const
-    {
-        QTest::qWait(50); // one more frame for the last binding changes
-        QVERIFY(window->grabWindow().save(QDir(SceneDriver::screensFolder()).filePath(name + QStringLiteral(".png"))));
-    }
-};
 
 QByteArray lexiconAnswer(int wordCount)
 {
