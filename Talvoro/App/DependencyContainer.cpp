@@ -2,6 +2,7 @@
 
 #include "Platform/RandomSource.h"
 #include "Playback/SpeechCacheKey.h"
+#include "Player/DelayScheduler.h"
 
 namespace talvoro {
 
@@ -34,11 +35,10 @@ DependencyContainer::DependencyContainer(AppEnvironment environment, QObject *pa
     , m_audioPlayer(std::make_unique<AudioPlayerManager>(m_audioSession))
     , m_ttsService(m_transfer, m_audioCache, m_environment.backendBaseURL)
 {
-    m_session = std::make_unique<AppSession>(
-        std::make_shared<KeychainSessionCredentialStore>(m_environment.secureItems()), m_transfer,
-        m_environment.backendBaseURL(), m_clock, NotificationCenter::defaultCenter());
-    m_playbackSession = std::make_unique<GlobalPlaybackSession>(
-        [this] { return makePlaybackViewModel(); },
+    m_session
+        = std::make_unique<AppSession>(std::make_shared<KeychainSessionCredentialStore>(m_environment.secureItems()),
+            m_transfer, m_environment.backendBaseURL(), m_clock, NotificationCenter::defaultCenter());
+    m_playbackSession = std::make_unique<GlobalPlaybackSession>([this] { return makePlaybackViewModel(); },
         [this](const QString &text, const TTSVoice &voice) {
             return SpeechCacheKey::isCached(text, voice.id, m_audioCache);
         });
@@ -81,6 +81,11 @@ HomeViewModel *DependencyContainer::makeHomeViewModel(QObject *owner)
 PublicLexiconDetailModel *DependencyContainer::makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner)
 {
     return new PublicLexiconDetailModel(m_apiClient, lexiconId, owner);
+}
+
+PlaybackSurfaceHostModel *DependencyContainer::makePlaybackSurfaceHostModel(QObject *owner)
+{
+    return new PlaybackSurfaceHostModel(*m_playbackSession, DelayScheduler::system(), RandomSource::system(), owner);
 }
 
 } // namespace talvoro

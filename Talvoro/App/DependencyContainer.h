@@ -19,8 +19,8 @@
 #include "App/HomeViewModel.h"
 #include "App/LoginScreenModel.h"
 #include "Lexicons/PublicLexiconDetailModel.h"
-#include "Networking/BackendConfiguration.h"
 #include "Networking/APICacheManager.h"
+#include "Networking/BackendConfiguration.h"
 #include "Networking/MobileAPIClient.h"
 #include "Networking/ORVMobileAPIClient.h"
 #include "Persistence/LocalWordStore.h"
@@ -38,6 +38,7 @@
 #include "Playback/AudioPlayerManager.h"
 #include "Playback/GlobalPlaybackSession.h"
 #include "Playback/TTSNetworkManager.h"
+#include "Player/PlaybackSurfaceHostModel.h"
 #include "Session/AppSession.h"
 
 #include <QObject>
@@ -49,21 +50,18 @@
 
 namespace talvoro {
 
-
 // What differs between the app and a test that runs the real app: where the
 // backend is, where local data lives, where the session's secrets are kept and
 // what reports the network. The defaults are the app's.
 struct AppEnvironment {
     std::function<std::optional<QUrl>()> backendBaseURL = [] { return BackendConfiguration::loadFromMainBundle(); };
     AppDirectories directories = AppDirectories::standard();
-    std::function<std::shared_ptr<SecureItemStore>()> secureItems = [] {
-        return std::make_shared<QtKeychainSecureItemStore>();
-    };
+    std::function<std::shared_ptr<SecureItemStore>()> secureItems
+        = [] { return std::make_shared<QtKeychainSecureItemStore>(); };
     // The settings file; empty for the app's default location.
     QString settingsFile;
-    std::function<std::unique_ptr<NetworkPathSource>()> networkPath = [] {
-        return std::make_unique<NetworkInformationPathSource>();
-    };
+    std::function<std::unique_ptr<NetworkPathSource>()> networkPath
+        = [] { return std::make_unique<NetworkInformationPathSource>(); };
 };
 
 class DependencyContainer : public QObject {
@@ -104,6 +102,7 @@ public:
     Q_INVOKABLE talvoro::HomeViewModel *makeHomeViewModel(QObject *owner);
     // Without an owner the model belongs to the QML page it is handed to.
     Q_INVOKABLE talvoro::PublicLexiconDetailModel *makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner);
+    Q_INVOKABLE talvoro::PlaybackSurfaceHostModel *makePlaybackSurfaceHostModel(QObject *owner);
 
 private:
     AppSession *sessionObject() { return m_session.get(); }
