@@ -1,8 +1,8 @@
 #include "App/DependencyContainer.h"
 
 #include "Platform/RandomSource.h"
-#include "Playback/SpeechCacheKey.h"
 #include "Player/DelayScheduler.h"
+#include "Playback/SpeechCacheKey.h"
 
 namespace talvoro {
 
@@ -35,10 +35,11 @@ DependencyContainer::DependencyContainer(AppEnvironment environment, QObject *pa
     , m_audioPlayer(std::make_unique<AudioPlayerManager>(m_audioSession))
     , m_ttsService(m_transfer, m_audioCache, m_environment.backendBaseURL)
 {
-    m_session
-        = std::make_unique<AppSession>(std::make_shared<KeychainSessionCredentialStore>(m_environment.secureItems()),
-            m_transfer, m_environment.backendBaseURL(), m_clock, NotificationCenter::defaultCenter());
-    m_playbackSession = std::make_unique<GlobalPlaybackSession>([this] { return makePlaybackViewModel(); },
+    m_session = std::make_unique<AppSession>(
+        std::make_shared<KeychainSessionCredentialStore>(m_environment.secureItems()), m_transfer,
+        m_environment.backendBaseURL(), m_clock, NotificationCenter::defaultCenter());
+    m_playbackSession = std::make_unique<GlobalPlaybackSession>(
+        [this] { return makePlaybackViewModel(); },
         [this](const QString &text, const TTSVoice &voice) {
             return SpeechCacheKey::isCached(text, voice.id, m_audioCache);
         });

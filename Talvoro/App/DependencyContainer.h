@@ -19,8 +19,8 @@
 #include "App/HomeViewModel.h"
 #include "App/LoginScreenModel.h"
 #include "Lexicons/PublicLexiconDetailModel.h"
-#include "Networking/APICacheManager.h"
 #include "Networking/BackendConfiguration.h"
+#include "Networking/APICacheManager.h"
 #include "Networking/MobileAPIClient.h"
 #include "Networking/ORVMobileAPIClient.h"
 #include "Persistence/LocalWordStore.h"
@@ -50,18 +50,21 @@
 
 namespace talvoro {
 
+
 // What differs between the app and a test that runs the real app: where the
 // backend is, where local data lives, where the session's secrets are kept and
 // what reports the network. The defaults are the app's.
 struct AppEnvironment {
     std::function<std::optional<QUrl>()> backendBaseURL = [] { return BackendConfiguration::loadFromMainBundle(); };
     AppDirectories directories = AppDirectories::standard();
-    std::function<std::shared_ptr<SecureItemStore>()> secureItems
-        = [] { return std::make_shared<QtKeychainSecureItemStore>(); };
+    std::function<std::shared_ptr<SecureItemStore>()> secureItems = [] {
+        return std::make_shared<QtKeychainSecureItemStore>();
+    };
     // The settings file; empty for the app's default location.
     QString settingsFile;
-    std::function<std::unique_ptr<NetworkPathSource>()> networkPath
-        = [] { return std::make_unique<NetworkInformationPathSource>(); };
+    std::function<std::unique_ptr<NetworkPathSource>()> networkPath = [] {
+        return std::make_unique<NetworkInformationPathSource>();
+    };
 };
 
 class DependencyContainer : public QObject {
