@@ -14,8 +14,10 @@ PlaybackSurfaceHostModel::PlaybackSurfaceHostModel(
 {
     followContext();
     connect(&m_session, &GlobalPlaybackSession::contextChanged, this, &PlaybackSurfaceHostModel::followContext);
-    connect(&m_session, &GlobalPlaybackSession::presentationChanged, this,
-        &PlaybackSurfaceHostModel::sharedChromeActiveChanged);
+    connect(&m_session, &GlobalPlaybackSession::presentationChanged, this, [this] {
+        Q_EMIT presentationChanged();
+        Q_EMIT sharedChromeActiveChanged();
+    });
     connect(&m_session, &GlobalPlaybackSession::isFullPlayerPresentedChanged, this,
         &PlaybackSurfaceHostModel::presentationSwitched);
 
@@ -95,7 +97,7 @@ void PlaybackSurfaceHostModel::setChildDestinationPresented(bool presented)
 
 bool PlaybackSurfaceHostModel::sharedChromeActive() const
 {
-    return m_session.presentation().has_value() && m_pageMounted && !m_childDestinationPresented;
+    return hasPresentation() && m_pageMounted && !m_childDestinationPresented;
 }
 
 void PlaybackSurfaceHostModel::setReduceMotion(bool reduceMotion)
@@ -116,6 +118,51 @@ void PlaybackSurfaceHostModel::followContext()
         return;
     m_contextId = id;
     Q_EMIT contextIdChanged();
+}
+
+bool PlaybackSurfaceHostModel::hasPresentation() const
+{
+    return m_session.presentation().has_value();
+}
+
+QString PlaybackSurfaceHostModel::word() const
+{
+    const auto &presentation = m_session.presentation();
+    return presentation ? presentation->word : QString();
+}
+
+QString PlaybackSurfaceHostModel::playlistName() const
+{
+    const auto &presentation = m_session.presentation();
+    return presentation ? presentation->playlistName : QString();
+}
+
+QString PlaybackSurfaceHostModel::statusText() const
+{
+    const auto &presentation = m_session.presentation();
+    return presentation ? presentation->statusText : QString();
+}
+
+QString PlaybackSurfaceHostModel::progressText() const
+{
+    const auto &presentation = m_session.presentation();
+    return presentation ? presentation->progressText : QString();
+}
+
+QString PlaybackSurfaceHostModel::activity() const
+{
+    const auto &presentation = m_session.presentation();
+    if (!presentation)
+        return QString();
+    switch (presentation->activity) {
+    case GlobalPlaybackActivity::loading:
+        return QStringLiteral("loading");
+    case GlobalPlaybackActivity::playing:
+        return QStringLiteral("playing");
+    case GlobalPlaybackActivity::paused:
+        break;
+    }
+    return QStringLiteral("paused");
 }
 
 void PlaybackSurfaceHostModel::openFullPlayer()

@@ -31,6 +31,14 @@ class PlaybackSurfaceHostModel : public QObject {
     Q_PROPERTY(bool sharedChromeActive READ sharedChromeActive NOTIFY sharedChromeActiveChanged)
     Q_PROPERTY(bool reduceMotion READ reduceMotion WRITE setReduceMotion NOTIFY reduceMotionChanged)
     Q_PROPERTY(QString contextId READ contextId NOTIFY contextIdChanged)
+    // What the bar and the travelling elements show: the session's presentation.
+    Q_PROPERTY(bool hasPresentation READ hasPresentation NOTIFY presentationChanged)
+    Q_PROPERTY(QString word READ word NOTIFY presentationChanged)
+    Q_PROPERTY(QString playlistName READ playlistName NOTIFY presentationChanged)
+    Q_PROPERTY(QString statusText READ statusText NOTIFY presentationChanged)
+    Q_PROPERTY(QString progressText READ progressText NOTIFY presentationChanged)
+    // "loading", "playing" or "paused"; empty without a presentation.
+    Q_PROPERTY(QString activity READ activity NOTIFY presentationChanged)
 
 public:
     static constexpr std::chrono::milliseconds unmountDelay {650};
@@ -53,6 +61,12 @@ public:
     // The id of the list the page is for: the session's current one, kept when the
     // session's list goes away so a closing page does not flip to its waiting state.
     QString contextId() const { return m_contextId; }
+    bool hasPresentation() const;
+    QString word() const;
+    QString playlistName() const;
+    QString statusText() const;
+    QString progressText() const;
+    QString activity() const;
 
     // The bar's open action: only a session with a list opens the page.
     Q_INVOKABLE void openFullPlayer();
@@ -72,6 +86,7 @@ Q_SIGNALS:
     void sharedChromeActiveChanged();
     void reduceMotionChanged();
     void contextIdChanged();
+    void presentationChanged();
 
 private:
     void presentationSwitched();

@@ -88,6 +88,11 @@ ChromeMetrics chrome(qreal progress)
     };
 }
 
+bool fitsSideBySide(qreal first, qreal second, qreal spacing, qreal available)
+{
+    return first + spacing + second <= available;
+}
+
 } // namespace talvoro::playermorph
 
 namespace talvoro {

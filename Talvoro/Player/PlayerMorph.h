@@ -61,6 +61,10 @@ struct ChromeMetrics {
 };
 ChromeMetrics chrome(qreal progress);
 
+// The page header's two badges share one row when they fit in it at their ideal
+// widths, and stack otherwise.
+bool fitsSideBySide(qreal first, qreal second, qreal spacing, qreal available);
+
 } // namespace playermorph
 
 // The same functions for the QML views.
@@ -88,6 +92,10 @@ public:
     Q_INVOKABLE static QVariantMap surface(qreal progress, qreal width, qreal height);
     // {iconSize, iconCornerRadius, iconTintOpacity, titleSize, controlSize, compactGlyphOpacity, expandedGlyphOpacity}
     Q_INVOKABLE static QVariantMap chrome(qreal progress);
+    Q_INVOKABLE static bool fitsSideBySide(qreal first, qreal second, qreal spacing, qreal available)
+    {
+        return playermorph::fitsSideBySide(first, second, spacing, available);
+    }
 };
 
 } // namespace talvoro

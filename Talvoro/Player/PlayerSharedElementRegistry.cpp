@@ -8,6 +8,7 @@ void PlayerSharedElementRegistry::report(PlayerMorph::Role role, const QRectF &b
     if (slot == bounds)
         return;
     slot = bounds;
+    ++m_revision;
     Q_EMIT framesChanged();
 }
 
@@ -17,6 +18,7 @@ void PlayerSharedElementRegistry::withdraw(PlayerMorph::Role role)
     if (!slot)
         return;
     slot.reset();
+    ++m_revision;
     Q_EMIT framesChanged();
 }
 

@@ -21,6 +21,8 @@ class PlayerSharedElementRegistry : public QObject {
     // Moves with every frame of the morph: markers re-report on it, because an item
     // hears nothing when only one of its ancestors moves.
     Q_PROPERTY(qreal progress READ progress WRITE setProgress NOTIFY progressChanged)
+    // Counts the changes of the reported bounds, for bindings that resolve frames.
+    Q_PROPERTY(int revision READ revision NOTIFY framesChanged)
 
 public:
     using QObject::QObject;
@@ -36,6 +38,7 @@ public:
         talvoro::PlayerMorph::Role compact, talvoro::PlayerMorph::Role expanded, qreal width, qreal height) const;
 
     qreal progress() const { return m_progress; }
+    int revision() const { return m_revision; }
     void setProgress(qreal progress);
 
 Q_SIGNALS:
@@ -45,6 +48,7 @@ Q_SIGNALS:
 private:
     std::array<std::optional<QRectF>, playermorph::roleCount> m_bounds;
     qreal m_progress = 0;
+    int m_revision = 0;
 };
 
 } // namespace talvoro
