@@ -27,10 +27,13 @@ Item {
 
         Item { Layout.fillHeight: true }
 
+        // Takes what the header and the controls leave, scrolling when the card is longer.
         Flickable {
             id: cardScroll
             Layout.fillWidth: true
-            Layout.preferredHeight: Math.min(contentHeight, root.height * 0.62)
+            Layout.fillHeight: true
+            Layout.maximumHeight: contentHeight
+            Layout.preferredHeight: contentHeight
             contentHeight: card.implicitHeight
             boundsBehavior: Flickable.StopAtBounds
             clip: true

@@ -53,11 +53,15 @@ Item {
             RowLayout {
                 spacing: 8
                 Layout.alignment: Qt.AlignHCenter
+                Layout.maximumWidth: content.width
                 Layout.preferredHeight: root.statusRowHeight
 
                 Rectangle {
                     objectName: "player.card.unit"
                     Layout.preferredWidth: root.badgeWidth
+                    Layout.minimumWidth: 0
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: root.badgeWidth
                     Layout.preferredHeight: root.statusRowHeight
                     radius: 6
                     color: Qt.alpha(Theme.accent, 0.12)
@@ -123,8 +127,11 @@ Item {
                 opacity: root.marking ? 0 : 1
                 Accessible.ignored: root.marking
                 horizontalAlignment: Text.AlignHCenter
-                wrapMode: Text.Wrap
+                maximumLineCount: 1
+                fontSizeMode: Text.HorizontalFit
+                minimumPixelSize: 20
                 Layout.fillWidth: true
+                Layout.preferredWidth: content.width
 
                 PlayerSharedElement {
                     x: (parent.width - width) / 2
