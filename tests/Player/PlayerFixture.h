@@ -3,9 +3,9 @@
 #include "../Playback/PlaybackFakes.h"
 #include "ManualScheduler.h"
 
+#include "Playback/GlobalPlaybackSession.h"
 #include "Player/PlaybackPageModel.h"
 #include "Player/PlaybackSurfaceHostModel.h"
-#include "Playback/GlobalPlaybackSession.h"
 
 namespace playertest {
 

@@ -69,9 +69,10 @@ struct HostScreen {
         for (auto it = objects.begin(); it != objects.end(); ++it)
             engine.rootContext()->setContextProperty(it.key(), it.value());
         QQmlComponent component(&engine);
-        component.setData("import QtQuick\nimport QtQuick.Window\nimport Talvoro\n"
-                          "Window { width: 390; height: 844; visible: true; color: Theme.background\n"
-                          "PlainText { x: 16; y: 60; text: \"欢迎回来, lin\"; font: Theme.font(Theme.Title2, Font.Bold) }\n"
+        component.setData(
+            "import QtQuick\nimport QtQuick.Window\nimport Talvoro\n"
+            "Window { width: 390; height: 844; visible: true; color: Theme.background\n"
+            "PlainText { x: 16; y: 60; text: \"欢迎回来, lin\"; font: Theme.font(Theme.Title2, Font.Bold) }\n"
                 + body + "\n}\n",
             QUrl(QStringLiteral("qrc:/tests/PlayerScreen.qml")));
         root.reset(component.create());
@@ -165,8 +166,9 @@ private Q_SLOTS:
         waitingPage.setExpectedContextId(QStringLiteral("another list"));
         HostScreen screen;
         if (state == "waiting") {
-            QVERIFY(screen.show({{QStringLiteral("hostModel"), host.get()}, {QStringLiteral("pageModel"), &waitingPage}},
-                "PlaybackView { anchors.fill: parent; model: pageModel; host: hostModel }"));
+            QVERIFY(
+                screen.show({{QStringLiteral("hostModel"), host.get()}, {QStringLiteral("pageModel"), &waitingPage}},
+                    "PlaybackView { anchors.fill: parent; model: pageModel; host: hostModel }"));
             QVERIFY(screen.item("player.waiting"));
         } else {
             QVERIFY(screen.show({{QStringLiteral("hostModel"), host.get()}},
