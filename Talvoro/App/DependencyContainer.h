@@ -19,8 +19,8 @@
 #include "App/HomeViewModel.h"
 #include "App/LoginScreenModel.h"
 #include "Lexicons/PublicLexiconDetailModel.h"
-#include "Networking/BackendConfiguration.h"
 #include "Networking/APICacheManager.h"
+#include "Networking/BackendConfiguration.h"
 #include "Networking/MobileAPIClient.h"
 #include "Networking/ORVMobileAPIClient.h"
 #include "Persistence/LocalWordStore.h"
@@ -49,7 +49,6 @@
 #include <optional>
 
 namespace talvoro {
-
 
 // What differs between the app and a test that runs the real app: where the
 // backend is, where local data lives, where the session's secrets are kept and
@@ -83,6 +82,7 @@ public:
     const AppEnvironment &environment() const { return m_environment; }
     const Clock &clock() const { return *m_clock; }
     KeyValueStore &defaults() { return *m_defaults; }
+    NetworkTransfer &transfer() { return m_transfer; }
 
     APIClientProtocol &apiClient() { return m_apiClient; }
     ORVMobileAPIClient &mobileAPIClient() { return m_apiClient; }
@@ -103,7 +103,6 @@ public:
     // Screen models.
     Q_INVOKABLE talvoro::LoginScreenModel *makeLoginScreenModel(QObject *owner);
     Q_INVOKABLE talvoro::HomeViewModel *makeHomeViewModel(QObject *owner);
-    // Without an owner the model belongs to the QML page it is handed to.
     Q_INVOKABLE talvoro::PublicLexiconDetailModel *makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner);
     Q_INVOKABLE talvoro::PlaybackSurfaceHostModel *makePlaybackSurfaceHostModel(QObject *owner);
 

@@ -4,7 +4,7 @@ import QtQuick.Layouts
 import Talvoro
 
 // One of the home screen's three cards: a symbol, a title and a subtitle, taking
-// an equal share of the row.
+// an equal share of the row (or the whole width at accessibility text sizes).
 ORVCardStyle {
     id: root
 
@@ -20,7 +20,9 @@ ORVCardStyle {
     Accessible.name: root.title + "，" + root.subtitle
 
     ColumnLayout {
-        anchors.fill: parent
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.verticalCenter: parent.verticalCenter
         spacing: 8
         Icon {
             name: root.symbol

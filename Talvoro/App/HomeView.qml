@@ -25,10 +25,8 @@ Item {
     readonly property bool keepsPlaybackRoom: root.playbackSession !== null && root.playbackSession.hasPresentation
 
     function openPublicLexicon(lexiconId) {
-        if (!root.container)
-            return;
-        // Without an owner the page's model belongs to the page.
-        stack.push(detailPage, { model: root.container.makePublicLexiconDetailModel(lexiconId, null) });
+        if (root.container)
+            stack.push(detailPage, { lexiconId: lexiconId });
     }
 
     Rectangle {
@@ -53,7 +51,11 @@ Item {
 
     Component {
         id: detailPage
-        PublicLexiconDetailView {}
+        // The page owns its model.
+        PublicLexiconDetailView {
+            required property var lexiconId
+            model: root.container.makePublicLexiconDetailModel(lexiconId, this)
+        }
     }
 
     Component {
@@ -120,8 +122,12 @@ Item {
                             }
                         }
 
-                        RowLayout {
-                            spacing: 12
+                        // Side by side, or one under another when the text is too
+                        // large for three narrow cards.
+                        GridLayout {
+                            columns: Theme.isAccessibilitySize ? 1 : 3
+                            columnSpacing: 12
+                            rowSpacing: 12
                             Layout.fillWidth: true
 
                             HomeCard {

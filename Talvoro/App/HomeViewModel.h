@@ -46,7 +46,9 @@ private:
 // lexicons and playlists, local data first, then refreshed from the backend. Loads
 // for the same account share the load in flight; a forced load asked for during an
 // unforced one runs right after it; a load for another account replaces the running
-// one, whose later results are dropped.
+// one, whose later results are dropped. When the backend cannot be reached, the
+// local data and the public lexicons the response cache still had stay on screen
+// under the offline note.
 class HomeViewModel final : public QObject {
     Q_OBJECT
     QML_ELEMENT

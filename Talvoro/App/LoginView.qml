@@ -249,7 +249,7 @@ Item {
                     bottomPadding: 8
                     Accessible.role: Accessible.Button
                     Accessible.name: "login.mode-switch"
-                    Accessible.description: switchQuestion.text + switchAction.text
+                    Accessible.description: root.model.isRegistering ? "已有账户？立即登录" : "还没有账户？立即注册"
                     onClicked: {
                         root.endEditing()
                         root.model.toggleMode()
@@ -259,13 +259,11 @@ Item {
                         spacing: 4
 
                         PlainText {
-                            id: switchQuestion
                             text: root.model.isRegistering ? "已有账户？" : "还没有账户？"
                             font: Theme.systemFont(14)
                             color: Theme.textSecondary
                         }
                         PlainText {
-                            id: switchAction
                             text: root.model.isRegistering ? "立即登录" : "立即注册"
                             font: Theme.systemFont(14, Font.Bold)
                             color: Theme.accent

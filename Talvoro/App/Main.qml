@@ -33,6 +33,9 @@ Window {
         }
     }
 
+    // The screens read the root's objects from the document's scope (a bound
+    // component cannot be instantiated by a Loader in Qt 6.4).
+    // qmllint disable unqualified
     Component {
         id: loginScreen
         LoginView {
@@ -53,6 +56,7 @@ Window {
             }
         }
     }
+    // qmllint enable unqualified
 
     LaunchHandoffView {
         readonly property bool restoring: root.container.launchCoordinator.phase === AppLaunchCoordinator.RestoringSession

@@ -11,7 +11,7 @@ Rectangle {
     property string placeholder
     // The entry placed in the row; the placeholder shows while it holds no text
     // (committed or being composed).
-    readonly property Item field: slot.children.length > 1 ? slot.children[slot.children.length - 1] : null
+    readonly property var field: slot.children.length > 1 ? slot.children[slot.children.length - 1] : null
     readonly property bool isEmpty: !root.field
         || ((root.field.text ?? "") === "" && (root.field.preeditText ?? "") === "")
     // What the content should write with.

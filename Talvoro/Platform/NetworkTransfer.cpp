@@ -118,6 +118,16 @@ Task<TransferResponse> NetworkTransfer::send(TransferRequest request, Cancellati
     }
 
     QPointer<QNetworkReply> reply = m_manager.sendCustomRequest(req, request.method, request.body);
+    struct InFlight {
+        std::shared_ptr<int> count;
+        explicit InFlight(std::shared_ptr<int> c)
+            : count(std::move(c))
+        {
+            ++*count;
+        }
+        ~InFlight() { --*count; }
+    };
+    const InFlight inFlight(m_inFlight);
     bool abortedByUs = false;
     auto registration = token.onCancel([&abortedByUs, reply] {
         abortedByUs = true;

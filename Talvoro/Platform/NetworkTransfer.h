@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <memory>
 
 namespace talvoro {
 
@@ -61,8 +62,13 @@ public:
 
     Task<TransferResponse> send(TransferRequest request, CancellationToken token = {});
 
+    // Transfers sent and not yet answered, failed or cancelled.
+    int transfersInFlight() const { return *m_inFlight; }
+
 private:
     QNetworkAccessManager m_manager;
+    // Shared with each running send, which may end after this object is gone.
+    std::shared_ptr<int> m_inFlight = std::make_shared<int>(0);
     QList<QSslCertificate> m_authorities;
 };
 

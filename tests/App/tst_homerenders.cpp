@@ -4,7 +4,6 @@
 #include "TestRegistry.h"
 
 #include "App/HomeViewModel.h"
-#include "DesignSystem/Theme.h"
 #include "Lexicons/PublicLexiconDetailModel.h"
 #include "Networking/APICacheManager.h"
 #include "Networking/BackendConfiguration.h"
@@ -20,24 +19,12 @@
 
 using namespace homefakes;
 using namespace sessiontesting;
-using scenetest::findVisibleItem;
-using scenetest::SceneDriver;
+using namespace scenetest;
 
 // Renders the home screen and the public lexicon detail in their main states, light
 // and dark and once at an accessibility text size, into test-output/screens/ for a
 // person to look at; each state is checked by what it says.
 namespace {
-
-struct Variant {
-    const char *suffix;
-    Theme::ColorScheme scheme;
-    Theme::ContentSize size;
-};
-const Variant variants[] = {
-    {"light", Theme::Light, Theme::Large},
-    {"dark", Theme::Dark, Theme::Large},
-    {"accessibility", Theme::Light, Theme::AccessibilityLarge},
-};
 
 // A phone-sized window around `body`, which sees `screenModel` from the context.
 struct Screen {
@@ -76,19 +63,6 @@ struct Screen {
     }
 };
 
-struct ThemeVariant {
-    explicit ThemeVariant(const Variant &variant)
-    {
-        Theme::shared()->setColorScheme(variant.scheme);
-        Theme::shared()->setContentSize(variant.size);
-    }
-    ~ThemeVariant()
-    {
-        Theme::shared()->setColorScheme(Theme::Light);
-        Theme::shared()->setContentSize(Theme::Large);
-    }
-};
-
 QByteArray lexiconAnswer(int wordCount)
 {
     const char *samples[][3] = {{"abandon", "/əˈbændən/", "放弃；抛弃"}, {"ability", "/əˈbɪləti/", "能力；才能"},
@@ -119,23 +93,25 @@ class HomeRenderTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void cleanup() { apply(looks[0]); }
+
     void homeStates_data()
     {
         QTest::addColumn<QString>("state");
-        QTest::addColumn<int>("variant");
+        QTest::addColumn<int>("look");
         for (const char *state : {"content", "loading", "empty", "offline", "note"}) {
             for (int v = 0; v < 3; ++v) {
                 if (v == 2 && QByteArray(state) != "content")
                     continue;
-                QTest::addRow("%s-%s", state, variants[v].suffix) << QString::fromLatin1(state) << v;
+                QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
             }
         }
     }
     void homeStates()
     {
         QFETCH(QString, state);
-        QFETCH(int, variant);
-        ThemeVariant theme(variants[variant]);
+        QFETCH(int, look);
+        apply(looks[look]);
         SessionFixture sessions;
         sessions.signIn();
         FakeHomeAPIClient api;
@@ -182,7 +158,7 @@ private Q_SLOTS:
             awaitResult(model.load(
                 QStringLiteral("A1"), UserSummary {7, QStringLiteral("alice")}, sessions.session.get(), true));
         }
-        screen.save(QStringLiteral("home-%1-%2").arg(state, QString::fromLatin1(variants[variant].suffix)));
+        screen.save(QStringLiteral("home-%1-%2").arg(state, QString::fromLatin1(looks[look].suffix)));
         QCOMPARE(screen.isShown("home.publicLexicon.0"), state == "content" || state == "offline" || state == "note");
         QCOMPARE(screen.isShown("home.banner"), state == "offline" || state == "note");
         if (state == "offline")
@@ -193,20 +169,20 @@ private Q_SLOTS:
     void publicLexiconDetailStates_data()
     {
         QTest::addColumn<QString>("state");
-        QTest::addColumn<int>("variant");
+        QTest::addColumn<int>("look");
         for (const char *state : {"content", "loading", "empty", "error"}) {
             for (int v = 0; v < 3; ++v) {
                 if (v == 2 && QByteArray(state) != "content")
                     continue;
-                QTest::addRow("%s-%s", state, variants[v].suffix) << QString::fromLatin1(state) << v;
+                QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
             }
         }
     }
     void publicLexiconDetailStates()
     {
         QFETCH(QString, state);
-        QFETCH(int, variant);
-        ThemeVariant theme(variants[variant]);
+        QFETCH(int, look);
+        apply(looks[look]);
         TestHttpServer server;
         QVERIFY(server.listen());
         QTemporaryDir dir;
@@ -234,7 +210,7 @@ private Q_SLOTS:
         } else {
             QTRY_VERIFY(!model.loading());
         }
-        screen.save(QStringLiteral("public-lexicon-%1-%2").arg(state, QString::fromLatin1(variants[variant].suffix)));
+        screen.save(QStringLiteral("public-lexicon-%1-%2").arg(state, QString::fromLatin1(looks[look].suffix)));
         if (state == "content") {
             QCOMPARE(screen.text("publicLexiconDetail.selectionCount"), QStringLiteral("已选 12 / 12 词"));
             QCOMPARE(screen.text("publicLexiconDetail.wordCount"), QStringLiteral("12 词"));

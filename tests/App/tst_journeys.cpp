@@ -1,40 +1,18 @@
 #include "SceneDriver.h"
 #include "TestRegistry.h"
 
-#include "DesignSystem/Theme.h"
-
 #include <QDir>
 #include <QQmlComponent>
 #include <QTest>
 #include <QUuid>
 
 using namespace scenetest;
-using talvoro::Theme;
 
 namespace {
 
 QString textOf(QQuickItem *item)
 {
     return item ? item->property("text").toString() : QString();
-}
-
-// The looks every screen is rendered in: light, dark, and light at a large
-// accessibility text size.
-struct Look {
-    const char *suffix;
-    Theme::ColorScheme scheme;
-    Theme::ContentSize size;
-};
-constexpr Look looks[] = {
-    {"light", Theme::Light, Theme::Large},
-    {"dark", Theme::Dark, Theme::Large},
-    {"accessibility", Theme::Light, Theme::AccessibilityExtraLarge},
-};
-
-void apply(const Look &look)
-{
-    Theme::shared()->setColorScheme(look.scheme);
-    Theme::shared()->setContentSize(look.size);
 }
 
 } // namespace

@@ -416,6 +416,38 @@ private:
     };
 
 private Q_SLOTS:
+    // Each client serves the other's endpoints through the client it was given, and
+    // without one reaches nothing (no client of the process stands behind it).
+    void eachClientServesTheOthersEndpointsOnlyThroughTheOneItIsGiven()
+    {
+        struct Clients {
+            TestHttpServer server;
+            NetworkTransfer transfer;
+            MemoryKeyValueStore defaults;
+            QTemporaryDir dir;
+            APICacheManager cache {dir.filePath(QStringLiteral("APICacheV2"))};
+            std::function<std::optional<QUrl>()> base = [this] { return std::optional(server.baseUrl()); };
+            MobileAPIClient older {transfer, base, defaults, &current};
+            ORVMobileAPIClient current {transfer, cache, base, {}, std::chrono::seconds(8), &older};
+            MobileAPIClient lonelyOlder {transfer, base, defaults};
+            ORVMobileAPIClient lonelyCurrent {transfer, cache, base};
+        } c;
+        QVERIFY(c.server.listen());
+        c.server.route("GET", QStringLiteral("/api/v1/words"), ScriptedResponse::json(200, "{\"code\":0,\"data\":[]}"));
+        c.server.route("GET", QStringLiteral("/api/v1/public/lexicons"), ScriptedResponse::json(200, ok(QJsonArray())));
+        const auto invalidEndpoint = [](const MobileAPIError &e) {
+            return isKind(e, MobileAPIError::Kind::invalidEndpoint);
+        };
+
+        QVERIFY(failsWith<MobileAPIError>(c.lonelyOlder.fetchPublicLexicons(), invalidEndpoint));
+        QVERIFY(failsWith<MobileAPIError>(c.lonelyCurrent.fetchWords(QStringLiteral("t")), invalidEndpoint));
+        QCOMPARE(c.server.requestCount(), 0);
+
+        QVERIFY(awaitResult(c.older.fetchPublicLexicons()).isEmpty());
+        QVERIFY(awaitResult(c.current.fetchWords(QStringLiteral("t"))).isEmpty());
+        QCOMPARE(c.server.requestCount(), 2);
+    }
+
     void errorMessagePrecedence_data()
     {
         QTest::addColumn<int>("status");

@@ -117,6 +117,17 @@ void SceneDriver::quit()
 {
     m_window = nullptr;
     m_engine.reset();
+    // The screens are gone, but requests they started still run inside the app's
+    // services; those must not resume into services already destroyed (a real app
+    // stops its event loop first). A few quiet turns let their last steps finish.
+    if (m_application) {
+        const talvoro::NetworkTransfer &transfer = m_application->container().transfer();
+        int quietTurns = 0;
+        waitFor([&] {
+            quietTurns = transfer.transfersInFlight() == 0 ? quietTurns + 1 : 0;
+            return quietTurns >= 3;
+        });
+    }
     m_application.reset();
 }
 

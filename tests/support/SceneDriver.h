@@ -3,6 +3,7 @@
 #include "BackendProcess.h"
 
 #include "App/TalvoroApplication.h"
+#include "DesignSystem/Theme.h"
 
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
@@ -78,5 +79,24 @@ private:
 
 // Every item under `root` (visual children and owned objects) with this name.
 QQuickItem *findVisibleItem(QObject *root, const QString &objectName);
+
+// The looks every screen is rendered in: light, dark, and light at a large
+// accessibility text size.
+struct Look {
+    const char *suffix;
+    talvoro::Theme::ColorScheme scheme;
+    talvoro::Theme::ContentSize size;
+};
+inline constexpr Look looks[] = {
+    {"light", talvoro::Theme::Light, talvoro::Theme::Large},
+    {"dark", talvoro::Theme::Dark, talvoro::Theme::Large},
+    {"accessibility", talvoro::Theme::Light, talvoro::Theme::AccessibilityExtraLarge},
+};
+
+inline void apply(const Look &look)
+{
+    talvoro::Theme::shared()->setColorScheme(look.scheme);
+    talvoro::Theme::shared()->setContentSize(look.size);
+}
 
 } // namespace scenetest
