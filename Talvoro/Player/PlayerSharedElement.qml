@@ -3,7 +3,7 @@ import Talvoro
 
 // Marks its parent as one of the travelling elements of the playback morph. While
 // active it reports the parent's bounds in `space` under `role` (again on every
-// frame of the morph, since moving an ancestor tells the parent nothing) and the
+// frame, since moving an ancestor tells the parent nothing) and the
 // parent is expected to draw itself invisible and silent, keeping its place.
 // The marker covers its parent unless given a narrower rectangle (a text's own
 // glyphs inside a wide text item).
@@ -30,8 +30,6 @@ Item {
     }
 
     onActiveChanged: marker.reportBounds()
-    onXChanged: marker.reportBounds()
-    onYChanged: marker.reportBounds()
     onWidthChanged: marker.reportBounds()
     onHeightChanged: marker.reportBounds()
     onVisibleChanged: marker.reportBounds()
@@ -44,5 +42,11 @@ Item {
     Connections {
         target: marker.registry
         function onProgressChanged() { marker.reportBounds(); }
+    }
+    // And after every frame while active, for layouts that settle with no progress
+    // moving (reports that change nothing are dropped by the registry).
+    Connections {
+        target: marker.active ? marker.Window.window : null
+        function onAfterAnimating() { marker.reportBounds(); }
     }
 }
