@@ -31,6 +31,9 @@ Item {
         Flickable {
             id: cardScroll
             Layout.fillWidth: true
+            Layout.minimumWidth: 0
+            Layout.maximumWidth: root.width
+            contentWidth: width
             Layout.fillHeight: true
             Layout.maximumHeight: contentHeight
             Layout.preferredHeight: contentHeight

@@ -122,7 +122,9 @@ Item {
             PlainText {
                 objectName: "player.card.word"
                 text: root.model.wordDisplay
-                font: Theme.systemFont(40, Font.Bold)
+                // A fixed size, as the travelling copy ends at it.
+                font.pixelSize: 40
+                font.weight: Font.Bold
                 color: Theme.textPrimary
                 opacity: root.marking ? 0 : 1
                 Accessible.ignored: root.marking
@@ -131,6 +133,7 @@ Item {
                 fontSizeMode: Text.HorizontalFit
                 minimumPixelSize: 20
                 Layout.fillWidth: true
+                Layout.minimumWidth: 0
                 Layout.preferredWidth: content.width
 
                 PlayerSharedElement {
@@ -158,6 +161,8 @@ Item {
                 minimumPixelSize: Math.round(Theme.fontSize(Theme.Title2) * 0.65)
                 elide: Text.ElideRight
                 Layout.fillWidth: true
+                Layout.minimumWidth: 0
+                Layout.preferredWidth: content.width
                 Layout.preferredHeight: root.spellingHeight
             }
 

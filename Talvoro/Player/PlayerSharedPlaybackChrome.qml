@@ -52,7 +52,8 @@ Item {
         width: Math.max(root.titleFrame.width, 1)
         height: Math.max(root.titleFrame.height, 1)
         text: root.host.word
-        font: Theme.systemFont(root.metrics.titleSize, Font.Bold)
+        font.pixelSize: root.metrics.titleSize
+        font.weight: Font.Bold
         color: Theme.textPrimary
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter

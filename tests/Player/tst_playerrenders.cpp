@@ -13,37 +13,15 @@
 #include <QTest>
 
 using namespace playertest;
+using scenetest::apply;
 using scenetest::findVisibleItem;
+using scenetest::looks;
 using scenetest::SceneDriver;
 
 // Renders the morph at fixed progress values and the player page in its states,
 // light and dark and at an accessibility text size, into test-output/screens/ for
 // a person to look at; each picture is also checked by what it shows.
 namespace {
-
-struct Variant {
-    const char *suffix;
-    Theme::ColorScheme scheme;
-    Theme::ContentSize size;
-};
-const Variant variants[] = {
-    {"light", Theme::Light, Theme::Large},
-    {"dark", Theme::Dark, Theme::Large},
-    {"accessibility", Theme::Light, Theme::AccessibilityLarge},
-};
-
-struct ThemeVariant {
-    explicit ThemeVariant(const Variant &variant)
-    {
-        Theme::shared()->setColorScheme(variant.scheme);
-        Theme::shared()->setContentSize(variant.size);
-    }
-    ~ThemeVariant()
-    {
-        Theme::shared()->setColorScheme(Theme::Light);
-        Theme::shared()->setContentSize(Theme::Large);
-    }
-};
 
 QList<ORVWord> cardWords()
 {
@@ -103,6 +81,8 @@ class PlayerRenderTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void cleanup() { apply(looks[0]); }
+
     void morphFrames_data()
     {
         QTest::addColumn<qreal>("progress");
@@ -128,6 +108,8 @@ private Q_SLOTS:
         surface->setProperty("progress", progress);
         // The travelling word is drawn once, by the chrome, at every step.
         QVERIFY(QTest::qWaitFor([&] { return screen.text("player.chrome.title") == "abandon"; }, 5000));
+        // Touches go to the page while it is presented, never to the bar under it.
+        QVERIFY(!screen.item("player.bar")->isEnabled());
         if (progress > 0.12)
             QCOMPARE(screen.item("player.card.word")->opacity(), 0.0);
         else
@@ -141,14 +123,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("variant");
         for (const char *state : {"waiting", "spelling", "paused", "loading", "bar"}) {
             for (int v = 0; v < 3; ++v)
-                QTest::addRow("%s-%s", state, variants[v].suffix) << QString::fromLatin1(state) << v;
+                QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
         }
     }
     void pageStates()
     {
         QFETCH(QString, state);
         QFETCH(int, variant);
-        ThemeVariant theme(variants[variant]);
+        apply(looks[variant]);
         PlayerFixture fixture;
         if (state == "loading")
             fixture.services.speech.holdAnswers = true;
@@ -183,6 +165,11 @@ private Q_SLOTS:
             }
         }
 
+        if (state != "waiting" && state != "bar") {
+            // The header's badges share a row unless the text is too large for it.
+            const bool large = looks[variant].size != Theme::Large;
+            QVERIFY(screen.item(large ? "player.header.badges.stack" : "player.header.badges.row"));
+        }
         if (state == "spelling") {
             QCOMPARE(screen.text("player.card.spelling"), QStringLiteral("a - b - a - n - d - o - n"));
         } else if (state == "paused") {
@@ -193,8 +180,10 @@ private Q_SLOTS:
         } else if (state == "bar") {
             QCOMPARE(screen.text("player.bar.word"), QStringLiteral("abandon"));
             QCOMPARE(screen.text("player.bar.subtitle"), QStringLiteral("正在播放 · 英文单词 · 考研词汇 · 1 / 3"));
+            QVERIFY(screen.item("player.bar")->isEnabled());
+            QVERIFY(!screen.item("player.page"));
         }
-        screen.save(QStringLiteral("player-%1-%2").arg(state, QString::fromLatin1(variants[variant].suffix)));
+        screen.save(QStringLiteral("player-%1-%2").arg(state, QString::fromLatin1(looks[variant].suffix)));
     }
 };
 
