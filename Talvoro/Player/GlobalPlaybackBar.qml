@@ -53,7 +53,7 @@ Item {
 
                     Icon {
                         anchors.centerIn: parent
-                        name: root.activity === "paused" ? "pause.fill" : "speaker.wave.2.fill"
+                        name: root.host.activitySymbol
                         size: 18
                         font.weight: Font.DemiBold
                         tint: Theme.accent
@@ -116,12 +116,10 @@ Item {
             onClicked: root.host.togglePlayback()
             Accessible.role: Accessible.Button
             Accessible.ignored: root.marking
-            Accessible.name: root.activity === "loading" ? "正在准备音频"
-                : root.activity === "playing" ? "暂停播放" : "继续播放"
+            Accessible.name: root.host.controlLabel
 
             contentItem: Icon {
-                name: root.activity === "loading" ? "ellipsis"
-                    : root.activity === "playing" ? "pause.fill" : "play.fill"
+                name: root.host.controlSymbol
                 size: 17
                 font.weight: Font.DemiBold
                 tint: root.activity === "loading" ? Theme.textSecondary : Theme.accent

@@ -111,28 +111,12 @@ LoopMode PlaybackPageModel::loopMode() const
 
 QString PlaybackPageModel::loopText() const
 {
-    switch (loopMode()) {
-    case LoopMode::sequential:
-        return QStringLiteral("顺序播放");
-    case LoopMode::shuffle:
-        return QStringLiteral("随机播放");
-    case LoopMode::loop:
-        break;
-    }
-    return QStringLiteral("循环播放");
+    return title(loopMode());
 }
 
 QString PlaybackPageModel::loopSymbol() const
 {
-    switch (loopMode()) {
-    case LoopMode::sequential:
-        return QStringLiteral("goforward");
-    case LoopMode::shuffle:
-        return QStringLiteral("shuffle");
-    case LoopMode::loop:
-        break;
-    }
-    return QStringLiteral("repeat");
+    return symbolName(loopMode());
 }
 
 PlaybackState PlaybackPageModel::playbackState() const

@@ -152,17 +152,36 @@ QString PlaybackSurfaceHostModel::progressText() const
 QString PlaybackSurfaceHostModel::activity() const
 {
     const auto &presentation = m_session.presentation();
-    if (!presentation)
-        return QString();
-    switch (presentation->activity) {
-    case GlobalPlaybackActivity::loading:
-        return QStringLiteral("loading");
-    case GlobalPlaybackActivity::playing:
-        return QStringLiteral("playing");
-    case GlobalPlaybackActivity::paused:
-        break;
-    }
-    return QStringLiteral("paused");
+    return presentation ? rawValue(presentation->activity) : QString();
+}
+
+QString PlaybackSurfaceHostModel::activitySymbol() const
+{
+    return activity() == u"paused" ? QStringLiteral("pause.fill") : QStringLiteral("speaker.wave.2.fill");
+}
+
+QString PlaybackSurfaceHostModel::controlSymbol() const
+{
+    const QString current = activity();
+    if (current == u"playing")
+        return QStringLiteral("pause.fill");
+    return current == u"paused" ? QStringLiteral("play.fill") : QStringLiteral("ellipsis");
+}
+
+QString PlaybackSurfaceHostModel::expandedControlSymbol() const
+{
+    const QString current = activity();
+    if (current == u"playing")
+        return QStringLiteral("pause.circle.fill");
+    return current == u"paused" ? QStringLiteral("play.circle.fill") : QStringLiteral("ellipsis.circle.fill");
+}
+
+QString PlaybackSurfaceHostModel::controlLabel() const
+{
+    const QString current = activity();
+    if (current == u"playing")
+        return QStringLiteral("暂停播放");
+    return current == u"paused" ? QStringLiteral("继续播放") : QStringLiteral("正在准备音频");
 }
 
 void PlaybackSurfaceHostModel::openFullPlayer()

@@ -39,6 +39,11 @@ class PlaybackSurfaceHostModel : public QObject {
     Q_PROPERTY(QString progressText READ progressText NOTIFY presentationChanged)
     // "loading", "playing" or "paused"; empty without a presentation.
     Q_PROPERTY(QString activity READ activity NOTIFY presentationChanged)
+    // The activity icon, and the play/pause control's glyphs (bar and page) and label.
+    Q_PROPERTY(QString activitySymbol READ activitySymbol NOTIFY presentationChanged)
+    Q_PROPERTY(QString controlSymbol READ controlSymbol NOTIFY presentationChanged)
+    Q_PROPERTY(QString expandedControlSymbol READ expandedControlSymbol NOTIFY presentationChanged)
+    Q_PROPERTY(QString controlLabel READ controlLabel NOTIFY presentationChanged)
 
 public:
     static constexpr std::chrono::milliseconds unmountDelay {650};
@@ -67,6 +72,10 @@ public:
     QString statusText() const;
     QString progressText() const;
     QString activity() const;
+    QString activitySymbol() const;
+    QString controlSymbol() const;
+    QString expandedControlSymbol() const;
+    QString controlLabel() const;
 
     // The bar's open action: only a session with a list opens the page.
     Q_INVOKABLE void openFullPlayer();

@@ -38,7 +38,7 @@ Item {
 
         Icon {
             anchors.centerIn: parent
-            name: root.activity === "paused" ? "pause.fill" : "speaker.wave.2.fill"
+            name: root.host.activitySymbol
             size: root.metrics.iconSize
             font.weight: Font.DemiBold
             tint: Theme.accent
@@ -75,12 +75,12 @@ Item {
         enabled: root.activity !== "loading"
         onClicked: root.host.togglePlayback()
         Accessible.role: Accessible.Button
-        Accessible.name: root.activity === "loading" ? "正在准备音频" : root.activity === "playing" ? "暂停播放" : "继续播放"
+        Accessible.name: root.host.controlLabel
 
         readonly property color tint: root.activity === "loading" ? Theme.textSecondary : Theme.accent
         Icon {
             anchors.centerIn: parent
-            name: root.activity === "loading" ? "ellipsis" : root.activity === "playing" ? "pause.fill" : "play.fill"
+            name: root.host.controlSymbol
             size: root.metrics.controlSize
             font.weight: Font.DemiBold
             tint: parent.tint
@@ -88,8 +88,7 @@ Item {
         }
         Icon {
             anchors.centerIn: parent
-            name: root.activity === "loading" ? "ellipsis.circle.fill"
-                : root.activity === "playing" ? "pause.circle.fill" : "play.circle.fill"
+            name: root.host.expandedControlSymbol
             size: root.metrics.controlSize
             font.weight: Font.DemiBold
             tint: parent.tint

@@ -234,12 +234,16 @@ private Q_SLOTS:
         host().togglePlayback(); // no view model: nothing
         fixture().play(2);
         QCOMPARE(fixture().viewModel().playbackState(), PlaybackState::loading);
+        QCOMPARE(host().controlLabel(), QStringLiteral("正在准备音频"));
         host().togglePlayback();
         QCOMPARE(fixture().viewModel().playbackState(), PlaybackState::loading);
         settle();
         QCOMPARE(fixture().viewModel().playbackState(), PlaybackState::playing);
+        QCOMPARE(host().controlSymbol(), QStringLiteral("pause.fill"));
         host().togglePlayback();
         QCOMPARE(fixture().viewModel().playbackState(), PlaybackState::paused);
+        QCOMPARE(host().controlLabel(), QStringLiteral("继续播放"));
+        QCOMPARE(host().activitySymbol(), QStringLiteral("pause.fill"));
         host().togglePlayback();
         QCOMPARE(fixture().viewModel().playbackState(), PlaybackState::playing);
         fixture().viewModel().stop();
