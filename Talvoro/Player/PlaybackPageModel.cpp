@@ -57,11 +57,15 @@ PlaybackViewModel *PlaybackPageModel::viewModel() const
     return m_session.playbackViewModel();
 }
 
-void PlaybackPageModel::resetIndex()
+std::optional<qsizetype> PlaybackPageModel::playingIndex() const
 {
     const PlaybackViewModel *model = viewModel();
-    const auto playing = model ? model->currentPlayingIndex() : std::nullopt;
-    m_currentIndex = playing.value_or(0);
+    return model ? model->currentPlayingIndex() : std::nullopt;
+}
+
+void PlaybackPageModel::resetIndex()
+{
+    m_currentIndex = playingIndex().value_or(0);
 }
 
 bool PlaybackPageModel::waiting() const
@@ -78,9 +82,7 @@ qsizetype PlaybackPageModel::wordCount() const
 
 int PlaybackPageModel::displayedIndex() const
 {
-    const PlaybackViewModel *model = viewModel();
-    const auto playing = model ? model->currentPlayingIndex() : std::nullopt;
-    return int(playing.value_or(m_currentIndex));
+    return int(playingIndex().value_or(m_currentIndex));
 }
 
 const ORVWord *PlaybackPageModel::currentWord() const
@@ -166,8 +168,7 @@ QString PlaybackPageModel::centerLabel() const
 
 void PlaybackPageModel::syncCurrentIndex()
 {
-    const PlaybackViewModel *model = viewModel();
-    const auto playing = model ? model->currentPlayingIndex() : std::nullopt;
+    const auto playing = playingIndex();
     if (playing && *playing >= 0 && *playing < wordCount())
         m_currentIndex = *playing;
     Q_EMIT changed();

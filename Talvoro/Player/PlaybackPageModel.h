@@ -115,6 +115,7 @@ private:
     void resetIndex();
     qsizetype wordCount() const;
     PlaybackViewModel *viewModel() const;
+    std::optional<qsizetype> playingIndex() const;
     int loopModeValue() const;
     int playbackStateValue() const;
 

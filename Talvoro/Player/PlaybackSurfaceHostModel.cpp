@@ -25,12 +25,19 @@ PlaybackSurfaceHostModel::PlaybackSurfaceHostModel(
     if (presented()) {
         m_contentVisibility = 0;
         m_pageMounted = true;
-        const quint64 transition = ++m_transition;
-        m_scheduler.after(std::chrono::milliseconds(0), this, [this, transition] {
-            if (transition == m_transition && presented())
-                setTransition(1, 1, !m_reduceMotion);
-        });
+        expandOnNextTurn();
     }
+}
+
+// The page grows from the next turn of the event loop on, once it has been laid
+// out; an expand overtaken meanwhile does nothing.
+void PlaybackSurfaceHostModel::expandOnNextTurn()
+{
+    const quint64 transition = ++m_transition;
+    m_scheduler.after(std::chrono::milliseconds(0), this, [this, transition] {
+        if (transition == m_transition && presented())
+            setTransition(1, 1, !m_reduceMotion);
+    });
 }
 
 bool PlaybackSurfaceHostModel::presented() const
@@ -49,13 +56,9 @@ void PlaybackSurfaceHostModel::presentationSwitched()
         return;
     }
     if (presented) {
-        // The page is mounted at progress 0, where it is still invisible, and
-        // grows from the next turn on, once it has been laid out.
+        // Mounted at progress 0, where the page is still invisible.
         setPageMounted(true);
-        m_scheduler.after(std::chrono::milliseconds(0), this, [this, transition] {
-            if (transition == m_transition && this->presented())
-                setTransition(1, 1, !m_reduceMotion);
-        });
+        expandOnNextTurn();
         return;
     }
     setTransition(0, 1, true);

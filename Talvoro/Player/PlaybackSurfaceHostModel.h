@@ -99,6 +99,7 @@ Q_SIGNALS:
 
 private:
     void presentationSwitched();
+    void expandOnNextTurn();
     void setTransition(qreal progress, qreal visibility, bool animated);
     void setPageMounted(bool mounted);
     void followContext();
