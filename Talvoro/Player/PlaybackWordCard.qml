@@ -53,11 +53,13 @@ Item {
             RowLayout {
                 spacing: 8
                 Layout.alignment: Qt.AlignHCenter
+                Layout.fillWidth: false
                 Layout.maximumWidth: content.width
                 Layout.preferredHeight: root.statusRowHeight
 
                 Rectangle {
                     objectName: "player.card.unit"
+                    // The unit badge gives way first, so a large text size never widens the card.
                     Layout.preferredWidth: root.badgeWidth
                     Layout.minimumWidth: 0
                     Layout.fillWidth: true
@@ -227,8 +229,9 @@ Item {
                             color: Theme.textSecondary
                             maximumLineCount: 1
                             elide: Text.ElideRight
+                            Layout.fillWidth: true
+                            Layout.minimumWidth: 0
                         }
-                        Item { Layout.fillWidth: true }
                         ORVOfflineBadge {
                             visible: unitRow.modelData.cached
                             Layout.leftMargin: 12
