@@ -43,8 +43,7 @@ void AudioOutput::nameStreams(const QByteArray &role)
 {
     // libpulse takes these properties from the environment for every client it
     // connects; the "override" form wins over the generic name Qt gives.
-    qputenv(
-        "PULSE_PROP_OVERRIDE", "application.name='Talvoro' application.icon_name='talvoro' media.role='" + role + "'");
+    qputenv("PULSE_PROP_OVERRIDE", "application.name='Talvoro' media.role='" + role + "'");
 }
 
 qint64 AudioOutput::positionMicroseconds() const

@@ -36,7 +36,7 @@ public:
     void setVolume(double volume);
 
     // Names the app's streams on the sound server "Talvoro", with `role` (a
-    // PulseAudio media role: "music", "speech", ...), so a volume mixer shows what
+    // PulseAudio media role: "music", "video", ...), so a volume mixer shows what
     // they are. Takes effect only before the first sound output of the process.
     static void nameStreams(const QByteArray &role);
 

@@ -164,7 +164,7 @@ void NowPlaying::setInfo(std::optional<NowPlayingInfo> info)
 
 void NowPlaying::setVolume(double volume)
 {
-    // The specification lets a player clamp; the sound output cannot go above 1.
+    // MPRIS lets a player clamp; the sound output cannot go above 1.
     const double clamped = std::isnan(volume) ? m_volume : std::clamp(volume, 0.0, 1.0);
     if (clamped == m_volume)
         return;
@@ -212,7 +212,7 @@ void NowPlaying::announceTrack()
 }
 
 // The position is not announced: clients read it when they need it and
-// extrapolate from the rate meanwhile, as the specification intends.
+// extrapolate from the rate meanwhile, as MPRIS intends.
 void NowPlaying::announceChanges(const QVariantMap &changes)
 {
     if (m_serviceName.isEmpty())
