@@ -1,8 +1,9 @@
 #include "App/DependencyContainer.h"
 
 #include "Platform/RandomSource.h"
-
+#include "Player/DelayScheduler.h"
 #include "Playback/SpeechCacheKey.h"
+
 #include <QGuiApplication>
 
 namespace talvoro {
@@ -132,6 +133,11 @@ SelectOrCreatePlaylistModel *DependencyContainer::makeSelectOrCreatePlaylistMode
     // The lexicon screens have nothing to do once words were added.
     return new SelectOrCreatePlaylistModel(
         lexicon ? lexicon->selectedWords() : QList<ORVWord>(), {}, playlistServices(), owner);
+}
+
+PlaybackSurfaceHostModel *DependencyContainer::makePlaybackSurfaceHostModel(QObject *owner)
+{
+    return new PlaybackSurfaceHostModel(*m_playbackSession, DelayScheduler::system(), RandomSource::system(), owner);
 }
 
 } // namespace talvoro

@@ -41,6 +41,7 @@
 #include "Playlists/PlaylistDetailModel.h"
 #include "Playlists/PlaylistListModel.h"
 #include "Playlists/SelectOrCreatePlaylistModel.h"
+#include "Player/PlaybackSurfaceHostModel.h"
 #include "Session/AppSession.h"
 
 #include <QObject>
@@ -112,6 +113,7 @@ public:
     Q_INVOKABLE talvoro::SelectOrCreatePlaylistModel *makeSelectOrCreatePlaylistModel(
         talvoro::PublicLexiconDetailModel *lexicon, QObject *owner);
     PlaylistServices playlistServices();
+    Q_INVOKABLE talvoro::PlaybackSurfaceHostModel *makePlaybackSurfaceHostModel(QObject *owner);
 
 private:
     AppSession *sessionObject() { return m_session.get(); }

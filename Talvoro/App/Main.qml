@@ -49,6 +49,11 @@ Window {
             model: root.container.makeHomeViewModel(this)
             container: root.container
             playbackSession: root.container.playbackSession
+            playbackHost: Component {
+                GlobalPlaybackSurfaceHost {
+                    model: root.container.makePlaybackSurfaceHostModel(this)
+                }
+            }
         }
     }
     // qmllint enable unqualified

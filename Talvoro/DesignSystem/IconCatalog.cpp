@@ -48,6 +48,7 @@ const QHash<QString, char32_t> &glyphs()
         {QStringLiteral("externaldrive.fill"), 0xe1db}, // storage
         {QStringLiteral("forward.fill"), 0xe01f}, // fast_forward
         {QStringLiteral("globe"), 0xe894}, // language
+        {QStringLiteral("goforward"), 0xe15a}, // redo
         {QStringLiteral("info.circle"), 0xe88f}, // info_outline
         {QStringLiteral("lock.fill"), 0xe897}, // lock
         {QStringLiteral("mic.fill"), 0xe029}, // mic
@@ -64,6 +65,8 @@ const QHash<QString, char32_t> &glyphs()
         {QStringLiteral("plus.circle.fill"), 0xe147}, // add_circle
         {QStringLiteral("plus.rectangle.on.folder.fill"), 0xe2cc}, // create_new_folder
         {QStringLiteral("rectangle.portrait.and.arrow.right"), 0xe9ba}, // logout
+        {QStringLiteral("repeat"), 0xe040}, // repeat
+        {QStringLiteral("shuffle"), 0xe043}, // shuffle
         {QStringLiteral("slider.horizontal.3"), 0xe429}, // tune
         {QStringLiteral("speaker.wave.2"), 0xe050}, // volume_up
         {QStringLiteral("speaker.wave.2.fill"), 0xe050}, // volume_up

@@ -6,6 +6,8 @@
 #include <QAudioSink>
 #include <QMediaDevices>
 
+#include <algorithm>
+
 namespace talvoro {
 
 AudioOutput::AudioOutput(const QByteArray &clip, double rate, QObject *parent)
@@ -37,6 +39,32 @@ AudioOutput::~AudioOutput()
     m_sink->stop();
 }
 
+void AudioOutput::nameStreams(const QByteArray &role)
+{
+    // libpulse takes these properties from the environment for every client it
+    // connects; the "override" form wins over the generic name Qt gives.
+    qputenv("PULSE_PROP_OVERRIDE", "application.name='Talvoro' media.role='" + role + "'");
+}
+
+qint64 AudioOutput::positionMicroseconds() const
+{
+    if (m_state == State::stopped || m_state == State::failed)
+        return 0;
+    if (m_state == State::ended)
+        return qint64(m_durationSeconds * 1e6);
+    // Time heard, not bytes handed over: the sink takes a whole short clip at once.
+    // The clip's own time runs `rate` times as fast as the stretched audio plays.
+    qint64 heardMs = m_heardBeforePause;
+    if (m_state == State::playing && m_playingSince.isValid())
+        heardMs += m_playingSince.elapsed();
+    return std::min(qint64(double(heardMs) * 1000 * m_rate), qint64(m_durationSeconds * 1e6));
+}
+
+void AudioOutput::setVolume(double volume)
+{
+    m_sink->setVolume(std::clamp(volume, 0.0, 1.0));
+}
+
 qint64 AudioOutput::framesDelivered() const
 {
     return m_buffer.pos() / m_frameBytes;
@@ -49,6 +77,7 @@ void AudioOutput::play()
         return;
     case State::paused:
         m_state = State::playing;
+        m_playingSince.start();
         m_sink->resume();
         return;
     case State::stopped:
@@ -59,6 +88,8 @@ void AudioOutput::play()
     m_sink->stop();
     m_buffer.seek(0);
     m_state = State::playing;
+    m_heardBeforePause = 0;
+    m_playingSince.start();
     m_sink->start(&m_buffer);
     if (m_sink->state() == QAudio::StoppedState) {
         qCCritical(log::audioPlayer) << "播放音频出错：声音设备无法开始播放，错误" << m_sink->error();
@@ -71,6 +102,7 @@ void AudioOutput::pause()
     if (m_state != State::playing)
         return;
     m_state = State::paused;
+    m_heardBeforePause += m_playingSince.elapsed();
     m_sink->suspend();
 }
 

@@ -3,6 +3,7 @@
 #include "Platform/AudioClip.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <memory>
@@ -29,6 +30,15 @@ public:
     bool isPlaying() const { return m_state == State::playing; }
     // Frames handed to the sound device since the clip last started.
     qint64 framesDelivered() const;
+    // How far the clip has been heard, in microseconds of its own length.
+    qint64 positionMicroseconds() const;
+    // 0 (silent) to 1 (as recorded).
+    void setVolume(double volume);
+
+    // Names the app's streams on the sound server "Talvoro", with `role` (a
+    // PulseAudio media role: "music", "video", ...), so a volume mixer shows what
+    // they are. Takes effect only before the first sound output of the process.
+    static void nameStreams(const QByteArray &role);
 
     // From the beginning when it never played or has ended; a paused clip continues.
     void play();
@@ -53,6 +63,8 @@ private:
     QBuffer m_buffer;
     std::unique_ptr<QAudioSink> m_sink;
     State m_state = State::stopped;
+    QElapsedTimer m_playingSince;
+    qint64 m_heardBeforePause = 0; // milliseconds
 };
 
 } // namespace talvoro

@@ -6,6 +6,9 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 
+#include <algorithm>
+#include <cmath>
+
 namespace talvoro {
 
 namespace {
@@ -49,8 +52,10 @@ class MprisPlayer : public QDBusAbstractAdaptor {
     Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
     Q_PROPERTY(double Rate READ rate)
     Q_PROPERTY(QVariantMap Metadata READ metadata)
-    Q_PROPERTY(double Volume READ volume)
+    Q_PROPERTY(double Volume READ volume WRITE setVolume)
     Q_PROPERTY(qlonglong Position READ position)
+    Q_PROPERTY(double MinimumRate READ minimumRate)
+    Q_PROPERTY(double MaximumRate READ maximumRate)
     Q_PROPERTY(bool CanGoNext READ yes)
     Q_PROPERTY(bool CanGoPrevious READ yes)
     Q_PROPERTY(bool CanPlay READ yes)
@@ -65,8 +70,11 @@ public:
     QString playbackStatus() const { return m_owner->playbackStatus(); }
     double rate() const { return m_owner->displayedRate(); }
     QVariantMap metadata() const { return m_owner->metadata(); }
-    double volume() const { return 1.0; }
-    qlonglong position() const { return 0; }
+    double volume() const { return m_owner->volume(); }
+    void setVolume(double volume) { m_owner->setVolume(volume); }
+    qlonglong position() const { return m_owner->position(); }
+    double minimumRate() const { return m_owner->m_minimumRate; }
+    double maximumRate() const { return m_owner->m_maximumRate; }
     bool yes() const { return true; }
     bool no() const { return false; }
 
@@ -103,8 +111,10 @@ MprisRoot::MprisRoot(NowPlaying *owner)
     new MprisPlayer(owner, this);
 }
 
-NowPlaying::NowPlaying(QObject *parent)
+NowPlaying::NowPlaying(double minimumRate, double maximumRate, QObject *parent)
     : QObject(parent)
+    , m_minimumRate(minimumRate)
+    , m_maximumRate(maximumRate)
 { }
 
 NowPlaying::~NowPlaying()
@@ -149,7 +159,23 @@ void NowPlaying::setInfo(std::optional<NowPlayingInfo> info)
     if (info && info->playbackRate > 0)
         m_lastRate = info->playbackRate;
     m_info = std::move(info);
-    announceChanges();
+    announceTrack();
+}
+
+void NowPlaying::setVolume(double volume)
+{
+    // MPRIS lets a player clamp; the sound output cannot go above 1.
+    const double clamped = std::isnan(volume) ? m_volume : std::clamp(volume, 0.0, 1.0);
+    if (clamped == m_volume)
+        return;
+    m_volume = clamped;
+    Q_EMIT volumeChanged();
+    announceChanges({{QStringLiteral("Volume"), m_volume}});
+}
+
+qint64 NowPlaying::position() const
+{
+    return m_info && m_positionSource ? m_positionSource() : 0;
 }
 
 QString NowPlaying::playbackStatus() const
@@ -179,16 +205,21 @@ QVariantMap NowPlaying::metadata() const
 
 // QDBusAbstractAdaptor sends no PropertiesChanged of its own; desktop panels only
 // learn of a change from this signal.
-void NowPlaying::announceChanges()
+void NowPlaying::announceTrack()
+{
+    announceChanges({{QStringLiteral("PlaybackStatus"), playbackStatus()}, {QStringLiteral("Rate"), displayedRate()},
+        {QStringLiteral("Metadata"), metadata()}});
+}
+
+// The position is not announced: clients read it when they need it and
+// extrapolate from the rate meanwhile, as MPRIS intends.
+void NowPlaying::announceChanges(const QVariantMap &changes)
 {
     if (m_serviceName.isEmpty())
         return;
     QDBusMessage signal = QDBusMessage::createSignal(
         objectPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
-    signal << playerInterface
-           << QVariantMap {{QStringLiteral("PlaybackStatus"), playbackStatus()},
-                  {QStringLiteral("Rate"), displayedRate()}, {QStringLiteral("Metadata"), metadata()}}
-           << QStringList {};
+    signal << playerInterface << changes << QStringList {};
     QDBusConnection::sessionBus().send(signal);
 }
 

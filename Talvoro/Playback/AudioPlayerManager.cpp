@@ -16,6 +16,8 @@ AudioPlayerManager::AudioPlayerManager(AudioSession &session, QObject *parent)
     : QObject(parent)
     , m_session(session)
 {
+    // Speech practice is the app's content: the mixer lists it as music, like a player's.
+    AudioOutput::nameStreams("music");
     connect(&m_nowPlaying, &NowPlaying::playCommand, this,
         [this] { notifyDelegate([](AudioPlayerManagerDelegate &d) { d.remotePlay(); }); });
     connect(&m_nowPlaying, &NowPlaying::pauseCommand, this,
@@ -24,6 +26,11 @@ AudioPlayerManager::AudioPlayerManager(AudioSession &session, QObject *parent)
         [this] { notifyDelegate([](AudioPlayerManagerDelegate &d) { d.remoteNextTrack(); }); });
     connect(&m_nowPlaying, &NowPlaying::previousTrackCommand, this,
         [this] { notifyDelegate([](AudioPlayerManagerDelegate &d) { d.remotePreviousTrack(); }); });
+    connect(&m_nowPlaying, &NowPlaying::volumeChanged, this, [this] {
+        if (m_output)
+            m_output->setVolume(m_nowPlaying.volume());
+    });
+    m_nowPlaying.setPositionSource([this] { return m_output ? m_output->positionMicroseconds() : 0; });
 }
 
 AudioPlayerManager::~AudioPlayerManager() = default;
@@ -57,6 +64,7 @@ void AudioPlayerManager::play(const QByteArray &audio, const QString &title, flo
     connect(m_output.get(), &AudioOutput::finished, this, [this](bool successfully) {
         notifyDelegate([successfully](AudioPlayerManagerDelegate &d) { d.audioPlayerDidFinish(successfully); });
     });
+    m_output->setVolume(m_nowPlaying.volume());
     m_output->play();
     m_nowPlaying.setInfo(NowPlayingInfo {title, m_output->durationSeconds(), double(rate)});
 }

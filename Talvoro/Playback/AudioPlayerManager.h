@@ -50,7 +50,7 @@ private:
     void notifyDelegate(std::function<void(AudioPlayerManagerDelegate &)> call);
 
     AudioSession &m_session;
-    NowPlaying m_nowPlaying;
+    NowPlaying m_nowPlaying {minimumRate, maximumRate};
     std::unique_ptr<AudioOutput> m_output;
     AudioPlayerManagerDelegate *m_delegate = nullptr;
     std::weak_ptr<void> m_delegateLifetime;

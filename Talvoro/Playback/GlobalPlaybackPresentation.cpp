@@ -45,4 +45,17 @@ std::optional<GlobalPlaybackPresentation> GlobalPlaybackPresentation::make(
     return presentation;
 }
 
+QString rawValue(GlobalPlaybackActivity activity)
+{
+    switch (activity) {
+    case GlobalPlaybackActivity::loading:
+        return QStringLiteral("loading");
+    case GlobalPlaybackActivity::playing:
+        return QStringLiteral("playing");
+    case GlobalPlaybackActivity::paused:
+        break;
+    }
+    return QStringLiteral("paused");
+}
+
 } // namespace talvoro

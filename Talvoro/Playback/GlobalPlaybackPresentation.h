@@ -22,6 +22,8 @@ struct GlobalPlaybackContext {
 };
 
 enum class GlobalPlaybackActivity { loading, playing, paused };
+// "loading", "playing" or "paused", as the player screens read it.
+QString rawValue(GlobalPlaybackActivity activity);
 
 // The lines the global playback bar shows. Derived, never edited.
 struct GlobalPlaybackPresentation {

@@ -156,17 +156,7 @@ void GlobalPlaybackSession::stopObserving()
 
 QString GlobalPlaybackSession::presentationActivity() const
 {
-    if (!m_presentation)
-        return QString();
-    switch (m_presentation->activity) {
-    case GlobalPlaybackActivity::loading:
-        return QStringLiteral("loading");
-    case GlobalPlaybackActivity::playing:
-        return QStringLiteral("playing");
-    case GlobalPlaybackActivity::paused:
-        break;
-    }
-    return QStringLiteral("paused");
+    return m_presentation ? rawValue(m_presentation->activity) : QString();
 }
 
 } // namespace talvoro

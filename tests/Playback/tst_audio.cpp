@@ -8,6 +8,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QStandardPaths>
+#include <QDataStream>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -226,6 +228,17 @@ class AudioPlayerManagerTest : public QObject {
             process.kill();
         process.waitForFinished();
         return QString::fromUtf8(process.readAllStandardOutput());
+    }
+    // Runs a desktop client (playerctl, pactl) and returns its exit code and output.
+    static std::pair<int, QString> run(const QString &program, const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(program, arguments);
+        if (!QTest::qWaitFor([&process] { return process.state() == QProcess::NotRunning; }, endLimitMs))
+            process.kill();
+        process.waitForFinished();
+        const int code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        return {code, QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
     }
     static QString shownOnTheBus()
     {
@@ -470,6 +483,49 @@ private Q_SLOTS:
         QVERIFY(!shownOnTheBus().contains(QStringLiteral("xesam:title")));
         m_player.reset();
         QVERIFY(!m_desktop->interface()->isServiceRegistered(mprisName));
+    }
+
+    // What a desktop's media controls read and set, through a real MPRIS client.
+    void aMediaClientSeesPositionRateBoundsAndSetsTheVolume()
+    {
+        if (!connectDesktop())
+            QSKIP("no session bus: the player stays off the bus, as the other tests show");
+        if (QStandardPaths::findExecutable(QStringLiteral("playerctl")).isEmpty())
+            QSKIP("playerctl is not installed (scripts/install-deps installs it)");
+        const QStringList talvoro {QStringLiteral("-p"), QStringLiteral("talvoro")};
+        m_player->play(toneClip(6.0), QStringLiteral("apple"), 1.0F);
+        QTest::qWait(300);
+        m_player->pause();
+        const auto [code, position] = run(QStringLiteral("playerctl"), talvoro + QStringList {"position"});
+        QCOMPARE(code, 0);
+        // Where the clip stands, in seconds, while paused: neither 0 nor past its end.
+        QVERIFY2(position.toDouble() > 0.1 && position.toDouble() < 6.0, qPrintable(position));
+        QCOMPARE(run(QStringLiteral("playerctl"), talvoro + QStringList {"position"}).second, position);
+
+        const QString shown = shownOnTheBus();
+        QVERIFY2(shown.contains("'MinimumRate': <0.5>") && shown.contains("'MaximumRate': <2.0>"), qPrintable(shown));
+
+        QCOMPARE(run(QStringLiteral("playerctl"), talvoro + QStringList {"volume", "0.5"}).first, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            run(QStringLiteral("playerctl"), talvoro + QStringList {"volume"}).second.toDouble(), 0.5, endLimitMs);
+        run(QStringLiteral("playerctl"), talvoro + QStringList {"volume", "7"});
+        QTRY_COMPARE_WITH_TIMEOUT(
+            run(QStringLiteral("playerctl"), talvoro + QStringList {"volume"}).second.toDouble(), 1.0, endLimitMs);
+    }
+
+    // A volume mixer lists the app's stream under its name and role.
+    void theSoundServerListsTheStreamAsTalvoro()
+    {
+        if (run(QStringLiteral("pactl"), {QStringLiteral("info")}).first != 0)
+            QSKIP("no sound server");
+        m_player->play(toneClip(6.0), QStringLiteral("apple"), 1.0F);
+        QString streams;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (streams = run(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")}).second)
+                .contains(QStringLiteral("application.process.id = \"%1\"").arg(QCoreApplication::applicationPid())),
+            endLimitMs);
+        QVERIFY2(streams.contains(QStringLiteral("application.name = \"Talvoro\"")), qPrintable(streams));
+        QVERIFY2(streams.contains(QStringLiteral("media.role = \"music\"")), qPrintable(streams));
     }
 
     void aSecondPlayerTakesAnInstanceName()

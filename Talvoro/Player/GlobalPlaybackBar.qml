@@ -1,0 +1,136 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Talvoro
+
+// The compact player at the bottom of the screen: what plays, a tap to open the
+// full page, and pause or resume. Its surface is drawn by the host behind it.
+Item {
+    id: root
+    objectName: "player.bar"
+
+    required property PlaybackSurfaceHostModel host
+    property bool managesSharedTransitionElements: false
+    property PlayerSharedElementRegistry registry: null
+    property Item space: null
+
+    readonly property string activity: root.host.activity
+    readonly property bool marking: root.managesSharedTransitionElements
+
+    visible: root.host.hasPresentation
+    implicitHeight: Math.max(64, row.implicitHeight + 16)
+
+    RowLayout {
+        id: row
+        anchors.fill: parent
+        anchors.leftMargin: 16
+        anchors.rightMargin: 16
+        anchors.topMargin: 8
+        anchors.bottomMargin: 8
+        spacing: 12
+
+        AbstractButton {
+            id: openButton
+            objectName: "player.bar.open"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.minimumHeight: 44
+            onClicked: root.host.openFullPlayer()
+            Accessible.role: Accessible.Button
+            Accessible.name: root.host.statusText + "，" + root.host.word + "，"
+                + root.host.progressText + "，点击返回完整播放页"
+
+            contentItem: RowLayout {
+                spacing: 12
+
+                Rectangle {
+                    Layout.preferredWidth: 44
+                    Layout.preferredHeight: 44
+                    radius: 10
+                    color: Qt.alpha(Theme.accent, 0.1)
+                    opacity: root.marking ? 0 : 1
+                    Accessible.ignored: true
+
+                    Icon {
+                        anchors.centerIn: parent
+                        name: root.host.activitySymbol
+                        size: 18
+                        font.weight: Font.DemiBold
+                        tint: Theme.accent
+                    }
+                    PlayerSharedElement {
+                        role: PlayerMorph.CompactActivityIcon
+                        active: root.marking
+                        registry: root.registry
+                        space: root.space
+                    }
+                }
+
+                ColumnLayout {
+                    spacing: 4
+                    Layout.fillWidth: true
+
+                    PlainText {
+                        objectName: "player.bar.word"
+                        text: root.host.word
+                        font: Theme.font(Theme.Subheadline, Font.DemiBold)
+                        color: Theme.textPrimary
+                        elide: Text.ElideRight
+                        maximumLineCount: 1
+                        opacity: root.marking ? 0 : 1
+                        Layout.fillWidth: true
+
+                        PlayerSharedElement {
+                            width: Math.min(parent.contentWidth, parent.width)
+                            role: PlayerMorph.CompactTitle
+                            active: root.marking
+                            registry: root.registry
+                            space: root.space
+                        }
+                    }
+                    PlainText {
+                        objectName: "player.bar.subtitle"
+                        text: root.host.statusText + " · " + root.host.playlistName + " · "
+                            + root.host.progressText
+                        font: Theme.font(Theme.Caption1)
+                        color: Theme.textSecondary
+                        elide: Text.ElideRight
+                        maximumLineCount: 1
+                        Layout.fillWidth: true
+                    }
+                }
+
+                Item {
+                    Layout.preferredWidth: 8
+                }
+            }
+        }
+
+        AbstractButton {
+            id: control
+            objectName: "player.bar.control"
+            Layout.preferredWidth: 44
+            Layout.preferredHeight: 44
+            enabled: root.activity !== "loading" && !root.marking
+            opacity: root.marking ? 0 : 1
+            onClicked: root.host.togglePlayback()
+            Accessible.role: Accessible.Button
+            Accessible.ignored: root.marking
+            Accessible.name: root.host.controlLabel
+
+            contentItem: Icon {
+                name: root.host.controlSymbol
+                size: 17
+                font.weight: Font.DemiBold
+                tint: root.activity === "loading" ? Theme.textSecondary : Theme.accent
+            }
+
+            PlayerSharedElement {
+                role: PlayerMorph.CompactControl
+                active: root.marking
+                registry: root.registry
+                space: root.space
+            }
+        }
+    }
+}

@@ -1,0 +1,45 @@
+#include "Player/PlayerSharedElementRegistry.h"
+
+namespace talvoro {
+
+void PlayerSharedElementRegistry::report(PlayerMorph::Role role, const QRectF &bounds)
+{
+    auto &slot = m_bounds.at(std::size_t(role));
+    if (slot == bounds)
+        return;
+    slot = bounds;
+    ++m_revision;
+    Q_EMIT framesChanged();
+}
+
+void PlayerSharedElementRegistry::withdraw(PlayerMorph::Role role)
+{
+    auto &slot = m_bounds.at(std::size_t(role));
+    if (!slot)
+        return;
+    slot.reset();
+    ++m_revision;
+    Q_EMIT framesChanged();
+}
+
+QRectF PlayerSharedElementRegistry::frame(PlayerMorph::Role role, qreal width, qreal height) const
+{
+    const auto &bounds = m_bounds.at(std::size_t(role));
+    return bounds ? *bounds : playermorph::fallbackRect(playermorph::Role(role), QSizeF(width, height));
+}
+
+QRectF PlayerSharedElementRegistry::travellingFrame(
+    PlayerMorph::Role compact, PlayerMorph::Role expanded, qreal width, qreal height) const
+{
+    return playermorph::interpolate(frame(compact, width, height), frame(expanded, width, height), m_progress);
+}
+
+void PlayerSharedElementRegistry::setProgress(qreal progress)
+{
+    if (qFuzzyCompare(m_progress + 1, progress + 1))
+        return;
+    m_progress = progress;
+    Q_EMIT progressChanged();
+}
+
+} // namespace talvoro

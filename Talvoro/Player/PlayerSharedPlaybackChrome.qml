@@ -1,0 +1,98 @@
+import QtQuick
+import QtQuick.Controls
+import Talvoro
+
+// The one visible copy of the activity icon, the word and the play/pause control
+// while the morph runs: each drawn at its rectangle between the bar's and the
+// page's reported bounds, sized and cross-faded by progress.
+Item {
+    id: root
+    objectName: "player.chrome"
+
+    required property PlayerSharedElementRegistry registry
+    required property PlaybackSurfaceHostModel host
+    property real progress: 0
+    property bool isExpandedTarget: false
+
+    readonly property string activity: root.host.activity
+    readonly property var metrics: PlayerMorph.chrome(root.progress)
+
+    // Bindings that read the registry's revision and progress, so they follow
+    // every report and every frame.
+    function frame(compact, expanded) {
+        return root.registry.revision >= 0 && root.registry.progress >= -1
+            ? root.registry.travellingFrame(compact, expanded, root.width, root.height) : Qt.rect(0, 0, 0, 0);
+    }
+    readonly property rect iconFrame: root.frame(PlayerMorph.CompactActivityIcon, PlayerMorph.ExpandedActivityIcon)
+    readonly property rect titleFrame: root.frame(PlayerMorph.CompactTitle, PlayerMorph.ExpandedTitle)
+    readonly property rect controlFrame: root.frame(PlayerMorph.CompactControl, PlayerMorph.ExpandedControl)
+
+    Rectangle {
+        x: root.iconFrame.x
+        y: root.iconFrame.y
+        width: root.iconFrame.width
+        height: root.iconFrame.height
+        radius: root.metrics.iconCornerRadius
+        color: Qt.alpha(Theme.accent, root.metrics.iconTintOpacity)
+        Accessible.ignored: true
+
+        Icon {
+            anchors.centerIn: parent
+            name: root.host.activitySymbol
+            size: root.metrics.iconSize
+            font.weight: Font.DemiBold
+            tint: Theme.accent
+        }
+    }
+
+    PlainText {
+        objectName: "player.chrome.title"
+        x: root.titleFrame.x
+        y: root.titleFrame.y
+        width: Math.max(root.titleFrame.width, 1)
+        height: Math.max(root.titleFrame.height, 1)
+        text: root.host.word
+        font.pixelSize: root.metrics.titleSize
+        font.weight: Font.Bold
+        color: Theme.textPrimary
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+        maximumLineCount: 1
+        fontSizeMode: Text.HorizontalFit
+        minimumPixelSize: Math.round(root.metrics.titleSize * 0.6)
+        Accessible.role: Accessible.Heading
+        Accessible.ignored: !root.isExpandedTarget
+    }
+
+    AbstractButton {
+        objectName: "player.chrome.control"
+        readonly property real w: Math.max(root.controlFrame.width, 44)
+        readonly property real h: Math.max(root.controlFrame.height, 44)
+        x: root.controlFrame.x + (root.controlFrame.width - w) / 2
+        y: root.controlFrame.y + (root.controlFrame.height - h) / 2
+        width: w
+        height: h
+        enabled: root.activity !== "loading"
+        onClicked: root.host.togglePlayback()
+        Accessible.role: Accessible.Button
+        Accessible.name: root.host.controlLabel
+
+        readonly property color tint: root.activity === "loading" ? Theme.textSecondary : Theme.accent
+        Icon {
+            anchors.centerIn: parent
+            name: root.host.controlSymbol
+            size: root.metrics.controlSize
+            font.weight: Font.DemiBold
+            tint: parent.tint
+            opacity: root.metrics.compactGlyphOpacity
+        }
+        Icon {
+            anchors.centerIn: parent
+            name: root.host.expandedControlSymbol
+            size: root.metrics.controlSize
+            font.weight: Font.DemiBold
+            tint: parent.tint
+            opacity: root.metrics.expandedGlyphOpacity
+        }
+    }
+}
