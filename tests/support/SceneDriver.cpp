@@ -229,8 +229,8 @@ void SceneDriver::pressKey(Qt::Key key)
 
 QString SceneDriver::screensFolder()
 {
-    const QString folder = QDir(qEnvironmentVariable("TALVORO_TEST_OUTPUT", QDir::tempPath()))
-                               .filePath(QStringLiteral("screens"));
+    const QString folder
+        = QDir(qEnvironmentVariable("TALVORO_TEST_OUTPUT", QDir::tempPath())).filePath(QStringLiteral("screens"));
     QDir().mkpath(folder);
     return folder;
 }

@@ -18,18 +18,19 @@ std::map<QByteArray, std::function<std::unique_ptr<QObject>()>> &registry()
 }
 
 // Runs one class in a child process of this executable; true when all of it passed.
-// Its output goes straight to ours.
+// Its output goes straight to ours; a class that did not pass is named at the end of it.
 bool runInChild(const QByteArray &name, const QStringList &qtestArguments)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start(QCoreApplication::applicationFilePath(),
         QStringList {QStringLiteral("-class"), QString::fromUtf8(name)} + qtestArguments);
-    child.waitForFinished(-1); // the test's own limits, and ctest's, bound it
-    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
+    // The test's own limits, and ctest's, bound the wait.
+    if (child.waitForFinished(-1) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
         return true;
-    if (child.error() != QProcess::UnknownError)
-        std::fprintf(stderr, "%s did not finish: %s\n", name.constData(), qPrintable(child.errorString()));
+    const QString why = child.error() != QProcess::UnknownError ? child.errorString()
+                                                                : QStringLiteral("exit code %1").arg(child.exitCode());
+    std::fprintf(stderr, "%s failed: %s\n", name.constData(), qPrintable(why));
     return false;
 }
 } // namespace
