@@ -28,17 +28,6 @@ QString publicRow(int index)
     return QStringLiteral("home.publicLexicon.%1").arg(index);
 }
 
-// Signs up a new account through the backend and signs in on the login screen.
-bool signInToHome(SceneDriver &scene)
-{
-    const backendtest::Account account = scene.backend().registerAccount();
-    return scene.launch() && scene.waitForItem(QStringLiteral("login.username"))
-        && scene.waitForNoItem(QStringLiteral("launch.handoff"))
-        && scene.type(QStringLiteral("login.username"), account.username)
-        && scene.type(QStringLiteral("login.password"), account.password) && scene.press(QStringLiteral("login.submit"))
-        && scene.waitForItem(QStringLiteral("home.greeting"));
-}
-
 // Drags the content down by `distance` and lets go, as a finger pulling to refresh.
 void pullDown(QQuickWindow *window, qreal distance)
 {
@@ -69,8 +58,7 @@ private Q_SLOTS:
     {
         SceneDriver scene;
         QVERIFY(scene.startBackend());
-        QVERIFY(scene.forgetStoredSession());
-        QVERIFY(signInToHome(scene));
+        QVERIFY(scene.signInToHome());
 
         const QJsonArray served
             = scene.backend().call("GET", QStringLiteral("/api/v1/public/lexicons")).data().toArray();
@@ -115,8 +103,7 @@ private Q_SLOTS:
     {
         SceneDriver scene;
         QVERIFY(scene.startBackend());
-        QVERIFY(scene.forgetStoredSession());
-        QVERIFY(signInToHome(scene));
+        QVERIFY(scene.signInToHome());
         QVERIFY(scene.waitForItem(publicRow(0)));
         const QString firstName = textOf(scene.item(publicRow(0)));
 

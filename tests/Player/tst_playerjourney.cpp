@@ -57,16 +57,6 @@ QString centerLabel(const SceneDriver &scene)
     return model ? model->centerLabel() : QString();
 }
 
-bool signInToHome(SceneDriver &scene)
-{
-    const backendtest::Account account = scene.backend().registerAccount();
-    return scene.launch() && scene.waitForItem(QStringLiteral("login.username"))
-        && scene.waitForNoItem(QStringLiteral("launch.handoff"))
-        && scene.type(QStringLiteral("login.username"), account.username)
-        && scene.type(QStringLiteral("login.password"), account.password) && scene.press(QStringLiteral("login.submit"))
-        && scene.waitForItem(QStringLiteral("home.greeting"));
-}
-
 } // namespace
 
 class PlayerJourneyTest : public QObject {
@@ -89,8 +79,7 @@ private Q_SLOTS:
     {
         SceneDriver scene;
         QVERIFY(scene.startBackend());
-        QVERIFY(scene.forgetStoredSession());
-        QVERIFY(signInToHome(scene));
+        QVERIFY(scene.signInToHome());
 
         // Three words of the first public lexicon, each said over and over, so
         // that nothing moves on by itself while the journey looks.

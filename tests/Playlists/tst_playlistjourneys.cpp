@@ -24,15 +24,6 @@ QString textOf(QQuickItem *item)
     return item ? item->property("text").toString() : QString();
 }
 
-bool signInAsDemo(SceneDriver &scene)
-{
-    return scene.forgetStoredSession() && scene.launch() && scene.waitForItem(QStringLiteral("login.username"))
-        && scene.waitForNoItem(QStringLiteral("launch.handoff"))
-        && scene.type(QStringLiteral("login.username"), demoUser)
-        && scene.type(QStringLiteral("login.password"), demoPassword) && scene.press(QStringLiteral("login.submit"))
-        && scene.waitForItem(QStringLiteral("home.greeting"));
-}
-
 // A token of the demo account of its own, to look at (and change) what the backend holds.
 QString backendToken(SceneDriver &scene)
 {
@@ -184,7 +175,7 @@ private Q_SLOTS:
     {
         SceneDriver scene;
         QVERIFY(scene.startBackend());
-        QVERIFY(signInAsDemo(scene));
+        QVERIFY(scene.signInToHome(demoUser, demoPassword));
         const QString token = backendToken(scene);
         QVERIFY(scene.waitForItem(QStringLiteral("home.publicLexicon.0")));
         auto *home = modelOf<talvoro::HomeViewModel>(scene, QStringLiteral("home.view"));
@@ -284,7 +275,7 @@ private Q_SLOTS:
         const QList<qint64> wordIds = firstLexiconWordIds(scene, 2);
         createOnServer(scene, token, QStringLiteral("通勤"), wordIds);
         createOnServer(scene, token, QStringLiteral("睡前"), wordIds);
-        QVERIFY(signInAsDemo(scene));
+        QVERIFY(scene.signInToHome(demoUser, demoPassword));
         QVERIFY(openPlaylists(scene));
         QVERIFY(scene.waitForItem(QStringLiteral("playlistList.row.1")));
         auto *list = modelOf<talvoro::PlaylistListModel>(scene, QStringLiteral("playlistList"));
@@ -324,7 +315,7 @@ private Q_SLOTS:
         const QString token = backendToken(scene);
         const QList<qint64> wordIds = firstLexiconWordIds(scene, 3);
         const QJsonObject created = createOnServer(scene, token, QStringLiteral("冲突"), wordIds);
-        QVERIFY(signInAsDemo(scene));
+        QVERIFY(scene.signInToHome(demoUser, demoPassword));
         QVERIFY(openPlaylists(scene));
         QVERIFY(scene.waitForItem(QStringLiteral("playlistList.row.0")));
         QVERIFY(scene.press(QStringLiteral("playlistList.row.0")));

@@ -143,6 +143,20 @@ bool SceneDriver::forgetStoredSession()
     }
 }
 
+bool SceneDriver::signInToHome(const QString &username, const QString &password)
+{
+    return forgetStoredSession() && launch() && waitForItem(QStringLiteral("login.username"))
+        && waitForNoItem(QStringLiteral("launch.handoff")) && type(QStringLiteral("login.username"), username)
+        && type(QStringLiteral("login.password"), password) && press(QStringLiteral("login.submit"))
+        && waitForItem(QStringLiteral("home.greeting"));
+}
+
+bool SceneDriver::signInToHome()
+{
+    const backendtest::Account account = m_backend.registerAccount();
+    return signInToHome(account.username, account.password);
+}
+
 QQuickItem *SceneDriver::item(const QString &objectName) const
 {
     return m_window ? findVisibleItem(m_window->contentItem(), objectName) : nullptr;
@@ -215,8 +229,8 @@ void SceneDriver::pressKey(Qt::Key key)
 
 QString SceneDriver::screensFolder()
 {
-    const QString folder = QDir(qEnvironmentVariable("TALVORO_TEST_OUTPUT", QDir::tempPath()))
-                               .filePath(QStringLiteral("screens"));
+    const QString folder
+        = QDir(qEnvironmentVariable("TALVORO_TEST_OUTPUT", QDir::tempPath())).filePath(QStringLiteral("screens"));
     QDir().mkpath(folder);
     return folder;
 }

@@ -44,6 +44,10 @@ public:
     void quit();
     // Removes the stored session, for a first launch.
     bool forgetStoredSession();
+    // A first launch: forgets the stored session, launches, signs in on the login
+    // screen and waits for home. Without an account, one newly registered signs in.
+    bool signInToHome(const QString &username, const QString &password);
+    bool signInToHome();
 
     talvoro::TalvoroApplication &application() { return *m_application; }
     QQuickWindow *window() const { return m_window; }

@@ -6,7 +6,8 @@
 #include <memory>
 
 // One test executable per folder: each test class registers itself here and the
-// folder's main runs them all (or those named on the command line with -class).
+// folder's main runs them all (or those named on the command line with -class),
+// each class in a process of its own when there are several.
 namespace testsupport {
 
 int registerTest(const char *name, std::function<std::unique_ptr<QObject>()> factory);
