@@ -1,15 +1,10 @@
 #include "PlayerFixture.h"
-#include "SceneDriver.h"
+#include "ScreenRender.h"
 #include "TestRegistry.h"
 
 #include "DesignSystem/Theme.h"
 
-#include <QDir>
-#include <QQmlComponent>
-#include <QQmlContext>
-#include <QQmlEngine>
 #include <QQuickItem>
-#include <QQuickWindow>
 #include <QTest>
 
 using namespace playertest;
@@ -17,6 +12,10 @@ using scenetest::apply;
 using scenetest::findVisibleItem;
 using scenetest::looks;
 using scenetest::SceneDriver;
+
+// Some screen content under the playback layer, as on home.
+static const QByteArray underHome =
+    "PlainText { x: 16; y: 60; text: \"欢迎回来, lin\"; font: Theme.font(Theme.Title2, Font.Bold) }\n";
 
 // Renders the morph at fixed progress values and the player page in its states,
 // light and dark and at an accessibility text size, into test-output/screens/ for
@@ -34,46 +33,6 @@ QList<ORVWord> cardWords()
     abandon.repeatCount = 2;
     return {abandon, makeWord(2, QStringLiteral("ability")), makeWord(3, QStringLiteral("absorb"))};
 }
-
-// A phone-sized window with some screen content under the playback layer.
-struct HostScreen {
-    QQmlEngine engine;
-    std::unique_ptr<QObject> root;
-    QQuickWindow *window = nullptr;
-
-    bool show(const QMap<QString, QObject *> &objects, const QByteArray &body)
-    {
-        engine.addImportPath(QStringLiteral("qrc:/"));
-        for (auto it = objects.begin(); it != objects.end(); ++it)
-            engine.rootContext()->setContextProperty(it.key(), it.value());
-        QQmlComponent component(&engine);
-        component.setData(
-            "import QtQuick\nimport QtQuick.Window\nimport Talvoro\n"
-            "Window { width: 390; height: 844; visible: true; color: Theme.background\n"
-            "PlainText { x: 16; y: 60; text: \"欢迎回来, lin\"; font: Theme.font(Theme.Title2, Font.Bold) }\n"
-                + body + "\n}\n",
-            QUrl(QStringLiteral("qrc:/tests/PlayerScreen.qml")));
-        root.reset(component.create());
-        if (!root)
-            qWarning() << component.errors();
-        window = qobject_cast<QQuickWindow *>(root.get());
-        return window && QTest::qWaitForWindowExposed(window);
-    }
-    QQuickItem *item(const char *objectName) const
-    {
-        return findVisibleItem(window->contentItem(), QString::fromLatin1(objectName));
-    }
-    QString text(const char *objectName) const
-    {
-        QQuickItem *found = item(objectName);
-        return found ? found->property("text").toString() : QString();
-    }
-    void save(const QString &name) const
-    {
-        QTest::qWait(50); // one more frame for the last binding changes
-        QVERIFY(window->grabWindow().save(QDir(SceneDriver::screensFolder()).filePath(name + QStringLiteral(".png"))));
-    }
-};
 
 } // namespace
 
@@ -96,9 +55,9 @@ private Q_SLOTS:
         fixture.play(3, 0, cardWords());
         settle();
         auto host = fixture.host();
-        HostScreen screen;
+        scenetest::Screen screen;
         QVERIFY(screen.show({{QStringLiteral("hostModel"), host.get()}},
-            "GlobalPlaybackSurfaceHost { anchors.fill: parent; model: hostModel }"));
+            underHome + "GlobalPlaybackSurfaceHost { anchors.fill: parent; model: hostModel }"));
         host->openFullPlayer();
         QQuickItem *surface = screen.item("player.surface");
         QVERIFY(surface);
@@ -146,15 +105,15 @@ private Q_SLOTS:
         auto host = fixture.host();
         PlaybackPageModel waitingPage(fixture.session, fixture.random);
         waitingPage.setExpectedContextId(QStringLiteral("another list"));
-        HostScreen screen;
+        scenetest::Screen screen;
         if (state == "waiting") {
             QVERIFY(
                 screen.show({{QStringLiteral("hostModel"), host.get()}, {QStringLiteral("pageModel"), &waitingPage}},
-                    "PlaybackView { anchors.fill: parent; model: pageModel; host: hostModel }"));
+                    underHome + "PlaybackView { anchors.fill: parent; model: pageModel; host: hostModel }"));
             QVERIFY(screen.item("player.waiting"));
         } else {
             QVERIFY(screen.show({{QStringLiteral("hostModel"), host.get()}},
-                "GlobalPlaybackSurfaceHost { anchors.fill: parent; model: hostModel }"));
+                underHome + "GlobalPlaybackSurfaceHost { anchors.fill: parent; model: hostModel }"));
             if (state != "bar") {
                 host->openFullPlayer();
                 fixture.scheduler.advance(0);

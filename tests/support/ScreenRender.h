@@ -3,6 +3,7 @@
 #include "SceneDriver.h"
 
 #include <QDir>
+#include <QMap>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -24,8 +25,14 @@ struct Screen {
 
     bool show(QObject *model, const QByteArray &body)
     {
+        return show({{QStringLiteral("screenModel"), model}}, body);
+    }
+    // The same, with each object seen from the context under its own name.
+    bool show(const QMap<QString, QObject *> &objects, const QByteArray &body)
+    {
         engine.addImportPath(QStringLiteral("qrc:/"));
-        engine.rootContext()->setContextProperty(QStringLiteral("screenModel"), model);
+        for (auto it = objects.begin(); it != objects.end(); ++it)
+            engine.rootContext()->setContextProperty(it.key(), it.value());
         QQmlComponent component(&engine);
         component.setData("import QtQuick\nimport QtQuick.Window\nimport Talvoro\n"
                           "Window { width: 390; height: 844; visible: true; color: Theme.background\n"
