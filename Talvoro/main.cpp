@@ -1,5 +1,6 @@
 #include "App/TalvoroApplication.h"
 #include "Platform/NetworkTransfer.h"
+#include "Platform/ProcessExit.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -12,7 +13,9 @@
 
 Q_IMPORT_QML_PLUGIN(TalvoroPlugin)
 
-int main(int argc, char *argv[])
+namespace {
+
+int run(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Talvoro"));
@@ -71,4 +74,12 @@ int main(int argc, char *argv[])
         });
     }
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Everything run() built is destroyed in order when it returns.
+    talvoro::exitProcess(run(argc, argv));
 }

@@ -143,7 +143,9 @@ Task<> AppController::restoreOnLaunch()
     elapsed.start();
     QPointer<AppController> self(this);
     AppSession *session = &m_services.session;
-    co_await m_services.launchCoordinator.run([session] { return session->restoreSession(); });
+    // A named local: g++ 12 destroys a lambda built inside a co_await expression twice.
+    auto restore = [session] { return session->restoreSession(); };
+    co_await m_services.launchCoordinator.run(restore);
     if (!self)
         co_return;
     qCInfo(log::startup).noquote() << QStringLiteral("会话恢复完成，耗时 %1 毫秒").arg(elapsed.elapsed());

@@ -4,7 +4,11 @@
 #include "Player/DelayScheduler.h"
 #include "Playback/SpeechCacheKey.h"
 
+#include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QThread>
+
+#include <algorithm>
 
 namespace talvoro {
 
@@ -48,7 +52,29 @@ DependencyContainer::DependencyContainer(AppEnvironment environment, QObject *pa
     m_connectivity = std::make_unique<ORVNetworkConnectivityMonitor>(m_environment.networkPath());
 }
 
-DependencyContainer::~DependencyContainer() = default;
+DependencyContainer::~DependencyContainer()
+{
+    // The screens are gone, but work they started may still be queued on a store's
+    // worker or waiting for an answer, and each of its steps resumes on the main
+    // thread into the services below. Nothing may resume once they are destroyed,
+    // so end that work while they live: transfers fail as cancelled, queued store
+    // operations too, and the event loop turns until every caller has resumed.
+    m_transfer.close();
+    SerialExecutor *const executors[] = {&m_apiCache.executor(), &m_snapshotStore.executor(), &m_ttsService.executor()};
+    for (SerialExecutor *executor : executors)
+        executor->cancelPending();
+    auto settled = [&] {
+        return m_transfer.transfersInFlight() == 0
+            && std::none_of(std::begin(executors), std::end(executors),
+                [](const SerialExecutor *executor) { return executor->hasOutstandingWork(); });
+    };
+    // Bounded, though every step left is already running or cancelled and ends soon.
+    QDeadlineTimer limit(std::chrono::seconds(10));
+    while (!settled() && !limit.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QThread::msleep(1);
+    }
+}
 
 std::unique_ptr<PlaybackViewModel> DependencyContainer::makePlaybackViewModel()
 {

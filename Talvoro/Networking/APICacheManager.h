@@ -72,6 +72,11 @@ public:
     // The file an identity is kept in: hex SHA-256 of scope, U+001F, key; ".json".
     static QString fileName(const CacheIdentity &identity);
 
+    // The worker thread this object's operations run on; whoever owns the object
+    // stops it (SerialExecutor::cancelPending) and lets its callers resume before
+    // the services they resume into go away.
+    SerialExecutor &executor() { return m_executor; }
+
     class Core;
 
 private:

@@ -41,6 +41,11 @@ public:
     // dropped or there was no file. Throws FileError or json::EncodingError.
     Task<> removeWord(qint64 id, QString ownerKey, qint64 lexiconId);
 
+    // The worker thread this object's operations run on; whoever owns the object
+    // stops it (SerialExecutor::cancelPending) and lets its callers resume before
+    // the services they resume into go away.
+    SerialExecutor &executor() { return m_executor; }
+
 private:
     QString m_directory;
     SerialExecutor m_executor;

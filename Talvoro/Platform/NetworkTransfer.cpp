@@ -100,6 +100,7 @@ void NetworkTransfer::trustForProcess(const QList<QSslCertificate> &authorities)
 Task<TransferResponse> NetworkTransfer::send(TransferRequest request, CancellationToken token)
 {
     token.throwIfCancelled();
+    m_closing.token().throwIfCancelled();
     if (!request.url.isValid() || request.url.scheme().isEmpty())
         throw TransportError(TransportError::Code::badURL);
 
@@ -129,11 +130,13 @@ Task<TransferResponse> NetworkTransfer::send(TransferRequest request, Cancellati
     };
     const InFlight inFlight(m_inFlight);
     bool abortedByUs = false;
-    auto registration = token.onCancel([&abortedByUs, reply] {
+    auto abortReply = [&abortedByUs, reply] {
         abortedByUs = true;
         if (reply)
             reply->abort();
-    });
+    };
+    auto registration = token.onCancel(abortReply);
+    auto closing = m_closing.token().onCancel(abortReply);
 
     // Ends the transfer as soon as the body is known to be too long, before it is
     // all held in memory.
@@ -150,6 +153,7 @@ Task<TransferResponse> NetworkTransfer::send(TransferRequest request, Cancellati
 
     co_await ReplyFinished {reply.data()};
     registration.reset();
+    closing.reset();
     reply->deleteLater();
     if (*tooLarge)
         throw ResponseTooLargeError();

@@ -65,8 +65,14 @@ public:
     // Transfers sent and not yet answered, failed or cancelled.
     int transfersInFlight() const { return *m_inFlight; }
 
+    // Ends every transfer in flight and every later one with CancellationError: for
+    // an owner going away, whose callers must not wait for answers that would resume
+    // them into objects already gone.
+    void close() { m_closing.cancel(); }
+
 private:
     QNetworkAccessManager m_manager;
+    CancellationSource m_closing;
     // Shared with each running send, which may end after this object is gone.
     std::shared_ptr<int> m_inFlight = std::make_shared<int>(0);
     QList<QSslCertificate> m_authorities;

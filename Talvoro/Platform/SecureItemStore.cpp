@@ -58,13 +58,32 @@ Task<> QtKeychainSecureItemStore::write(QString service, QString account, QByteA
         throw SecureItemError(job->error(), job->errorString());
 }
 
-Task<> QtKeychainSecureItemStore::remove(QString service, QString account)
+namespace {
+
+// One attempt at removing the item; a missing item is no failure.
+Task<std::optional<SecureItemError>> tryRemove(QString service, QString account)
 {
     std::unique_ptr<QKeychain::DeletePasswordJob, JobDeleter> job(new QKeychain::DeletePasswordJob(service));
     job->setKey(account);
     co_await finish(job.get());
     if (job->error() != QKeychain::NoError && job->error() != QKeychain::EntryNotFound)
-        throw SecureItemError(job->error(), job->errorString());
+        co_return SecureItemError(job->error(), job->errorString());
+    co_return std::nullopt;
+}
+
+} // namespace
+
+Task<> QtKeychainSecureItemStore::remove(QString service, QString account)
+{
+    // The Secret Service removes an item by a search and then a delete. When another
+    // client (a second copy of the app, say) removes the same item between the two,
+    // the delete answers "Object does not exist" and QtKeychain reports that as an
+    // ordinary failure, not as a missing entry. Removing is safe to repeat: a second
+    // attempt finds nothing and succeeds, and only a failure that repeats is one.
+    if (!co_await tryRemove(service, account))
+        co_return;
+    if (auto again = co_await tryRemove(service, account))
+        throw *again;
 }
 
 Task<std::optional<QByteArray>> MemorySecureItemStore::read(QString service, QString account)

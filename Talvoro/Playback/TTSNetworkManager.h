@@ -29,6 +29,11 @@ public:
         QString text, QString voiceID, std::optional<QString> accessToken, CancellationToken token = {}) override;
     bool isCached(const QString &text, const QString &voice) const override;
 
+    // The worker thread this object's operations run on; whoever owns the object
+    // stops it (SerialExecutor::cancelPending) and lets its callers resume before
+    // the services they resume into go away.
+    SerialExecutor &executor() { return m_files; }
+
 private:
     Task<> storeAudio(QByteArray audio, QString key);
     TransferRequest makeFetchRequest(

@@ -1,5 +1,6 @@
 #include "Session/SessionCredentialStore.h"
 
+#include "Platform/Logging.h"
 #include "Platform/Text.h"
 
 namespace talvoro {
@@ -37,6 +38,8 @@ Task<T> translated(Task<T> operation)
         else
             co_return co_await std::move(operation);
     } catch (const SecureItemError &error) {
+        // Users see only the number; the store's own words are what tells why.
+        qCWarning(log::appSession, "系统密钥环操作失败（%d）：%s", error.status(), qUtf8Printable(error.detail()));
         throw SessionCredentialStoreError::keychain(error.status());
     }
 }

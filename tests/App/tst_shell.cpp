@@ -5,11 +5,13 @@
 
 #include "App/AppController.h"
 #include "App/AppLaunchCoordinator.h"
+#include "App/DependencyContainer.h"
 #include "App/LoginScreenModel.h"
 #include "Networking/BackendConfiguration.h"
 #include "Persistence/PlaybackPreferenceOfflineStore.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace sessiontesting;
@@ -266,6 +268,53 @@ private Q_SLOTS:
     }
 };
 
+// How a call started before the app went away ended: 0 still suspended, 1 with a
+// value, 2 cancelled, 3 with another error.
+static Task<> observe(Task<QList<PublicLexiconSummary>> call, std::shared_ptr<int> outcome)
+{
+    try {
+        co_await std::move(call);
+        *outcome = 1;
+    } catch (const CancellationError &) {
+        *outcome = 2;
+    } catch (...) {
+        *outcome = 3;
+    }
+}
+
+class DependencyContainerTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // A screen's request whose first step, a response-cache read, is still queued on
+    // the cache's worker when the app goes away. Its caller resumes on the main
+    // thread; after the container that would be inside services already destroyed.
+    void workQueuedWhenTheAppGoesAwayEndsBeforeItsServices()
+    {
+        QTemporaryDir data;
+        TestHttpServer server;
+        QVERIFY(server.listen());
+        server.route("GET", QStringLiteral("/api/v1/public/lexicons"),
+            ScriptedResponse::json(200, "{\"success\":true,\"data\":[],\"traceId\":\"t\"}"));
+        AppEnvironment environment;
+        const QUrl base = server.baseUrl();
+        environment.backendBaseURL = [base] { return std::optional(base); };
+        environment.directories = AppDirectories::under(data.path());
+        environment.settingsFile = data.filePath(QStringLiteral("settings.ini"));
+        environment.secureItems = [] { return std::make_shared<MemorySecureItemStore>(); };
+        environment.networkPath = [] { return std::make_unique<ManualPathSource>(); };
+        auto container = std::make_unique<DependencyContainer>(std::move(environment));
+
+        auto outcome = std::make_shared<int>(0);
+        observe(container->apiClient().fetchPublicLexicons(), outcome);
+        QCOMPARE(*outcome, 0);
+        container.reset();
+        QCOMPARE(*outcome, 2);
+        QTest::qWait(50);
+        QVERIFY(server.requests().isEmpty());
+    }
+};
+
 class AppLaunchCoordinatorTest : public QObject {
     Q_OBJECT
 
@@ -401,6 +450,7 @@ private Q_SLOTS:
 };
 
 TALVORO_TEST(AppControllerTest)
+TALVORO_TEST(DependencyContainerTest)
 TALVORO_TEST(AppLaunchCoordinatorTest)
 TALVORO_TEST(LoginScreenModelTest)
 #include "tst_shell.moc"

@@ -76,6 +76,43 @@ private Q_SLOTS:
         QVERIFY(!plainTextCopyExists());
     }
 
+    // Another client clearing the same item at the same moment (a second copy of the
+    // app, a test beside this one) can delete it between our search and our delete;
+    // our removal must still succeed, since the item is gone either way.
+    void aRemovalRacingAnotherClientsRemovalSucceeds()
+    {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+            QSKIP("no session bus");
+        if (qEnvironmentVariableIsEmpty("TALVORO_TEST_SECRET_SERVICE"))
+            QSKIP("no keyring of the test run's own (scripts/test provides one)");
+        if (QStandardPaths::findExecutable(QStringLiteral("secret-tool")).isEmpty())
+            QSKIP("secret-tool is not installed");
+
+        const QString raceService = QStringLiteral("com.brellun.quenbry.removal-race");
+        // The other client clears the item over and over while this one writes and
+        // removes it, so some of our removals meet theirs half way.
+        QProcess other;
+        other.start(QStringLiteral("bash"),
+            {QStringLiteral("-c"),
+                QStringLiteral("while :; do secret-tool clear server %1 user %2; done").arg(raceService, account)});
+        QVERIFY(other.waitForStarted(10000));
+        QtKeychainSecureItemStore store;
+        int failures = 0;
+        for (int round = 0; round < 100; ++round) {
+            awaitResult(store.write(raceService, account, QByteArray("secret")));
+            try {
+                awaitResult(store.remove(raceService, account));
+            } catch (const SecureItemError &error) {
+                ++failures;
+                qWarning("round %d: %s", round, qUtf8Printable(error.detail()));
+            }
+        }
+        other.kill();
+        other.waitForFinished(10000);
+        QCOMPARE(failures, 0);
+        QVERIFY(!awaitResult(store.read(raceService, account)));
+    }
+
 private:
     // QtKeychain's plaintext fallback would write "<service>.conf" in the config folder.
     static bool plainTextCopyExists()

@@ -5,6 +5,7 @@
 #include "Platform/SecureItemStore.h"
 #include "Session/SessionCredentialStore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QQmlExtensionPlugin>
@@ -17,7 +18,10 @@ namespace scenetest {
 namespace {
 
 // The real Secret Service, with the items of scenes under a service of their own so
-// that they never meet the items other tests of the run keep at the same time.
+// that they never meet the items other tests of the run keep at the same time. The
+// service names this process too: scene tests of several executables run side by
+// side on one keyring, and one clearing the stored session while another signs in
+// would make the other's removal fail or restore a session it never made.
 class SceneSecureItemStore final : public talvoro::SecureItemStore {
 public:
     talvoro::Task<std::optional<QByteArray>> read(QString service, QString account) override
@@ -34,7 +38,10 @@ public:
     }
 
 private:
-    static QString scoped(const QString &service) { return service + QStringLiteral(".scene-test"); }
+    static QString scoped(const QString &service)
+    {
+        return service + QStringLiteral(".scene-test.%1").arg(QCoreApplication::applicationPid());
+    }
     talvoro::QtKeychainSecureItemStore m_store;
 };
 
@@ -117,17 +124,8 @@ void SceneDriver::quit()
 {
     m_window = nullptr;
     m_engine.reset();
-    // The screens are gone, but requests they started still run inside the app's
-    // services; those must not resume into services already destroyed (a real app
-    // stops its event loop first). A few quiet turns let their last steps finish.
-    if (m_application) {
-        const talvoro::NetworkTransfer &transfer = m_application->container().transfer();
-        int quietTurns = 0;
-        waitFor([&] {
-            quietTurns = transfer.transfersInFlight() == 0 ? quietTurns + 1 : 0;
-            return quietTurns >= 3;
-        });
-    }
+    // The app's container ends the work its screens left running before its
+    // services go.
     m_application.reset();
 }
 
@@ -184,11 +182,33 @@ bool SceneDriver::waitForNoItem(const QString &objectName, std::chrono::millisec
     return waitFor([&] { return item(objectName) == nullptr; }, limit);
 }
 
+namespace {
+
+// Whether a click at the item would reach what is shown there: no stack view around
+// it is moving pages. A stack view takes every click for itself until its
+// transition ends, and on a loaded machine a transition outlasts any fixed pause.
+// (A disabled item is pressed as asked: what lies over it may take the click.)
+bool isSettled(const QQuickItem *target)
+{
+    for (const QQuickItem *ancestor = target; ancestor; ancestor = ancestor->parentItem()) {
+        if (ancestor->inherits("QQuickStackView") && ancestor->property("busy").toBool())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool SceneDriver::press(const QString &objectName)
 {
-    QQuickItem *target = item(objectName);
-    if (!target)
+    QQuickItem *target = nullptr;
+    if (!waitFor([&] {
+            target = item(objectName);
+            return target && isSettled(target);
+        })) {
+        qWarning() << "Nothing to press:" << objectName << (target ? "is still moving" : "is not shown");
         return false;
+    }
     const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
     QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
     return true;

@@ -1,11 +1,24 @@
 #include "TestRegistry.h"
 
+#include "Platform/ProcessExit.h"
+
 #include <QCoreApplication>
 
-int main(int argc, char **argv)
+namespace {
+
+int run(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("TalvoroTests"));
     QCoreApplication::setApplicationName(QStringLiteral("TalvoroTests"));
     return testsupport::runRegisteredTests(argc, argv);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // The application object and the tests' objects are gone when run() returns;
+    // Qt's exit-time statics never run (see exitProcess).
+    talvoro::exitProcess(run(argc, argv));
 }
