@@ -68,11 +68,15 @@ DependencyContainer::~DependencyContainer()
             && std::none_of(std::begin(executors), std::end(executors),
                 [](const SerialExecutor *executor) { return executor->hasOutstandingWork(); });
     };
+    // A caller that resumes may hand its result on through further posted
+    // resumptions (a shared task's awaiters), so quiet must hold for a few turns.
     // Bounded, though every step left is already running or cancelled and ends soon.
     QDeadlineTimer limit(std::chrono::seconds(10));
-    while (!settled() && !limit.hasExpired()) {
+    for (int quietTurns = 0; quietTurns < 3 && !limit.hasExpired();) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        QThread::msleep(1);
+        quietTurns = settled() ? quietTurns + 1 : 0;
+        if (quietTurns == 0)
+            QThread::msleep(1);
     }
 }
 
