@@ -275,6 +275,9 @@ Task<> UserLexiconDetailModel::runLoad(QPointer<UserLexiconDetailModel> self)
     const quint64 generation = ++self->m_loadGeneration;
     auto overtaken = [&self, generation] { return !self || self->m_loadGeneration != generation; };
 
+    // Loading from here on, so that an empty screen reads as loading, not as an
+    // empty lexicon, while the snapshot is read.
+    self->setLoading(true);
     if (self->m_words.isEmpty() && ownerKey) {
         QList<ORVWord> snapshot = co_await services.snapshots->readSnapshot(*ownerKey, lexiconId);
         if (overtaken())
@@ -286,7 +289,6 @@ Task<> UserLexiconDetailModel::runLoad(QPointer<UserLexiconDetailModel> self)
     }
 
     const QSet<qint64> rememberedSelection = self->m_selectedWordIds;
-    self->setLoading(true);
     self->m_hasLoadedPlaybackPreference = false;
     self->setFullyCached({});
     self->setLoadErrorMessage(std::nullopt);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../Session/SessionTesting.h"
+#include "FakeGate.h"
 
 #include "Lexicons/UserLexiconServices.h"
 #include "Networking/APICacheManager.h"
@@ -87,6 +88,9 @@ struct LexiconFixture {
     QString owner = *BackendConfiguration::ownerKey(7, environmentKey);
     int syncs = 0;
     std::function<void()> onSync;
+    // Holds each sync until the test opens its gate.
+    bool holdSync = false;
+    QList<std::shared_ptr<Gate>> syncGates;
 
     LexiconFixture() { sessions.signIn(); }
 
@@ -104,9 +108,11 @@ struct LexiconFixture {
     Task<> synchronize()
     {
         ++syncs;
+        auto gate = newGate(holdSync);
+        syncGates.append(gate);
+        co_await GateAwaiter(gate, {});
         if (onSync)
             onSync();
-        co_return;
     }
     TestHttpServer &server() { return sessions.server; }
     QList<RecordedRequest> sent(const QByteArray &method, const QString &path) const
