@@ -766,4 +766,40 @@ SelectOrCreatePlaylistModel *UserLexiconDetailModel::makeSelectOrCreatePlaylistM
     return m_makePlaylistSheet ? m_makePlaylistSheet(selectedWords(), owner) : nullptr;
 }
 
+EditWordDetailsSheetModel *UserLexiconDetailModel::makeEditWordDetailsModel(QObject *owner)
+{
+    if (!m_editingDetailsWord)
+        return nullptr;
+    QPointer<UserLexiconDetailModel> self = this;
+    auto onSave = [self](ORVWord saved) {
+        if (self)
+            self->onWordDetailsSaved(saved);
+    };
+    return new EditWordDetailsSheetModel(
+        *m_services.apiClient, m_services.session, *m_editingDetailsWord, onSave, owner);
+}
+
+MoveWordToLexiconSheetModel *UserLexiconDetailModel::makeMoveWordModel(QObject *owner)
+{
+    if (!m_movingWord)
+        return nullptr;
+    QPointer<UserLexiconDetailModel> self = this;
+    auto onMoved = [self](qint64 movedWordId, qint64) {
+        if (self)
+            self->onWordMoved(movedWordId);
+    };
+    return new MoveWordToLexiconSheetModel(
+        *m_services.apiClient, m_services.session, *m_movingWord, m_lexicon.id, onMoved, owner);
+}
+
+AddWordSheetModel *UserLexiconDetailModel::makeAddWordModel(QObject *owner)
+{
+    QPointer<UserLexiconDetailModel> self = this;
+    auto onSaved = [self] {
+        if (self)
+            self->onWordAdded();
+    };
+    return new AddWordSheetModel(*m_services.apiClient, m_services.session, m_lexicon.id, onSaved, owner);
+}
+
 } // namespace talvoro

@@ -235,6 +235,49 @@ NavPage {
     }
 
     Sheet {
+        objectName: "userLexiconDetail.addWordSheet"
+        presented: root.model.showAddWordSheet
+        page: addWordPage
+        onDismissed: root.model.showAddWordSheet = false
+    }
+
+    // Each word sheet is built for the word its action named; the page owns its model.
+    Sheet {
+        objectName: "userLexiconDetail.editSheet"
+        presented: root.model.isEditingDetails
+        page: editWordPage
+        onDismissed: root.model.dismissWordSheet(UserLexiconDetailModel.EditDetails)
+    }
+
+    Sheet {
+        objectName: "userLexiconDetail.moveSheet"
+        presented: root.model.isMovingWord
+        page: moveWordPage
+        onDismissed: root.model.dismissWordSheet(UserLexiconDetailModel.Move)
+    }
+
+    Component {
+        id: addWordPage
+        AddWordSheet {
+            model: root.model.makeAddWordModel(this)
+        }
+    }
+
+    Component {
+        id: editWordPage
+        EditWordDetailsSheet {
+            model: root.model.makeEditWordDetailsModel(this)
+        }
+    }
+
+    Component {
+        id: moveWordPage
+        MoveWordToLexiconSheet {
+            model: root.model.makeMoveWordModel(this)
+        }
+    }
+
+    Sheet {
         objectName: "userLexiconDetail.playlistSheet"
         presented: root.model.showSelectPlaylistSheet
         page: playlistSheetPage

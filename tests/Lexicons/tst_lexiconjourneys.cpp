@@ -70,14 +70,40 @@ void createServerWord(SceneDriver &scene, const QString &token, qint64 lexiconId
         QJsonObject {{"word", word}, {"translationsZh", QJsonArray {meaning}}, {"lexiconId", lexiconId}}, token);
 }
 
+// The lexicon's words on the server, in its order.
+QJsonArray serverWordList(SceneDriver &scene, const QString &token, qint64 lexiconId)
+{
+    return scene.backend().call("GET", QStringLiteral("/api/v1/user/words?lexiconId=%1").arg(lexiconId), token).data().toArray();
+}
+
 QStringList serverWords(SceneDriver &scene, const QString &token, qint64 lexiconId)
 {
     QStringList words;
-    const QJsonArray list
-        = scene.backend().call("GET", QStringLiteral("/api/v1/user/words?lexiconId=%1").arg(lexiconId), token).data().toArray();
-    for (const QJsonValue &word : list)
+    for (const QJsonValue &word : serverWordList(scene, token, lexiconId))
         words.append(word[QStringLiteral("wordDisplay")].toString());
     return words;
+}
+
+QJsonObject serverWord(SceneDriver &scene, const QString &token, qint64 lexiconId, const QString &display)
+{
+    for (const QJsonValue &word : serverWordList(scene, token, lexiconId)) {
+        if (word[QStringLiteral("wordDisplay")].toString() == display)
+            return word.toObject();
+    }
+    return {};
+}
+
+// Opens the add sheet with "+", fills it and presses "保存".
+bool addWord(SceneDriver &scene, const QString &word, const QString &meanings, const QString &ipa)
+{
+    settle();
+    if (!scene.press(QStringLiteral("userLexiconDetail.add")) || !scene.waitForItem(QStringLiteral("addWordSheet.word")))
+        return false;
+    settle();
+    return scene.type(QStringLiteral("addWordSheet.word"), word)
+        && scene.type(QStringLiteral("addWordSheet.meanings"), meanings)
+        && (ipa.isEmpty() || scene.type(QStringLiteral("addWordSheet.ipa"), ipa))
+        && scene.press(QStringLiteral("addWordSheet.save"));
 }
 
 QStringList shownWords(talvoro::UserLexiconDetailModel *detail)
@@ -205,13 +231,15 @@ private Q_SLOTS:
             QSKIP("needs the backend build and the test run's own Secret Service (scripts/test)");
     }
 
-    // A lexicon is created, filled, put in order, and two of its words become a
-    // playlist; a word is deleted. Each step reaches the backend.
+    // A lexicon is created and filled, a word edited, the words put in order, two
+    // of them made a playlist, one moved and one deleted. Each step reaches the
+    // backend and is confirmed on screen.
     void privateLexiconFromCreationToPlaylist()
     {
         SceneDriver scene;
         QVERIFY(scene.startBackend());
         const QString token = backendToken(scene);
+        const qint64 otherLexiconId = createServerLexicon(scene, token, QStringLiteral("备用词库"));
         QVERIFY(scene.signInToHome(demoUser, demoPassword));
         QVERIFY(openUserLexicons(scene));
 
@@ -231,12 +259,39 @@ private Q_SLOTS:
         QVERIFY(detail);
         QVERIFY(scene.waitForItem(QStringLiteral("userLexiconDetail.empty")));
 
-        // Fill.
-        for (const auto &[word, meaning] : {std::pair {"river", "河流"}, {"mountain", "山"}, {"forest", "森林"}})
-            createServerWord(scene, token, lexiconId, QString::fromUtf8(word), QString::fromUtf8(meaning));
-        detail->reload();
-        QVERIFY(scene.waitFor([&] { return detail->wordCount() == 3 && !detail->isLoading(); }));
-        QVERIFY(scene.waitForItem(QStringLiteral("userLexiconDetail.word.2")));
+        // Add three words through the sheet; meanings of separators only are refused.
+        const QList<QStringList> added {{"river", "河流；江", "/ˈrɪvər/"}, {"mountain", "山", ""}, {"forest", "森林", ""}};
+        for (const QStringList &entry : added) {
+            QVERIFY(addWord(scene, entry[0], entry[1], entry[2]));
+            QVERIFY(scene.waitForNoItem(QStringLiteral("addWordSheet.word")));
+            QVERIFY(scene.waitFor([&] { return shownWords(detail).contains(entry[0]) && !detail->isLoading(); }));
+        }
+        QVERIFY(addWord(scene, QStringLiteral("cloud"), QStringLiteral("；;"), QString()));
+        QVERIFY(scene.waitFor([&] {
+            return textOf(scene.item(QStringLiteral("addWordSheet.error"))) == QStringLiteral("单词拼写和中文释义不能为空");
+        }));
+        QVERIFY(!scene.savePng(QStringLiteral("journey-lexicon-add-refused")).isEmpty());
+        QVERIFY(scene.press(QStringLiteral("addWordSheet.cancel")));
+        QVERIFY(scene.waitForNoItem(QStringLiteral("addWordSheet.word")));
+        QCOMPARE(serverWords(scene, token, lexiconId), (QStringList {"river", "mountain", "forest"}));
+
+        // Edit the meanings of "river" and clear its IPA.
+        settle();
+        QVERIFY(scene.press(QStringLiteral("userLexiconDetail.actions.0")));
+        QVERIFY(pressAction(scene, QStringLiteral("编辑单词内容")));
+        QVERIFY(scene.waitForItem(QStringLiteral("editWordSheet.meanings")));
+        settle();
+        QVERIFY(scene.replaceText(QStringLiteral("editWordSheet.meanings"), QStringLiteral("河；溪流")));
+        QVERIFY(scene.replaceText(QStringLiteral("editWordSheet.ipa"), QString()));
+        QVERIFY(scene.press(QStringLiteral("editWordSheet.save")));
+        QVERIFY(waitForToast(scene, detail, QStringLiteral("已成功更新单词内容")));
+        QVERIFY(scene.waitForNoItem(QStringLiteral("editWordSheet.meanings")));
+        const talvoro::ORVWord river = detail->words().at(0);
+        QCOMPARE(river.translationsZh, (QList<QString> {QStringLiteral("河"), QStringLiteral("溪流")}));
+        QVERIFY(!river.ipa);
+        const QJsonObject riverOnServer = serverWord(scene, token, lexiconId, QStringLiteral("river"));
+        QCOMPARE(riverOnServer["translationsZh"].toArray(), (QJsonArray {"河", "溪流"}));
+        QVERIFY(riverOnServer["ipa"].isNull() || riverOnServer["ipa"].isUndefined());
 
         // Reorder: "forest" to the top.
         const qint64 versionBefore = serverLexicon(scene, token, QStringLiteral("晨间新词"))["version"].toInteger();
@@ -279,17 +334,31 @@ private Q_SLOTS:
         QVERIFY(scene.waitForNoItem(QStringLiteral("playlistPicker.name")));
         QVERIFY(scene.press(QStringLiteral("userLexiconDetail.doneSelecting")));
 
-        // Delete "river".
+        // Move "river" to the other lexicon.
+        settle();
+        QVERIFY(scene.press(QStringLiteral("userLexiconDetail.actions.1")));
+        QVERIFY(pressAction(scene, QStringLiteral("移动到其他词库")));
+        QVERIFY(scene.waitForItem(QStringLiteral("moveWordSheet.row.0")));
+        settle();
+        QVERIFY(scene.press(QStringLiteral("moveWordSheet.row.0")));
+        QVERIFY(scene.press(QStringLiteral("moveWordSheet.confirm")));
+        QVERIFY(waitForToast(scene, detail, QStringLiteral("已移动至目标词库")));
+        QVERIFY(scene.waitForNoItem(QStringLiteral("moveWordSheet.confirm")));
+        QCOMPARE(shownWords(detail), (QStringList {"forest", "mountain"}));
+        QCOMPARE(serverWords(scene, token, lexiconId), (QStringList {"forest", "mountain"}));
+        QCOMPARE(serverWords(scene, token, otherLexiconId), (QStringList {"river"}));
+
+        // Delete "mountain".
         settle();
         QVERIFY(scene.press(QStringLiteral("userLexiconDetail.actions.1")));
         QVERIFY(pressAction(scene, QStringLiteral("删除单词")));
         QVERIFY(scene.waitFor([&] { return detail->showDeleteConfirmAlert(); }));
-        QCOMPARE(detail->wordToDeleteDisplay(), QStringLiteral("river"));
+        QCOMPARE(detail->wordToDeleteDisplay(), QStringLiteral("mountain"));
         QVERIFY(pressAction(scene, QStringLiteral("删除")));
         QVERIFY(waitForToast(scene, detail, QStringLiteral("单词已删除")));
         QVERIFY(!scene.savePng(QStringLiteral("journey-lexicon-deleted")).isEmpty());
-        QCOMPARE(shownWords(detail), (QStringList {"forest", "mountain"}));
-        QCOMPARE(serverWords(scene, token, lexiconId), (QStringList {"forest", "mountain"}));
+        QCOMPARE(shownWords(detail), (QStringList {"forest"}));
+        QCOMPARE(serverWords(scene, token, lexiconId), (QStringList {"forest"}));
     }
 
     // Offline, the lexicon shows from the device in the order last saved, with the
@@ -357,8 +426,7 @@ private Q_SLOTS:
         // Elsewhere, "three" goes first.
         const QJsonObject onServer = serverLexicon(scene, token, QStringLiteral("冲突"));
         QJsonArray items;
-        const QJsonArray serverList
-            = scene.backend().call("GET", QStringLiteral("/api/v1/user/words?lexiconId=%1").arg(lexiconId), token).data().toArray();
+        const QJsonArray serverList = serverWordList(scene, token, lexiconId);
         for (int i : {2, 0, 1})
             items.append(QJsonObject {{"wordId", serverList.at(i)["id"]}, {"position", items.size() + 1}});
         scene.backend().call("PUT", QStringLiteral("/api/v1/user/lexicons/%1/words/order").arg(lexiconId),
