@@ -1,12 +1,11 @@
 #include "AwaitTask.h"
-#include "SceneDriver.h"
+#include "JourneySteps.h"
 #include "TestRegistry.h"
 
 #include "Lexicons/UserLexiconDetailModel.h"
 #include "Lexicons/UserLexiconListModel.h"
 #include "Playback/PlaybackWordSnapshot.h"
 
-#include <QJSValue>
 #include <QJsonArray>
 #include <QTest>
 
@@ -14,37 +13,7 @@ using namespace scenetest;
 
 namespace {
 
-const QString demoUser = QStringLiteral("demo");
-const QString demoPassword = QStringLiteral("listen2learn");
 const QString lexiconsPath = QStringLiteral("/api/v1/user/lexicons");
-
-QString textOf(QQuickItem *item)
-{
-    return item ? item->property("text").toString() : QString();
-}
-
-// Lets a push or a sheet finish moving into place before it is touched.
-void settle()
-{
-    QTest::qWait(450);
-}
-
-template<typename Model>
-Model *modelOf(SceneDriver &scene, const QString &page)
-{
-    QQuickItem *item = scene.item(page);
-    return item ? item->property("model").value<Model *>() : nullptr;
-}
-
-// A token of the demo account of its own, to look at (and change) what the backend holds.
-QString backendToken(SceneDriver &scene)
-{
-    return scene.backend()
-        .call("POST", QStringLiteral("/api/v1/auth/login"),
-            QJsonObject {{"username", demoUser}, {"password", demoPassword}})
-        .data()[QStringLiteral("accessToken")]
-        .toString();
-}
 
 QJsonObject serverLexicon(SceneDriver &scene, const QString &token, const QString &name)
 {
@@ -63,11 +32,16 @@ qint64 createServerLexicon(SceneDriver &scene, const QString &token, const QStri
         .toInteger();
 }
 
-void createServerWord(SceneDriver &scene, const QString &token, qint64 lexiconId, const QString &word,
-    const QString &meaning)
+// A lexicon on the server with these words (text and meaning) in this order.
+qint64 seedLexicon(
+    SceneDriver &scene, const QString &token, const QString &name, const QList<QPair<QString, QString>> &words)
 {
-    scene.backend().call("POST", QStringLiteral("/api/v1/user/words"),
-        QJsonObject {{"word", word}, {"translationsZh", QJsonArray {meaning}}, {"lexiconId", lexiconId}}, token);
+    const qint64 lexiconId = createServerLexicon(scene, token, name);
+    for (const auto &[word, meaning] : words) {
+        scene.backend().call("POST", QStringLiteral("/api/v1/user/words"),
+            QJsonObject {{"word", word}, {"translationsZh", QJsonArray {meaning}}, {"lexiconId", lexiconId}}, token);
+    }
+    return lexiconId;
 }
 
 // The lexicon's words on the server, in its order.
@@ -112,45 +86,6 @@ QStringList shownWords(talvoro::UserLexiconDetailModel *detail)
     for (const talvoro::ORVWord &word : detail->displayedWords())
         words.append(word.wordDisplay);
     return words;
-}
-
-QString actionText(QQuickItem *item)
-{
-    const QVariant data = item->property("modelData");
-    if (data.canConvert<QJSValue>())
-        return data.value<QJSValue>().property(QStringLiteral("text")).toString();
-    return data.toMap().value(QStringLiteral("text")).toString();
-}
-
-QQuickItem *findAction(QQuickItem *root, const QString &text)
-{
-    for (QQuickItem *child : root->childItems()) {
-        if (!child->isVisible())
-            continue;
-        if (child->inherits("QQuickAbstractButton") && actionText(child) == text)
-            return child;
-        if (QQuickItem *found = findAction(child, text))
-            return found;
-    }
-    return nullptr;
-}
-
-// Taps the dialog's button with this text.
-bool pressAction(SceneDriver &scene, const QString &text)
-{
-    QQuickItem *button = nullptr;
-    if (!scene.waitFor([&] { return (button = findAction(scene.window()->contentItem(), text)) != nullptr; }))
-        return false;
-    settle();
-    const QPointF centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2));
-    QTest::mouseClick(scene.window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    return true;
-}
-
-void goBack(SceneDriver &scene)
-{
-    QObject *stack = scene.item(QStringLiteral("home.view"))->property("navStack").value<QObject *>();
-    QMetaObject::invokeMethod(stack, "pop");
 }
 
 // Drags the handle of one row onto another row, as a finger would.
@@ -200,6 +135,13 @@ talvoro::UserLexiconDetailModel *openLexicon(SceneDriver &scene, const QString &
         return nullptr;
     settle();
     return detail;
+}
+
+talvoro::UserLexiconDetailModel *signInAndOpen(SceneDriver &scene, const QString &name)
+{
+    if (!scene.signInToHome(demoUser, demoPassword) || !openUserLexicons(scene))
+        return nullptr;
+    return openLexicon(scene, name);
 }
 
 bool waitForToast(SceneDriver &scene, talvoro::UserLexiconDetailModel *detail, const QString &text)
@@ -278,7 +220,7 @@ private Q_SLOTS:
         // Edit the meanings of "river" and clear its IPA.
         settle();
         QVERIFY(scene.press(QStringLiteral("userLexiconDetail.actions.0")));
-        QVERIFY(pressAction(scene, QStringLiteral("编辑单词内容")));
+        QVERIFY(pressAlertAction(scene, QStringLiteral("编辑单词内容")));
         QVERIFY(scene.waitForItem(QStringLiteral("editWordSheet.meanings")));
         settle();
         QVERIFY(scene.replaceText(QStringLiteral("editWordSheet.meanings"), QStringLiteral("河；溪流")));
@@ -337,7 +279,7 @@ private Q_SLOTS:
         // Move "river" to the other lexicon.
         settle();
         QVERIFY(scene.press(QStringLiteral("userLexiconDetail.actions.1")));
-        QVERIFY(pressAction(scene, QStringLiteral("移动到其他词库")));
+        QVERIFY(pressAlertAction(scene, QStringLiteral("移动到其他词库")));
         QVERIFY(scene.waitForItem(QStringLiteral("moveWordSheet.row.0")));
         settle();
         QVERIFY(scene.press(QStringLiteral("moveWordSheet.row.0")));
@@ -351,10 +293,10 @@ private Q_SLOTS:
         // Delete "mountain".
         settle();
         QVERIFY(scene.press(QStringLiteral("userLexiconDetail.actions.1")));
-        QVERIFY(pressAction(scene, QStringLiteral("删除单词")));
+        QVERIFY(pressAlertAction(scene, QStringLiteral("删除单词")));
         QVERIFY(scene.waitFor([&] { return detail->showDeleteConfirmAlert(); }));
         QCOMPARE(detail->wordToDeleteDisplay(), QStringLiteral("mountain"));
-        QVERIFY(pressAction(scene, QStringLiteral("删除")));
+        QVERIFY(pressAlertAction(scene, QStringLiteral("删除")));
         QVERIFY(waitForToast(scene, detail, QStringLiteral("单词已删除")));
         QVERIFY(!scene.savePng(QStringLiteral("journey-lexicon-deleted")).isEmpty());
         QCOMPARE(shownWords(detail), (QStringList {"forest"}));
@@ -368,13 +310,8 @@ private Q_SLOTS:
         SceneDriver scene;
         QVERIFY(scene.startBackend());
         const QString token = backendToken(scene);
-        const qint64 lexiconId = createServerLexicon(scene, token, QStringLiteral("旅途"));
-        createServerWord(scene, token, lexiconId, QStringLiteral("ticket"), QStringLiteral("票"));
-        createServerWord(scene, token, lexiconId, QStringLiteral("train"), QStringLiteral("火车"));
-        createServerWord(scene, token, lexiconId, QStringLiteral("hotel"), QStringLiteral("酒店"));
-        QVERIFY(scene.signInToHome(demoUser, demoPassword));
-        QVERIFY(openUserLexicons(scene));
-        auto *detail = openLexicon(scene, QStringLiteral("旅途"));
+        seedLexicon(scene, token, QStringLiteral("旅途"), {{"ticket", "票"}, {"train", "火车"}, {"hotel", "酒店"}});
+        auto *detail = signInAndOpen(scene, QStringLiteral("旅途"));
         QVERIFY(detail);
         QVERIFY(scene.waitFor([&] { return detail->hasLoadedPlaybackPreference(); }));
 
@@ -409,13 +346,9 @@ private Q_SLOTS:
         SceneDriver scene;
         QVERIFY(scene.startBackend());
         const QString token = backendToken(scene);
-        const qint64 lexiconId = createServerLexicon(scene, token, QStringLiteral("冲突"));
-        createServerWord(scene, token, lexiconId, QStringLiteral("one"), QStringLiteral("一"));
-        createServerWord(scene, token, lexiconId, QStringLiteral("two"), QStringLiteral("二"));
-        createServerWord(scene, token, lexiconId, QStringLiteral("three"), QStringLiteral("三"));
-        QVERIFY(scene.signInToHome(demoUser, demoPassword));
-        QVERIFY(openUserLexicons(scene));
-        auto *detail = openLexicon(scene, QStringLiteral("冲突"));
+        const qint64 lexiconId
+            = seedLexicon(scene, token, QStringLiteral("冲突"), {{"one", "一"}, {"two", "二"}, {"three", "三"}});
+        auto *detail = signInAndOpen(scene, QStringLiteral("冲突"));
         QVERIFY(detail);
         QVERIFY(scene.waitFor([&] { return detail->hasLoadedLexiconVersion(); }));
 
