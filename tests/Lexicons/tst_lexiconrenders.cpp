@@ -34,16 +34,6 @@ QList<ORVWord> servedWords()
         richWord(4, "academic", "/ˌækəˈdemɪk/", {QStringLiteral("学术的")})};
 }
 
-void addVariants(const std::initializer_list<const char *> &states)
-{
-    QTest::addColumn<QString>("state");
-    QTest::addColumn<int>("look");
-    for (const char *state : states) {
-        for (int v = 0; v < 2; ++v)
-            QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
-    }
-}
-
 } // namespace
 
 class LexiconRenderTest : public QObject {
@@ -52,7 +42,7 @@ class LexiconRenderTest : public QObject {
 private Q_SLOTS:
     void cleanup() { apply(looks[0]); }
 
-    void listStates_data() { addVariants({"content", "loading", "empty", "create", "banner"}); }
+    void listStates_data() { addLookRows({"content", "loading", "empty", "create", "banner"}); }
     void listStates()
     {
         QFETCH(QString, state);
@@ -95,7 +85,7 @@ private Q_SLOTS:
 
     void detailStates_data()
     {
-        addVariants({"content", "loading", "error", "empty", "offline", "reorder", "selection", "actions", "delete"});
+        addLookRows({"content", "loading", "error", "empty", "offline", "reorder", "selection", "actions", "delete"});
     }
     void detailStates()
     {
