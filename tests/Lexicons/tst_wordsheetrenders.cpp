@@ -116,7 +116,7 @@ private Q_SLOTS:
             model.setTranslation(QStringLiteral("苹果；苹果树"));
             model.setIpa(QStringLiteral("/ˈæp.əl/"));
             model.setSyllables(QStringLiteral("ap-ple"));
-            model.setExplanation(QStringLiteral("An apple a day keeps the doctor away.\n每天一苹果，医生远离我。"));
+            model.setExplanation(QStringLiteral("An apple a day keeps the doctor away.\n每天一苹果，医生远离我。\n常见搭配：apple pie, apple juice\n另见：pear"));
         }
         Screen screen;
         QVERIFY(screen.show(&model, "Sheet { presented: true; page: Component { AddWordSheet { model: screenModel } } }"));
