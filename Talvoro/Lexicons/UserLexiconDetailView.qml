@@ -140,6 +140,8 @@ NavPage {
             }
 
             // Drags start on a row's handle; the row follows the pointer row by row.
+            // Declared inside the list, the area lies in its content, where indexAt
+            // takes its coordinates.
             MouseArea {
                 id: dragArea
                 property int fromIndex: -1
@@ -148,15 +150,16 @@ NavPage {
                 anchors.bottom: parent.bottom
                 anchors.right: parent.right
                 width: 56
+                z: 2
                 enabled: root.model.isReordering && !root.model.isSavingOrder
                 visible: enabled
                 onPressed: mouse => {
-                    fromIndex = list.indexAt(mouse.x + x, mouse.y + list.contentY);
+                    fromIndex = list.indexAt(mouse.x + x, mouse.y + y);
                 }
                 onPositionChanged: mouse => {
                     if (fromIndex < 0)
                         return;
-                    const to = list.indexAt(mouse.x + x, mouse.y + list.contentY);
+                    const to = list.indexAt(mouse.x + x, mouse.y + y);
                     if (to >= 0 && to !== fromIndex) {
                         root.model.moveDraftRow(fromIndex, to);
                         fromIndex = to;
