@@ -555,7 +555,7 @@ void UserLexiconDetailModel::removeWordLocally(qint64 wordId)
     if (m_isReordering)
         syncRows();
     if (const std::optional<QString> ownerKey = m_services.ownerKey())
-        removeFromSnapshot(m_services, wordId, *ownerKey, m_lexicon.id);
+        keepSnapshot(m_services.snapshots->removeWord(wordId, *ownerKey, m_lexicon.id));
 }
 
 void UserLexiconDetailModel::onWordDetailsSaved(const ORVWord &word)
@@ -587,7 +587,7 @@ void UserLexiconDetailModel::applySavedWord(const ORVWord &word, const QString &
         syncRows();
     m_playbackSession.updateWord(word);
     if (const std::optional<QString> ownerKey = m_services.ownerKey())
-        replaceInSnapshot(m_services, word, *ownerKey, m_lexicon.id);
+        keepSnapshot(m_services.snapshots->replaceWord(word, *ownerKey, m_lexicon.id));
     refreshFullyCachedWordIds();
     showToast(toast);
 }
@@ -599,36 +599,13 @@ void UserLexiconDetailModel::onWordMoved(qint64 wordId)
     showToast(QStringLiteral("已移动至目标词库"));
 }
 
-Task<> UserLexiconDetailModel::replaceInSnapshot(
-    UserLexiconServices services, ORVWord word, QString ownerKey, qint64 lexiconId)
+Task<> UserLexiconDetailModel::keepSnapshot(Task<> update)
 {
     try {
-        co_await services.snapshots->replaceWord(word, ownerKey, lexiconId);
+        co_await std::move(update);
     } catch (...) {
         qCWarning(log::localWordStore).noquote()
             << QStringLiteral("更新词库单词快照失败：%1").arg(describe(std::current_exception()));
-    }
-}
-
-Task<> UserLexiconDetailModel::removeFromSnapshot(
-    UserLexiconServices services, qint64 wordId, QString ownerKey, qint64 lexiconId)
-{
-    try {
-        co_await services.snapshots->removeWord(wordId, ownerKey, lexiconId);
-    } catch (...) {
-        qCWarning(log::localWordStore).noquote()
-            << QStringLiteral("更新词库单词快照失败：%1").arg(describe(std::current_exception()));
-    }
-}
-
-Task<> UserLexiconDetailModel::writeSnapshot(
-    UserLexiconServices services, QList<ORVWord> words, QString ownerKey, qint64 lexiconId)
-{
-    try {
-        co_await services.snapshots->writeSnapshot(words, ownerKey, lexiconId);
-    } catch (...) {
-        qCWarning(log::localWordStore).noquote()
-            << QStringLiteral("写入词库单词快照失败：%1").arg(describe(std::current_exception()));
     }
 }
 
@@ -710,7 +687,7 @@ Task<> UserLexiconDetailModel::runSaveOrder(QPointer<UserLexiconDetailModel> sel
         self->setReordering(false);
         // Offline, the lexicon is to show in the order just saved.
         if (const std::optional<QString> ownerKey = services.ownerKey())
-            writeSnapshot(services, draft, *ownerKey, lexiconId);
+            keepSnapshot(services.snapshots->writeSnapshot(draft, *ownerKey, lexiconId));
         self->showToast(QStringLiteral("词项顺序已保存"));
         co_return;
     }

@@ -219,10 +219,9 @@ private:
     static Task<> runLoadPlaybackPreference(QPointer<UserLexiconDetailModel> self, QString accessToken);
     static Task<> runDelete(QPointer<UserLexiconDetailModel> self, ORVWord word);
     static Task<> runSaveOrder(QPointer<UserLexiconDetailModel> self);
-    // Snapshot edits that nobody waits for; their failure changes nothing shown.
-    static Task<> replaceInSnapshot(UserLexiconServices services, ORVWord word, QString ownerKey, qint64 lexiconId);
-    static Task<> removeFromSnapshot(UserLexiconServices services, qint64 wordId, QString ownerKey, qint64 lexiconId);
-    static Task<> writeSnapshot(UserLexiconServices services, QList<ORVWord> words, QString ownerKey, qint64 lexiconId);
+    // Runs a snapshot edit nobody waits for; its failure is logged and changes
+    // nothing shown.
+    static Task<> keepSnapshot(Task<> update);
 
     const ORVWord *findWord(qint64 wordId) const;
     void applySavedWord(const ORVWord &word, const QString &toast);
