@@ -159,8 +159,7 @@ void UserLexiconDetailModel::syncMarks()
 void UserLexiconDetailModel::setWords(QList<ORVWord> words)
 {
     m_words = std::move(words);
-    if (!m_isReordering)
-        syncRows();
+    syncRows();
     Q_EMIT wordsChanged();
     Q_EMIT selectionChanged();
     Q_EMIT reorderStateChanged();
@@ -552,8 +551,6 @@ void UserLexiconDetailModel::removeWordLocally(qint64 wordId)
     m_selectedWordIds.remove(wordId);
     m_fullyCachedWordIds.remove(wordId);
     setWords(std::move(words));
-    if (m_isReordering)
-        syncRows();
     if (const std::optional<QString> ownerKey = m_services.ownerKey())
         keepSnapshot(m_services.snapshots->removeWord(wordId, *ownerKey, m_lexicon.id));
 }
@@ -583,8 +580,6 @@ void UserLexiconDetailModel::applySavedWord(const ORVWord &word, const QString &
     replaceIn(words);
     replaceIn(m_reorderDraft);
     setWords(std::move(words));
-    if (m_isReordering)
-        syncRows();
     m_playbackSession.updateWord(word);
     if (const std::optional<QString> ownerKey = m_services.ownerKey())
         keepSnapshot(m_services.snapshots->replaceWord(word, *ownerKey, m_lexicon.id));
