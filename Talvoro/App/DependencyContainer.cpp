@@ -1,5 +1,6 @@
 #include "App/DependencyContainer.h"
 
+#include "Persistence/PlaybackPreferenceOfflineStore.h"
 #include "Platform/RandomSource.h"
 #include "Player/DelayScheduler.h"
 #include "Playback/SpeechCacheKey.h"
@@ -175,6 +176,16 @@ UserLexiconServices DependencyContainer::userLexiconServices()
     services.environmentKey = BackendConfiguration::environmentPartitionKey(m_environment.backendBaseURL());
     services.synchronizePrivateLexicons = [this](QString accessToken, QString ownerKey) {
         return m_syncEngine.synchronizePrivateLexicons(accessToken, ownerKey);
+    };
+    services.storedPlaybackPreference = [this](const QString &ownerKey) -> std::optional<PlaybackPreference> {
+        try {
+            PlaybackPreferenceLocalRecord record = PlaybackPreferenceOfflineStore::loadRecord(ownerKey, *m_defaults);
+            if (record.pending)
+                return record.pending->preference;
+            return record.confirmed;
+        } catch (const std::exception &) {
+            return std::nullopt; // a damaged record is reported where it is synchronised
+        }
     };
     return services;
 }

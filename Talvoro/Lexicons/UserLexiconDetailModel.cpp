@@ -303,10 +303,14 @@ Task<> UserLexiconDetailModel::runLoad(QPointer<UserLexiconDetailModel> self)
         co_return;
     if (failure) {
         if (!isCancellation(failure)) {
-            if (self->m_words.isEmpty())
+            if (self->m_words.isEmpty()) {
                 self->setLoadErrorMessage(describe(failure));
-            else
+            } else {
                 self->setOperationErrorMessage(offlineText);
+                // Offline is when the marks of the words that still play matter
+                // most: they are drawn by the preference the device plays by.
+                self->applyStoredPlaybackPreference(ownerKey);
+            }
         }
         self->setLoading(false);
         co_return;
@@ -406,6 +410,16 @@ Task<> UserLexiconDetailModel::runLoadPlaybackPreference(QPointer<UserLexiconDet
     self->m_playbackPreference = preference;
     self->m_hasLoadedPlaybackPreference = true;
     self->refreshFullyCachedWordIds();
+}
+
+void UserLexiconDetailModel::applyStoredPlaybackPreference(const std::optional<QString> &ownerKey)
+{
+    if (!ownerKey || !m_services.storedPlaybackPreference)
+        return;
+    const std::optional<PlaybackPreference> stored = m_services.storedPlaybackPreference(*ownerKey);
+    m_playbackPreference = stored.value_or(PlaybackPreference());
+    m_hasLoadedPlaybackPreference = true;
+    refreshFullyCachedWordIds();
 }
 
 bool UserLexiconDetailModel::isWordFullyCached(const ORVWord &word) const

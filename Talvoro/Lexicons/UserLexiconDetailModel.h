@@ -214,6 +214,9 @@ Q_SIGNALS:
     void presentationsChanged();
 
 private:
+    // Marks the fully cached words by the preference stored on the device, when the
+    // backend's cannot be read.
+    void applyStoredPlaybackPreference(const std::optional<QString> &ownerKey);
     static Task<> runLoad(QPointer<UserLexiconDetailModel> self);
     static Task<> runFetchLexiconVersion(QPointer<UserLexiconDetailModel> self);
     static Task<> runLoadPlaybackPreference(QPointer<UserLexiconDetailModel> self, QString accessToken);

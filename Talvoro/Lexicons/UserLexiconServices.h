@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Models/PlaybackPreference.h"
 #include "Networking/ORVMobileAPIClient.h"
 #include "Persistence/LocalWordStoreProtocol.h"
 #include "Persistence/UserLexiconWordSnapshotStore.h"
@@ -25,6 +26,10 @@ struct UserLexiconServices {
     // The backend environment's partition key; without one no owner key exists.
     std::optional<QString> environmentKey;
     LexiconSynchronizer synchronizePrivateLexicons;
+    // The preference the device plays by for an owner when the backend cannot be
+    // asked: its change waiting to be sent, else the one last confirmed; none when
+    // nothing is stored.
+    std::function<std::optional<PlaybackPreference>(const QString &ownerKey)> storedPlaybackPreference;
 
     // The signed-in access token; none unless authenticated with one.
     std::optional<QString> accessToken() const;

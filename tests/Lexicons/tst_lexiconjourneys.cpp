@@ -304,7 +304,8 @@ private Q_SLOTS:
     }
 
     // Offline, the lexicon shows from the device in the order last saved, with the
-    // offline banner; online, a word whose speech is all cached carries the badge.
+    // offline banner; a word whose speech is all cached carries the badge, online
+    // and offline.
     void offlineSnapshot()
     {
         SceneDriver scene;
@@ -336,6 +337,10 @@ private Q_SLOTS:
         QCOMPARE(shownWords(detail), saved);
         QVERIFY(scene.waitForItem(QStringLiteral("userLexiconDetail.banner")));
         QCOMPARE(detail->operationErrorMessageText(), QStringLiteral("当前处于离线状态，已显示上次同步的词库内容"));
+        // The word whose speech is cached still says it plays offline: most of all now.
+        QVERIFY(scene.waitForItem(QStringLiteral("userLexiconDetail.offline.0")));
+        QVERIFY(!scene.item(QStringLiteral("userLexiconDetail.offline.1")));
+        QVERIFY(!scene.item(QStringLiteral("userLexiconDetail.offline.2")));
         QVERIFY(!scene.savePng(QStringLiteral("journey-lexicon-offline")).isEmpty());
     }
 
