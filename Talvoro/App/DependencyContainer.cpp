@@ -140,4 +140,11 @@ PlaybackSurfaceHostModel *DependencyContainer::makePlaybackSurfaceHostModel(QObj
     return new PlaybackSurfaceHostModel(*m_playbackSession, DelayScheduler::system(), RandomSource::system(), owner);
 }
 
+EditWordPlaybackSheetModel *DependencyContainer::makeEditWordPlaybackSheetModel(
+    ORVWord word, EditWordPlaybackSheetModel::SaveCallback onSave, QObject *owner)
+{
+    return new EditWordPlaybackSheetModel(
+        std::move(word), std::move(onSave), m_apiClient, m_ttsService, *m_session, *m_playbackSession, owner);
+}
+
 } // namespace talvoro

@@ -43,6 +43,7 @@
 #include "Playlists/SelectOrCreatePlaylistModel.h"
 #include "Player/PlaybackSurfaceHostModel.h"
 #include "Session/AppSession.h"
+#include "Settings/EditWordPlaybackSheetModel.h"
 
 #include <QObject>
 #include <QtQmlIntegration>
@@ -114,6 +115,10 @@ public:
         talvoro::PublicLexiconDetailModel *lexicon, QObject *owner);
     PlaylistServices playlistServices();
     Q_INVOKABLE talvoro::PlaybackSurfaceHostModel *makePlaybackSurfaceHostModel(QObject *owner);
+    // The per-word playback sheet for `word`; `onSave` gets the saved word, also
+    // when the sheet was closed before the save came back.
+    EditWordPlaybackSheetModel *makeEditWordPlaybackSheetModel(
+        ORVWord word, EditWordPlaybackSheetModel::SaveCallback onSave, QObject *owner);
 
 private:
     AppSession *sessionObject() { return m_session.get(); }
