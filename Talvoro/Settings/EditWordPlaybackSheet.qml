@@ -137,9 +137,8 @@ NavPage {
                     Accessible.name: "重新加载播放设置"
                     onClicked: root.model.reload()
                     contentItem: Item {
-                        implicitHeight: reloadLabel.implicitHeight
+                        implicitHeight: 24
                         Row {
-                            id: reloadLabel
                             anchors.centerIn: parent
                             spacing: 8
                             Icon {

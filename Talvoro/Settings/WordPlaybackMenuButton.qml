@@ -11,12 +11,11 @@ AbstractButton {
     property string caption
     property string value
 
-    implicitHeight: Math.max(44, content.implicitHeight)
+    implicitHeight: Math.max(44, implicitContentHeight)
     Accessible.role: Accessible.Button
     Layout.fillWidth: true
 
     contentItem: RowLayout {
-        id: content
         spacing: 8
 
         ColumnLayout {

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Layouts
 import QtQuick.Controls
 import Talvoro
 
@@ -16,30 +15,37 @@ Row {
     spacing: 1
     Accessible.role: Accessible.SpinBox
 
-    Repeater {
-        model: [-1, 1]
-        delegate: AbstractButton {
-            id: step
-            required property int modelData
-            required property int index
-            objectName: root.objectName + (step.modelData < 0 ? ".decrement" : ".increment")
-            enabled: step.modelData < 0 ? root.value > root.from : root.value < root.to
-            implicitWidth: 46
-            implicitHeight: 32
-            Accessible.role: Accessible.Button
-            Accessible.name: step.modelData < 0 ? "减少" : "增加"
-            onClicked: root.stepped(Math.max(root.from, Math.min(root.to, root.value + step.modelData)))
-            background: Rectangle {
-                color: step.down ? Theme.separator : Theme.mutedFill
-                radius: 8
-            }
-            contentItem: PlainText {
-                text: step.modelData < 0 ? "−" : "+"
-                font: Theme.font(Theme.Title3)
-                color: step.enabled ? Theme.textPrimary : Theme.textTertiary
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
-            }
+    component StepButton: AbstractButton {
+        id: step
+        property int delta
+        implicitWidth: 46
+        implicitHeight: 32
+        Accessible.role: Accessible.Button
+        background: Rectangle {
+            color: step.down ? Theme.separator : Theme.mutedFill
+            radius: 8
         }
+        contentItem: PlainText {
+            text: step.delta < 0 ? "−" : "+"
+            font: Theme.font(Theme.Title3)
+            color: step.enabled ? Theme.textPrimary : Theme.textTertiary
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+        }
+    }
+
+    StepButton {
+        objectName: root.objectName + ".decrement"
+        delta: -1
+        enabled: root.value > root.from
+        Accessible.name: "减少"
+        onClicked: root.stepped(Math.max(root.from, root.value - 1))
+    }
+    StepButton {
+        objectName: root.objectName + ".increment"
+        delta: 1
+        enabled: root.value < root.to
+        Accessible.name: "增加"
+        onClicked: root.stepped(Math.min(root.to, root.value + 1))
     }
 }
