@@ -135,6 +135,41 @@ SelectOrCreatePlaylistModel *DependencyContainer::makeSelectOrCreatePlaylistMode
         lexicon ? lexicon->selectedWords() : QList<ORVWord>(), {}, playlistServices(), owner);
 }
 
+UserLexiconServices DependencyContainer::userLexiconServices()
+{
+    UserLexiconServices services;
+    services.apiClient = &m_apiClient;
+    services.store = &m_localWordStore;
+    services.snapshots = &m_snapshotStore;
+    services.session = m_session.get();
+    services.environmentKey = BackendConfiguration::environmentPartitionKey(m_environment.backendBaseURL());
+    services.synchronizePrivateLexicons = [this](QString accessToken, QString ownerKey) {
+        return m_syncEngine.synchronizePrivateLexicons(accessToken, ownerKey);
+    };
+    return services;
+}
+
+UserLexiconListModel *DependencyContainer::makeUserLexiconListModel(QObject *owner)
+{
+    return new UserLexiconListModel(userLexiconServices(), owner);
+}
+
+UserLexiconDetailModel *DependencyContainer::makeUserLexiconDetailModel(
+    UserLexiconListModel *list, qint64 lexiconId, QObject *owner)
+{
+    UserLexicon lexicon;
+    lexicon.id = lexiconId;
+    if (list) {
+        if (const UserLexicon *row = list->lexiconRows()->find(lexiconId))
+            lexicon = *row;
+    }
+    // The lexicon screen has nothing to do once words were added to a playlist.
+    auto makePlaylistSheet = [this](QList<ORVWord> words, QObject *sheetOwner) {
+        return new SelectOrCreatePlaylistModel(std::move(words), {}, playlistServices(), sheetOwner);
+    };
+    return new UserLexiconDetailModel(lexicon, userLexiconServices(), *m_playbackSession, makePlaylistSheet, owner);
+}
+
 PlaybackSurfaceHostModel *DependencyContainer::makePlaybackSurfaceHostModel(QObject *owner)
 {
     return new PlaybackSurfaceHostModel(*m_playbackSession, DelayScheduler::system(), RandomSource::system(), owner);

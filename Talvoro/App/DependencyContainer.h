@@ -19,6 +19,8 @@
 #include "App/HomeViewModel.h"
 #include "App/LoginScreenModel.h"
 #include "Lexicons/PublicLexiconDetailModel.h"
+#include "Lexicons/UserLexiconDetailModel.h"
+#include "Lexicons/UserLexiconListModel.h"
 #include "Networking/APICacheManager.h"
 #include "Networking/BackendConfiguration.h"
 #include "Networking/MobileAPIClient.h"
@@ -114,6 +116,11 @@ public:
     Q_INVOKABLE talvoro::SelectOrCreatePlaylistModel *makeSelectOrCreatePlaylistModel(
         talvoro::PublicLexiconDetailModel *lexicon, QObject *owner);
     PlaylistServices playlistServices();
+    Q_INVOKABLE talvoro::UserLexiconListModel *makeUserLexiconListModel(QObject *owner);
+    // The detail of one of the list's lexicons.
+    Q_INVOKABLE talvoro::UserLexiconDetailModel *makeUserLexiconDetailModel(
+        talvoro::UserLexiconListModel *list, qint64 lexiconId, QObject *owner);
+    UserLexiconServices userLexiconServices();
     Q_INVOKABLE talvoro::PlaybackSurfaceHostModel *makePlaybackSurfaceHostModel(QObject *owner);
     // The per-word playback sheet for `word`; `onSave` gets the saved word, also
     // when the sheet was closed before the save came back.

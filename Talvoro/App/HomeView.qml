@@ -32,6 +32,10 @@ Item {
         if (root.container)
             stack.push(playlistListPage, {});
     }
+    function openUserLexicons() {
+        if (root.container)
+            stack.push(userLexiconListPage, {});
+    }
 
     Rectangle {
         anchors.fill: parent
@@ -67,6 +71,14 @@ Item {
         id: playlistListPage
         PlaylistListView {
             model: root.container.makePlaylistListModel(this)
+            container: root.container
+        }
+    }
+
+    Component {
+        id: userLexiconListPage
+        UserLexiconListView {
+            model: root.container.makeUserLexiconListModel(this)
             container: root.container
         }
     }
@@ -171,6 +183,13 @@ Item {
                                 tint: Theme.secondaryAccent
                                 title: "私人词库"
                                 subtitle: root.model.userLexiconCount + " 个词库"
+
+                                AbstractButton {
+                                    objectName: "home.userLexiconsCard.open"
+                                    anchors.fill: parent
+                                    Accessible.name: "私人词库"
+                                    onClicked: root.openUserLexicons()
+                                }
                             }
                         }
 

@@ -50,6 +50,7 @@ const QHash<QString, char32_t> &glyphs()
         {QStringLiteral("globe"), 0xe894}, // language
         {QStringLiteral("goforward"), 0xe15a}, // redo
         {QStringLiteral("info.circle"), 0xe88f}, // info_outline
+        {QStringLiteral("line.3.horizontal"), 0xe25d}, // drag_handle
         {QStringLiteral("lock.fill"), 0xe897}, // lock
         {QStringLiteral("mic.fill"), 0xe029}, // mic
         {QStringLiteral("music.note"), 0xe405}, // music_note
