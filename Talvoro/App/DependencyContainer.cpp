@@ -167,7 +167,13 @@ UserLexiconDetailModel *DependencyContainer::makeUserLexiconDetailModel(
     auto makePlaylistSheet = [this](QList<ORVWord> words, QObject *sheetOwner) {
         return new SelectOrCreatePlaylistModel(std::move(words), {}, playlistServices(), sheetOwner);
     };
-    return new UserLexiconDetailModel(lexicon, userLexiconServices(), *m_playbackSession, makePlaylistSheet, owner);
+    auto *model
+        = new UserLexiconDetailModel(lexicon, userLexiconServices(), *m_playbackSession, makePlaylistSheet, owner);
+    model->setPlaybackSheetFactory([this](ORVWord word, EditWordPlaybackSheetModel::SaveCallback onSave,
+                                       QObject *sheetOwner) {
+        return makeEditWordPlaybackSheetModel(std::move(word), std::move(onSave), sheetOwner);
+    });
+    return model;
 }
 
 PlaybackSurfaceHostModel *DependencyContainer::makePlaybackSurfaceHostModel(QObject *owner)

@@ -766,4 +766,15 @@ SelectOrCreatePlaylistModel *UserLexiconDetailModel::makeSelectOrCreatePlaylistM
     return m_makePlaylistSheet ? m_makePlaylistSheet(selectedWords(), owner) : nullptr;
 }
 
+EditWordPlaybackSheetModel *UserLexiconDetailModel::makeEditWordPlaybackSheetModel(QObject *owner)
+{
+    if (!m_makePlaybackSheet || !m_editingPlaybackWord)
+        return nullptr;
+    auto onSave = [self = QPointer(this)](const ORVWord &word) {
+        if (self)
+            self->onPlaybackSaved(word);
+    };
+    return m_makePlaybackSheet(*m_editingPlaybackWord, onSave, owner);
+}
+
 } // namespace talvoro

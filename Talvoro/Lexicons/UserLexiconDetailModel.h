@@ -5,6 +5,7 @@
 #include "Models/PlaybackPreference.h"
 #include "Playback/GlobalPlaybackSession.h"
 #include "Playlists/SelectOrCreatePlaylistModel.h"
+#include "Settings/EditWordPlaybackSheetModel.h"
 #include "UserLexiconServices.h"
 
 #include <QObject>
@@ -104,6 +105,8 @@ public:
     Q_ENUM(WordAction)
 
     using PlaylistSheetFactory = std::function<SelectOrCreatePlaylistModel *(QList<ORVWord> words, QObject *owner)>;
+    using PlaybackSheetFactory = std::function<EditWordPlaybackSheetModel *(
+        ORVWord word, EditWordPlaybackSheetModel::SaveCallback onSave, QObject *owner)>;
 
     UserLexiconDetailModel(UserLexicon lexicon, UserLexiconServices services, GlobalPlaybackSession &playbackSession,
         PlaylistSheetFactory makePlaylistSheet, QObject *parent = nullptr);
@@ -195,6 +198,10 @@ public:
     Q_INVOKABLE void toggleSelection(qint64 wordId);
     // The playlist sheet, over the words selected when it opens.
     Q_INVOKABLE talvoro::SelectOrCreatePlaylistModel *makeSelectOrCreatePlaylistModel(QObject *owner);
+    void setPlaybackSheetFactory(PlaybackSheetFactory factory) { m_makePlaybackSheet = std::move(factory); }
+    // The playback sheet of the word "设置播放方式" was chosen for. Its save reaches
+    // this screen while it lives, also after the sheet was closed.
+    Q_INVOKABLE talvoro::EditWordPlaybackSheetModel *makeEditWordPlaybackSheetModel(QObject *owner);
 
 Q_SIGNALS:
     void wordsChanged();
@@ -236,6 +243,7 @@ private:
     UserLexiconServices m_services;
     GlobalPlaybackSession &m_playbackSession;
     PlaylistSheetFactory m_makePlaylistSheet;
+    PlaybackSheetFactory m_makePlaybackSheet;
     UserLexiconWordRowsModel m_rows;
     ToastController m_toast;
 
