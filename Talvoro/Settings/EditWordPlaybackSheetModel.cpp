@@ -226,7 +226,10 @@ bool EditWordPlaybackSheetModel::handleDrop(const QString &text, const QString &
     const std::optional<ORVPlaybackUnit> target = unitNamed(targetUnit);
     if (!dragged || !target)
         return false;
-    m_editor.moveUnit(*dragged, *target);
+    // Moved on the next turn: the move rebuilds the rows, and the drop is still
+    // being delivered to one of them.
+    QMetaObject::invokeMethod(
+        this, [this, from = *dragged, to = *target] { m_editor.moveUnit(from, to); }, Qt::QueuedConnection);
     return true;
 }
 

@@ -98,7 +98,8 @@ public:
     Q_INVOKABLE void cancel();
     // The sheet left the screen, whatever closed it.
     Q_INVOKABLE void closed();
-    // A drop of `text` on the row of `targetUnit`; false when refused.
+    // A drop of `text` on the row of `targetUnit`; false when refused. The move
+    // itself follows on the next event loop turn.
     Q_INVOKABLE bool handleDrop(const QString &text, const QString &targetUnit);
 
     // A row's controls, by the row's unit raw value.

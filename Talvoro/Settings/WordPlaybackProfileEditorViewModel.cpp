@@ -423,8 +423,11 @@ Task<> WordPlaybackProfileEditorViewModel::runPreview(QPointer<WordPlaybackProfi
 {
     QByteArray audio;
     try {
-        audio = co_await self->m_ttsService.fetchAudio(
-            resolved.text, resolved.voice.id, self->m_accessToken, cancellation);
+        // Made before it is awaited: GCC 12 destroys temporaries of a co_await
+        // expression twice.
+        Task<QByteArray> fetch
+            = self->m_ttsService.fetchAudio(resolved.text, resolved.voice.id, self->m_accessToken, cancellation);
+        audio = co_await std::move(fetch);
     } catch (...) {
         if (cancellation.isCancelled() || !self)
             co_return;

@@ -59,6 +59,7 @@ Item {
                 Layout.preferredWidth: 24
             }
             PlainText {
+                objectName: "wordPlayback.title." + row.unit
                 text: row.title
                 font: Theme.font(Theme.Body, Font.DemiBold)
                 color: row.unitEnabled ? Theme.textPrimary : Theme.textSecondary

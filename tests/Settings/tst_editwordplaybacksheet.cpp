@@ -38,6 +38,7 @@ private Q_SLOTS:
         SheetFixture f;
         QAbstractItemModelTester tester(f.sheet->rows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(f.sheet->handleDrop(text, QStringLiteral("WORD")), accepted);
+        settle();
         QCOMPARE(f.editor().unitOrder(), expected);
         QCOMPARE(f.sheet->rows()->index(0).data(PlaybackUnitEditorRows::UnitRole).toString(), expected.first());
     }

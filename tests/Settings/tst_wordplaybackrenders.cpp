@@ -60,7 +60,7 @@ private Q_SLOTS:
         if (state == "loaded" || state == "voicemenu" || state == "ratemenu") {
             f.sheet->editor().setRepeatCount(3);
             f.sheet->setUnitEnabled(QStringLiteral("EXPLANATION"), false);
-            f.sheet->handleDrop(QStringLiteral("SPELLING"), QStringLiteral("WORD"));
+            f.sheet->editor().moveUnit(ORVPlaybackUnit::spelling, ORVPlaybackUnit::word);
             f.sheet->setVoice(QStringLiteral("WORD"), QStringLiteral("en-GB-SoniaNeural"));
             f.sheet->setOwnRate(QStringLiteral("WORD"), 0.8);
         }
