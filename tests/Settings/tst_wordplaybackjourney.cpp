@@ -1,5 +1,5 @@
 #include "AwaitTask.h"
-#include "SceneDriver.h"
+#include "JourneySteps.h"
 #include "TestRegistry.h"
 
 #include "Lexicons/UserLexiconDetailModel.h"
@@ -7,7 +7,6 @@
 #include "Playback/PlaybackWordSnapshot.h"
 #include "Settings/EditWordPlaybackSheetModel.h"
 
-#include <QJSValue>
 #include <QJsonArray>
 #include <QTest>
 #include <QSignalSpy>
@@ -19,19 +18,6 @@ namespace {
 
 const QString demoUser = QStringLiteral("demo");
 const QString demoPassword = QStringLiteral("listen2learn");
-
-// Lets a push, a sheet or a menu finish moving into place before it is touched.
-void settle()
-{
-    QTest::qWait(450);
-}
-
-template<typename Model>
-Model *modelOf(SceneDriver &scene, const QString &page)
-{
-    QQuickItem *item = scene.item(page);
-    return item ? item->property("model").value<Model *>() : nullptr;
-}
 
 QString backendToken(SceneDriver &scene)
 {
@@ -59,18 +45,6 @@ QQuickItem *findText(QQuickItem *root, const QString &text)
             return found;
     }
     return nullptr;
-}
-
-// Taps the dialog or menu button that reads `text`.
-bool pressText(SceneDriver &scene, const QString &text)
-{
-    QQuickItem *found = nullptr;
-    if (!scene.waitFor([&] { return (found = findText(scene.window()->contentItem(), text)) != nullptr; }))
-        return false;
-    settle();
-    const QPointF centre = found->mapToScene(QPointF(found->width() / 2, found->height() / 2));
-    QTest::mouseClick(scene.window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    return true;
 }
 
 // Scrolls the sheet's form so that the item is in view, then taps it.
@@ -105,25 +79,24 @@ void dragUnit(SceneDriver &scene, const QString &dragged, const QString &target)
     QTest::mouseRelease(scene.window(), Qt::LeftButton, Qt::NoModifier, end.toPoint());
 }
 
-// Opens the word's "设置播放方式" in the private lexicon `name`; the sheet's model
-// once its load ended.
-EditWordPlaybackSheetModel *openPlaybackSheet(SceneDriver &scene, UserLexiconDetailModel *detail)
+// Opens "设置播放方式" of the lexicon's first word; the sheet's model once its
+// load ended.
+EditWordPlaybackSheetModel *openPlaybackSheet(SceneDriver &scene)
 {
-    settle();
-    if (!scene.press(QStringLiteral("userLexiconDetail.actions.0")) || !pressText(scene, QStringLiteral("设置播放方式"))
+    settleTransition();
+    if (!scene.press(QStringLiteral("userLexiconDetail.actions.0")) || !pressDialogAction(scene, QStringLiteral("设置播放方式"))
         || !scene.waitForItem(QStringLiteral("wordPlayback")))
         return nullptr;
     auto *sheet = modelOf<EditWordPlaybackSheetModel>(scene, QStringLiteral("wordPlayback"));
     if (!sheet || !scene.waitFor([sheet] { return sheet->canSave(); }))
         return nullptr;
-    Q_UNUSED(detail);
-    settle();
+    settleTransition();
     return sheet;
 }
 
 UserLexiconDetailModel *openLexicon(SceneDriver &scene, const QString &name)
 {
-    settle();
+    settleTransition();
     if (!scene.press(QStringLiteral("home.userLexiconsCard.open")) || !scene.waitForItem(QStringLiteral("userLexiconList")))
         return nullptr;
     auto *list = modelOf<UserLexiconListModel>(scene, QStringLiteral("userLexiconList"));
@@ -136,7 +109,7 @@ UserLexiconDetailModel *openLexicon(SceneDriver &scene, const QString &name)
             return row >= 0 && !list->isLoading();
         }))
         return nullptr;
-    settle();
+    settleTransition();
     if (!scene.press(QStringLiteral("userLexiconList.row.%1").arg(row))
         || !scene.waitForItem(QStringLiteral("userLexiconDetail")))
         return nullptr;
@@ -192,7 +165,7 @@ private Q_SLOTS:
         QVERIFY(scene.signInToHome(demoUser, demoPassword));
         UserLexiconDetailModel *detail = openLexicon(scene, QStringLiteral("港口词汇"));
         QVERIFY(detail);
-        EditWordPlaybackSheetModel *sheet = openPlaybackSheet(scene, detail);
+        EditWordPlaybackSheetModel *sheet = openPlaybackSheet(scene);
         QVERIFY(sheet);
         WordPlaybackProfileEditorViewModel &editor = sheet->editor();
 
@@ -208,18 +181,18 @@ private Q_SLOTS:
 
         QVERIFY(pressInForm(scene, QStringLiteral("wordPlayback.voice.WORD")));
         QVERIFY(scene.waitForItem(QStringLiteral("wordPlayback.voiceItem.en-GB-SoniaNeural")));
-        settle();
+        settleTransition();
         QVERIFY(scene.press(QStringLiteral("wordPlayback.voiceItem.en-GB-SoniaNeural")));
         QVERIFY(scene.waitFor([&] {
             return editor.entry(ORVPlaybackUnit::word)->voiceId == QStringLiteral("en-GB-SoniaNeural");
         }));
-        settle();
+        settleTransition();
         QVERIFY(pressInForm(scene, QStringLiteral("wordPlayback.rate.WORD")));
         QVERIFY(scene.waitForItem(QStringLiteral("wordPlayback.ownRate.WORD")));
-        settle();
+        settleTransition();
         QVERIFY(scene.press(QStringLiteral("wordPlayback.ownRate.WORD")));
         QVERIFY(scene.waitForItem(QStringLiteral("wordPlayback.slider.WORD")));
-        settle();
+        settleTransition();
         QQuickItem *slider = scene.item(QStringLiteral("wordPlayback.slider.WORD"));
         slider->forceActiveFocus();
         for (int i = 0; i < 4; ++i)
@@ -266,7 +239,7 @@ private Q_SLOTS:
         QCOMPARE(planned, (QStringList {"SPELLING", "WORD", "TRANSLATION_ZH"}));
 
         // The last enabled unit cannot be switched off.
-        sheet = openPlaybackSheet(scene, detail);
+        sheet = openPlaybackSheet(scene);
         QVERIFY(sheet);
         QVERIFY(pressInForm(scene, QStringLiteral("wordPlayback.switch.SPELLING")));
         QVERIFY(pressInForm(scene, QStringLiteral("wordPlayback.switch.TRANSLATION_ZH")));
@@ -276,7 +249,7 @@ private Q_SLOTS:
         QVERIFY(sheet->editor().entry(ORVPlaybackUnit::word)->enabled);
         QVERIFY(scene.item(QStringLiteral("wordPlayback.switch.WORD"))->property("checked").toBool());
         QVERIFY(!scene.savePng(QStringLiteral("journey-word-playback-last-unit")).isEmpty());
-        QVERIFY(pressText(scene, QStringLiteral("知道了")));
+        QVERIFY(pressDialogAction(scene, QStringLiteral("知道了")));
         QVERIFY(scene.waitFor([&] { return !sheet->editor().errorMessage(); }));
 
         // Another device saves first: the stale version is refused with the
@@ -293,7 +266,7 @@ private Q_SLOTS:
         QVERIFY(scene.waitFor([&] { return sheet->editor().errorMessage().has_value(); }));
         QCOMPARE(*sheet->editor().errorMessage(), QStringLiteral("保存失败：数据已在其他设备上更新，请刷新后重试"));
         QVERIFY(!scene.savePng(QStringLiteral("journey-word-playback-conflict")).isEmpty());
-        QVERIFY(pressText(scene, QStringLiteral("知道了")));
+        QVERIFY(pressDialogAction(scene, QStringLiteral("知道了")));
         QVERIFY(pressInForm(scene, QStringLiteral("wordPlayback.reload")));
         QVERIFY(scene.waitFor([&] { return sheet->canSave(); }));
         QCOMPARE(sheet->editor().repeatCount(), 5);

@@ -65,18 +65,6 @@ private Q_SLOTS:
         QCOMPARE(f.editor->entry(U::spelling)->enabled, false);
     }
 
-    // An own voice and rate are what the preview uses.
-    void aPreviewUsesTheOwnVoiceAndRate()
-    {
-        EditorFixture f;
-        f.editor->setVoice(QStringLiteral("en-GB-SoniaNeural"), U::word);
-        f.editor->updateUnit(0.8, U::word);
-        f.editor->previewUnit(U::word, f.session, f.playbackSession);
-        QTRY_COMPARE(f.playback.player.plays.size(), 1);
-        QCOMPARE(f.playback.speech.requests[0].voiceID, QStringLiteral("en-GB-SoniaNeural"));
-        QCOMPARE(f.playback.player.plays[0].rate, 0.8F);
-    }
-
     // The second of two quick previews is the one heard; the first is dropped
     // without a word.
     void aNewerPreviewOvertakesTheOlder()
