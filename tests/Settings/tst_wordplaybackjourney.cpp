@@ -204,10 +204,8 @@ private Q_SLOTS:
         // The audition is fetched, played through the shared player and cached.
         // Waited for in an event loop of its own: the speech request does not
         // finish while the scene driver polls (see the closing note).
-        QSignalSpy cached(&editor, &WordPlaybackProfileEditorViewModel::cachedUnitsChanged);
         QVERIFY(pressInForm(scene, QStringLiteral("wordPlayback.audition.WORD")));
-        QVERIFY(cached.wait(60000));
-        QVERIFY(scene.waitForItem(QStringLiteral("wordPlayback.offline.WORD")));
+        QVERIFY(scene.waitForItem(QStringLiteral("wordPlayback.offline.WORD"), 60s));
         GlobalPlaybackSession &playback = scene.application().container().playbackSession();
         QVERIFY(playback.playbackViewModel());
         QVERIFY(scene.waitFor([&] {

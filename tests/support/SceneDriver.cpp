@@ -42,7 +42,8 @@ void collect(QObject *object, const QString &name, QQuickItem *&found)
 {
     if (found || !object)
         return;
-    if (auto *item = qobject_cast<QQuickItem *>(object)) {
+    auto *item = qobject_cast<QQuickItem *>(object);
+    if (item) {
         if (item->objectName() == name && item->isVisible()) {
             found = item;
             return;
@@ -50,8 +51,14 @@ void collect(QObject *object, const QString &name, QQuickItem *&found)
         for (QQuickItem *child : item->childItems())
             collect(child, name, found);
     }
-    for (QObject *child : object->children())
-        collect(child, name, found);
+    // A child item is most often also a QObject child: visited once only, or
+    // every level of a deep scene doubles the walk (and a wait for an item that
+    // is not there yet starves the event loop).
+    for (QObject *child : object->children()) {
+        auto *childItem = qobject_cast<QQuickItem *>(child);
+        if (!item || !childItem || childItem->parentItem() != item)
+            collect(child, name, found);
+    }
 }
 
 } // namespace
