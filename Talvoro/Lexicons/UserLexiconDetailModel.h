@@ -96,6 +96,7 @@ class UserLexiconDetailModel final : public QObject {
             presentationsChanged)
     Q_PROPERTY(qint64 editingDetailsWordId READ editingDetailsWordId NOTIFY presentationsChanged)
     Q_PROPERTY(qint64 editingPlaybackWordId READ editingPlaybackWordId NOTIFY presentationsChanged)
+    Q_PROPERTY(bool showPlaybackSheet READ showPlaybackSheet NOTIFY presentationsChanged)
     Q_PROPERTY(qint64 movingWordId READ movingWordId NOTIFY presentationsChanged)
     Q_PROPERTY(bool showDeleteConfirmAlert READ showDeleteConfirmAlert NOTIFY presentationsChanged)
     Q_PROPERTY(QString wordToDeleteDisplay READ wordToDeleteDisplay NOTIFY presentationsChanged)
@@ -152,6 +153,7 @@ public:
     void setShowSelectPlaylistSheet(bool shown);
     qint64 editingDetailsWordId() const { return m_editingDetailsWord ? m_editingDetailsWord->id : 0; }
     qint64 editingPlaybackWordId() const { return m_editingPlaybackWord ? m_editingPlaybackWord->id : 0; }
+    bool showPlaybackSheet() const { return m_editingPlaybackWord.has_value(); }
     qint64 movingWordId() const { return m_movingWord ? m_movingWord->id : 0; }
     const std::optional<ORVWord> &editingDetailsWord() const { return m_editingDetailsWord; }
     const std::optional<ORVWord> &editingPlaybackWord() const { return m_editingPlaybackWord; }

@@ -252,7 +252,7 @@ NavPage {
 
     Sheet {
         objectName: "userLexiconDetail.playbackSheet"
-        presented: root.model.editingPlaybackWordId !== 0
+        presented: root.model.showPlaybackSheet
         page: playbackSheetPage
         onDismissed: root.model.dismissWordSheet(UserLexiconDetailModel.EditPlayback)
     }

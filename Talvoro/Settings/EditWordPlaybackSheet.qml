@@ -20,7 +20,6 @@ NavPage {
     readonly property WordPlaybackProfileEditorViewModel editor: root.model.editor
 
     Component.onCompleted: root.model.start()
-    Component.onDestruction: root.model.closed()
 
     Connections {
         target: root.model

@@ -1,18 +1,8 @@
 #include "EditWordPlaybackSheetModel.h"
 
 #include "Models/MobileAPIError.h"
-#include "Platform/Text.h"
 
 namespace talvoro {
-
-namespace {
-
-std::optional<ORVPlaybackUnit> unitNamed(const QString &raw)
-{
-    return playbackUnitFromRawValue(raw);
-}
-
-} // namespace
 
 // Rows
 
@@ -222,8 +212,8 @@ void EditWordPlaybackSheetModel::closed()
 
 bool EditWordPlaybackSheetModel::handleDrop(const QString &text, const QString &targetUnit)
 {
-    const std::optional<ORVPlaybackUnit> dragged = unitNamed(text);
-    const std::optional<ORVPlaybackUnit> target = unitNamed(targetUnit);
+    const std::optional<ORVPlaybackUnit> dragged = playbackUnitFromRawValue(text);
+    const std::optional<ORVPlaybackUnit> target = playbackUnitFromRawValue(targetUnit);
     if (!dragged || !target)
         return false;
     // Moved on the next turn: the move rebuilds the rows, and the drop is still
@@ -235,37 +225,37 @@ bool EditWordPlaybackSheetModel::handleDrop(const QString &text, const QString &
 
 void EditWordPlaybackSheetModel::setUnitEnabled(const QString &unit, bool enabled)
 {
-    if (const auto u = unitNamed(unit))
+    if (const auto u = playbackUnitFromRawValue(unit))
         m_editor.setUnitEnabled(enabled, *u);
 }
 
 void EditWordPlaybackSheetModel::setVoice(const QString &unit, const QString &voiceId)
 {
-    if (const auto u = unitNamed(unit))
+    if (const auto u = playbackUnitFromRawValue(unit))
         m_editor.setVoice(voiceId.isEmpty() ? std::nullopt : std::optional(voiceId), *u);
 }
 
 void EditWordPlaybackSheetModel::inheritRate(const QString &unit)
 {
-    if (const auto u = unitNamed(unit))
+    if (const auto u = playbackUnitFromRawValue(unit))
         m_editor.updateUnit(std::nullopt, *u);
 }
 
 void EditWordPlaybackSheetModel::useOwnRate(const QString &unit)
 {
-    if (const auto u = unitNamed(unit))
+    if (const auto u = playbackUnitFromRawValue(unit))
         m_editor.updateUnit(m_editor.effectiveSpeechRate(*u), *u);
 }
 
 void EditWordPlaybackSheetModel::setOwnRate(const QString &unit, double rate)
 {
-    if (const auto u = unitNamed(unit))
+    if (const auto u = playbackUnitFromRawValue(unit))
         m_editor.updateUnit(rate, *u);
 }
 
 void EditWordPlaybackSheetModel::preview(const QString &unit)
 {
-    const auto u = unitNamed(unit);
+    const auto u = playbackUnitFromRawValue(unit);
     if (!u || !m_playbackSession)
         return;
     m_editor.previewUnit(*u, m_session ? m_session->state().snapshot() : std::nullopt, *m_playbackSession);
@@ -274,7 +264,7 @@ void EditWordPlaybackSheetModel::preview(const QString &unit)
 QVariantList EditWordPlaybackSheetModel::voiceMenuEntries(const QString &unit) const
 {
     QVariantList entries;
-    const auto u = unitNamed(unit);
+    const auto u = playbackUnitFromRawValue(unit);
     if (!u)
         return entries;
     const TTSVoiceLanguage language = voiceLanguage(*u);
