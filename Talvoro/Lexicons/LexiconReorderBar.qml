@@ -3,17 +3,33 @@ import QtQuick.Layouts
 import Talvoro
 
 // The header bar outside selection mode: the word count, "选择词汇" and
-// "调整顺序"; while reordering, "取消排序" and the save button.
-RowLayout {
+// "调整顺序"; while reordering, "取消排序" and the save button. When they do not
+// fit in one row (large text), they stack.
+GridLayout {
     id: root
 
     required property UserLexiconDetailModel model
+    readonly property real rowWidth: {
+        let sum = 0;
+        let shown = 0;
+        for (let i = 0; i < root.children.length; ++i) {
+            const child = root.children[i];
+            if (child.visible && child.implicitWidth > 0) {
+                sum += child.implicitWidth;
+                ++shown;
+            }
+        }
+        return sum + Math.max(0, shown - 1) * root.columnSpacing;
+    }
 
-    spacing: 12
+    columns: root.rowWidth <= root.width ? root.children.length : 1
+    columnSpacing: 12
+    rowSpacing: 4
     Layout.minimumHeight: 44
 
     Rectangle {
         radius: 8
+        Layout.alignment: Qt.AlignLeft | Qt.AlignVCenter
         color: Qt.alpha(Theme.secondaryAccent, 0.12)
         implicitWidth: count.implicitWidth + 16
         implicitHeight: count.implicitHeight + 8

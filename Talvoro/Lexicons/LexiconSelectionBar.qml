@@ -39,6 +39,8 @@ RowLayout {
         text: "已选 " + root.model.selectedCount + " / " + root.model.wordCount + " 词"
         font: Theme.font(Theme.Footnote)
         color: Theme.textSecondary
+        wrapMode: Text.Wrap
+        Layout.preferredWidth: 0
         Layout.fillWidth: true
     }
 

@@ -159,8 +159,7 @@ void UserLexiconDetailModel::syncMarks()
 void UserLexiconDetailModel::setWords(QList<ORVWord> words)
 {
     m_words = std::move(words);
-    if (!m_isReordering)
-        syncRows();
+    syncRows();
     Q_EMIT wordsChanged();
     Q_EMIT selectionChanged();
     Q_EMIT reorderStateChanged();
@@ -552,10 +551,8 @@ void UserLexiconDetailModel::removeWordLocally(qint64 wordId)
     m_selectedWordIds.remove(wordId);
     m_fullyCachedWordIds.remove(wordId);
     setWords(std::move(words));
-    if (m_isReordering)
-        syncRows();
     if (const std::optional<QString> ownerKey = m_services.ownerKey())
-        removeFromSnapshot(m_services, wordId, *ownerKey, m_lexicon.id);
+        keepSnapshot(m_services.snapshots->removeWord(wordId, *ownerKey, m_lexicon.id));
 }
 
 void UserLexiconDetailModel::onWordDetailsSaved(const ORVWord &word)
@@ -583,11 +580,9 @@ void UserLexiconDetailModel::applySavedWord(const ORVWord &word, const QString &
     replaceIn(words);
     replaceIn(m_reorderDraft);
     setWords(std::move(words));
-    if (m_isReordering)
-        syncRows();
     m_playbackSession.updateWord(word);
     if (const std::optional<QString> ownerKey = m_services.ownerKey())
-        replaceInSnapshot(m_services, word, *ownerKey, m_lexicon.id);
+        keepSnapshot(m_services.snapshots->replaceWord(word, *ownerKey, m_lexicon.id));
     refreshFullyCachedWordIds();
     showToast(toast);
 }
@@ -599,36 +594,13 @@ void UserLexiconDetailModel::onWordMoved(qint64 wordId)
     showToast(QStringLiteral("已移动至目标词库"));
 }
 
-Task<> UserLexiconDetailModel::replaceInSnapshot(
-    UserLexiconServices services, ORVWord word, QString ownerKey, qint64 lexiconId)
+Task<> UserLexiconDetailModel::keepSnapshot(Task<> update)
 {
     try {
-        co_await services.snapshots->replaceWord(word, ownerKey, lexiconId);
+        co_await std::move(update);
     } catch (...) {
         qCWarning(log::localWordStore).noquote()
             << QStringLiteral("更新词库单词快照失败：%1").arg(describe(std::current_exception()));
-    }
-}
-
-Task<> UserLexiconDetailModel::removeFromSnapshot(
-    UserLexiconServices services, qint64 wordId, QString ownerKey, qint64 lexiconId)
-{
-    try {
-        co_await services.snapshots->removeWord(wordId, ownerKey, lexiconId);
-    } catch (...) {
-        qCWarning(log::localWordStore).noquote()
-            << QStringLiteral("更新词库单词快照失败：%1").arg(describe(std::current_exception()));
-    }
-}
-
-Task<> UserLexiconDetailModel::writeSnapshot(
-    UserLexiconServices services, QList<ORVWord> words, QString ownerKey, qint64 lexiconId)
-{
-    try {
-        co_await services.snapshots->writeSnapshot(words, ownerKey, lexiconId);
-    } catch (...) {
-        qCWarning(log::localWordStore).noquote()
-            << QStringLiteral("写入词库单词快照失败：%1").arg(describe(std::current_exception()));
     }
 }
 
@@ -710,7 +682,7 @@ Task<> UserLexiconDetailModel::runSaveOrder(QPointer<UserLexiconDetailModel> sel
         self->setReordering(false);
         // Offline, the lexicon is to show in the order just saved.
         if (const std::optional<QString> ownerKey = services.ownerKey())
-            writeSnapshot(services, draft, *ownerKey, lexiconId);
+            keepSnapshot(services.snapshots->writeSnapshot(draft, *ownerKey, lexiconId));
         self->showToast(QStringLiteral("词项顺序已保存"));
         co_return;
     }
@@ -775,6 +747,42 @@ EditWordPlaybackSheetModel *UserLexiconDetailModel::makeEditWordPlaybackSheetMod
             self->onPlaybackSaved(word);
     };
     return m_makePlaybackSheet(*m_editingPlaybackWord, onSave, owner);
+}
+
+EditWordDetailsSheetModel *UserLexiconDetailModel::makeEditWordDetailsModel(QObject *owner)
+{
+    if (!m_editingDetailsWord)
+        return nullptr;
+    QPointer<UserLexiconDetailModel> self = this;
+    auto onSave = [self](ORVWord saved) {
+        if (self)
+            self->onWordDetailsSaved(saved);
+    };
+    return new EditWordDetailsSheetModel(
+        *m_services.apiClient, m_services.session, *m_editingDetailsWord, onSave, owner);
+}
+
+MoveWordToLexiconSheetModel *UserLexiconDetailModel::makeMoveWordModel(QObject *owner)
+{
+    if (!m_movingWord)
+        return nullptr;
+    QPointer<UserLexiconDetailModel> self = this;
+    auto onMoved = [self](qint64 movedWordId, qint64) {
+        if (self)
+            self->onWordMoved(movedWordId);
+    };
+    return new MoveWordToLexiconSheetModel(
+        *m_services.apiClient, m_services.session, *m_movingWord, m_lexicon.id, onMoved, owner);
+}
+
+AddWordSheetModel *UserLexiconDetailModel::makeAddWordModel(QObject *owner)
+{
+    QPointer<UserLexiconDetailModel> self = this;
+    auto onSaved = [self] {
+        if (self)
+            self->onWordAdded();
+    };
+    return new AddWordSheetModel(*m_services.apiClient, m_services.session, m_lexicon.id, onSaved, owner);
 }
 
 } // namespace talvoro

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "AddWordSheetModel.h"
 #include "App/ScreenListModel.h"
 #include "DesignSystem/ToastController.h"
 #include "Models/PlaybackPreference.h"
 #include "Playback/GlobalPlaybackSession.h"
+#include "EditWordDetailsSheetModel.h"
+#include "MoveWordToLexiconSheetModel.h"
 #include "Playlists/SelectOrCreatePlaylistModel.h"
 #include "Settings/EditWordPlaybackSheetModel.h"
 #include "UserLexiconServices.h"
@@ -94,10 +97,10 @@ class UserLexiconDetailModel final : public QObject {
     Q_PROPERTY(bool showAddWordSheet READ showAddWordSheet WRITE setShowAddWordSheet NOTIFY presentationsChanged)
     Q_PROPERTY(bool showSelectPlaylistSheet READ showSelectPlaylistSheet WRITE setShowSelectPlaylistSheet NOTIFY
             presentationsChanged)
-    Q_PROPERTY(qint64 editingDetailsWordId READ editingDetailsWordId NOTIFY presentationsChanged)
-    Q_PROPERTY(qint64 editingPlaybackWordId READ editingPlaybackWordId NOTIFY presentationsChanged)
-    Q_PROPERTY(bool showPlaybackSheet READ showPlaybackSheet NOTIFY presentationsChanged)
-    Q_PROPERTY(qint64 movingWordId READ movingWordId NOTIFY presentationsChanged)
+    Q_PROPERTY(bool isEditingDetails READ isEditingDetails NOTIFY presentationsChanged)
+    // The per-word playback editor's presentation; the word is editingPlaybackWord().
+    Q_PROPERTY(bool isEditingPlayback READ isEditingPlayback NOTIFY presentationsChanged)
+    Q_PROPERTY(bool isMovingWord READ isMovingWord NOTIFY presentationsChanged)
     Q_PROPERTY(bool showDeleteConfirmAlert READ showDeleteConfirmAlert NOTIFY presentationsChanged)
     Q_PROPERTY(QString wordToDeleteDisplay READ wordToDeleteDisplay NOTIFY presentationsChanged)
 
@@ -151,10 +154,9 @@ public:
     void setShowAddWordSheet(bool shown);
     bool showSelectPlaylistSheet() const { return m_showSelectPlaylistSheet; }
     void setShowSelectPlaylistSheet(bool shown);
-    qint64 editingDetailsWordId() const { return m_editingDetailsWord ? m_editingDetailsWord->id : 0; }
-    qint64 editingPlaybackWordId() const { return m_editingPlaybackWord ? m_editingPlaybackWord->id : 0; }
-    bool showPlaybackSheet() const { return m_editingPlaybackWord.has_value(); }
-    qint64 movingWordId() const { return m_movingWord ? m_movingWord->id : 0; }
+    bool isEditingDetails() const { return m_editingDetailsWord.has_value(); }
+    bool isEditingPlayback() const { return m_editingPlaybackWord.has_value(); }
+    bool isMovingWord() const { return m_movingWord.has_value(); }
     const std::optional<ORVWord> &editingDetailsWord() const { return m_editingDetailsWord; }
     const std::optional<ORVWord> &editingPlaybackWord() const { return m_editingPlaybackWord; }
     const std::optional<ORVWord> &movingWord() const { return m_movingWord; }
@@ -200,6 +202,11 @@ public:
     Q_INVOKABLE void toggleSelection(qint64 wordId);
     // The playlist sheet, over the words selected when it opens.
     Q_INVOKABLE talvoro::SelectOrCreatePlaylistModel *makeSelectOrCreatePlaylistModel(QObject *owner);
+    // The word sheets, for the word whose action opened them. Each reports back
+    // here, also after it closed, but only while this screen lives.
+    Q_INVOKABLE talvoro::EditWordDetailsSheetModel *makeEditWordDetailsModel(QObject *owner);
+    Q_INVOKABLE talvoro::MoveWordToLexiconSheetModel *makeMoveWordModel(QObject *owner);
+    Q_INVOKABLE talvoro::AddWordSheetModel *makeAddWordModel(QObject *owner);
     void setPlaybackSheetFactory(PlaybackSheetFactory factory) { m_makePlaybackSheet = std::move(factory); }
     // The playback sheet of the word "设置播放方式" was chosen for. Its save reaches
     // this screen while it lives, also after the sheet was closed.
@@ -219,10 +226,9 @@ private:
     static Task<> runLoadPlaybackPreference(QPointer<UserLexiconDetailModel> self, QString accessToken);
     static Task<> runDelete(QPointer<UserLexiconDetailModel> self, ORVWord word);
     static Task<> runSaveOrder(QPointer<UserLexiconDetailModel> self);
-    // Snapshot edits that nobody waits for; their failure changes nothing shown.
-    static Task<> replaceInSnapshot(UserLexiconServices services, ORVWord word, QString ownerKey, qint64 lexiconId);
-    static Task<> removeFromSnapshot(UserLexiconServices services, qint64 wordId, QString ownerKey, qint64 lexiconId);
-    static Task<> writeSnapshot(UserLexiconServices services, QList<ORVWord> words, QString ownerKey, qint64 lexiconId);
+    // Runs a snapshot edit nobody waits for; its failure is logged and changes
+    // nothing shown.
+    static Task<> keepSnapshot(Task<> update);
 
     const ORVWord *findWord(qint64 wordId) const;
     void applySavedWord(const ORVWord &word, const QString &toast);

@@ -140,6 +140,8 @@ NavPage {
             }
 
             // Drags start on a row's handle; the row follows the pointer row by row.
+            // Declared inside the list, the area lies in its content, where indexAt
+            // takes its coordinates.
             MouseArea {
                 id: dragArea
                 property int fromIndex: -1
@@ -148,15 +150,16 @@ NavPage {
                 anchors.bottom: parent.bottom
                 anchors.right: parent.right
                 width: 56
+                z: 2
                 enabled: root.model.isReordering && !root.model.isSavingOrder
                 visible: enabled
                 onPressed: mouse => {
-                    fromIndex = list.indexAt(mouse.x + x, mouse.y + list.contentY);
+                    fromIndex = list.indexAt(mouse.x + x, mouse.y + y);
                 }
                 onPositionChanged: mouse => {
                     if (fromIndex < 0)
                         return;
-                    const to = list.indexAt(mouse.x + x, mouse.y + list.contentY);
+                    const to = list.indexAt(mouse.x + x, mouse.y + y);
                     if (to >= 0 && to !== fromIndex) {
                         root.model.moveDraftRow(fromIndex, to);
                         fromIndex = to;
@@ -235,6 +238,49 @@ NavPage {
     }
 
     Sheet {
+        objectName: "userLexiconDetail.addWordSheet"
+        presented: root.model.showAddWordSheet
+        page: addWordPage
+        onDismissed: root.model.showAddWordSheet = false
+    }
+
+    // Each word sheet is built for the word its action named; the page owns its model.
+    Sheet {
+        objectName: "userLexiconDetail.editSheet"
+        presented: root.model.isEditingDetails
+        page: editWordPage
+        onDismissed: root.model.dismissWordSheet(UserLexiconDetailModel.EditDetails)
+    }
+
+    Sheet {
+        objectName: "userLexiconDetail.moveSheet"
+        presented: root.model.isMovingWord
+        page: moveWordPage
+        onDismissed: root.model.dismissWordSheet(UserLexiconDetailModel.Move)
+    }
+
+    Component {
+        id: addWordPage
+        AddWordSheet {
+            model: root.model.makeAddWordModel(this)
+        }
+    }
+
+    Component {
+        id: editWordPage
+        EditWordDetailsSheet {
+            model: root.model.makeEditWordDetailsModel(this)
+        }
+    }
+
+    Component {
+        id: moveWordPage
+        MoveWordToLexiconSheet {
+            model: root.model.makeMoveWordModel(this)
+        }
+    }
+
+    Sheet {
         objectName: "userLexiconDetail.playlistSheet"
         presented: root.model.showSelectPlaylistSheet
         page: playlistSheetPage
@@ -252,7 +298,7 @@ NavPage {
 
     Sheet {
         objectName: "userLexiconDetail.playbackSheet"
-        presented: root.model.showPlaybackSheet
+        presented: root.model.isEditingPlayback
         page: playbackSheetPage
         onDismissed: root.model.dismissWordSheet(UserLexiconDetailModel.EditPlayback)
     }

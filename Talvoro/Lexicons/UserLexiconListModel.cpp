@@ -112,6 +112,8 @@ Task<> UserLexiconListModel::runLoad(QPointer<UserLexiconListModel> self)
     const UserLexiconServices services = self->m_services;
     UserLexiconRowsModel &rows = self->m_rows;
     const quint64 generation = rows.beginLoad();
+    // Each flow reports its own outcome; an older failure does not linger.
+    self->setErrorMessage(std::nullopt);
     const std::optional<QString> ownerKey = services.ownerKey();
     if (!services.accessToken() || !ownerKey) {
         self->setErrorMessage(invalidOwnerText);

@@ -84,6 +84,12 @@ Rectangle {
                         wrapMode: Text.Wrap
                         Layout.fillWidth: true
                     }
+                    // With large text the badge leaves the word its width.
+                    ORVOfflineBadge {
+                        objectName: "userLexiconDetail.offlineBelow." + row.index
+                        visible: row.fullyCached && Theme.isAccessibilitySize
+                        Layout.alignment: Qt.AlignLeft
+                    }
                     UserLexiconWordRepeatBadge {
                         objectName: "userLexiconDetail.repeat." + row.index
                         visible: row.repeatCount >= 2
@@ -96,7 +102,7 @@ Rectangle {
 
         ORVOfflineBadge {
             objectName: "userLexiconDetail.offline." + row.index
-            visible: row.fullyCached
+            visible: row.fullyCached && !Theme.isAccessibilitySize
             Layout.alignment: Qt.AlignVCenter
         }
 

@@ -23,7 +23,6 @@ Item {
 
     Layout.fillWidth: true
     implicitHeight: Math.max(root.minimumHeight, root.contentHeight + 16)
-    clip: true
 
     FontMetrics {
         id: fontMetrics
@@ -40,27 +39,46 @@ Item {
         wrapMode: Text.Wrap
         Accessible.ignored: true
     }
-    TextEdit {
-        id: editor
-        objectName: root.identifier
+    // Past its last line the entry scrolls and keeps the cursor in view.
+    Flickable {
+        id: scroller
         x: 0
         y: 8
         width: parent.width
         height: parent.height - 16
-        font: Theme.font(Theme.Body)
-        color: Theme.textPrimary
-        selectionColor: Qt.alpha(Theme.accent, 0.3)
-        selectedTextColor: Theme.textPrimary
-        textFormat: TextEdit.PlainText
-        wrapMode: TextEdit.Wrap
-        text: root.text
-        activeFocusOnTab: true
-        Accessible.role: Accessible.EditableText
-        Accessible.name: root.accessibleName
-        // TextEdit has no textEdited: an edit is a change that differs from the model.
-        onTextChanged: {
-            if (editor.text !== root.text)
-                root.edited(editor.text);
+        contentWidth: width
+        contentHeight: editor.contentHeight
+        interactive: contentHeight > height
+        clip: true
+
+        function ensureVisible(cursor: rect) {
+            if (scroller.contentY >= cursor.y)
+                scroller.contentY = cursor.y;
+            else if (scroller.contentY + scroller.height <= cursor.y + cursor.height)
+                scroller.contentY = cursor.y + cursor.height - scroller.height;
+        }
+
+        TextEdit {
+            id: editor
+            objectName: root.identifier
+            width: scroller.width
+            height: Math.max(scroller.height, editor.contentHeight)
+            font: Theme.font(Theme.Body)
+            color: Theme.textPrimary
+            selectionColor: Qt.alpha(Theme.accent, 0.3)
+            selectedTextColor: Theme.textPrimary
+            textFormat: TextEdit.PlainText
+            wrapMode: TextEdit.Wrap
+            text: root.text
+            activeFocusOnTab: true
+            Accessible.role: Accessible.EditableText
+            Accessible.name: root.accessibleName
+            onCursorRectangleChanged: scroller.ensureVisible(editor.cursorRectangle)
+            // TextEdit has no textEdited: an edit is a change that differs from the model.
+            onTextChanged: {
+                if (editor.text !== root.text)
+                    root.edited(editor.text);
+            }
         }
     }
 }

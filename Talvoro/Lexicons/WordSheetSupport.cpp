@@ -29,7 +29,7 @@ std::optional<QString> signedInAccessToken(const QPointer<AppSession> &session)
     if (!session)
         return std::nullopt;
     const std::optional<AuthenticatedSessionSnapshot> &snapshot = session->state().snapshot();
-    if (!snapshot)
+    if (!snapshot || snapshot->accessToken.isEmpty())
         return std::nullopt;
     return snapshot->accessToken;
 }

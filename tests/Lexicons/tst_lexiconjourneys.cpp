@@ -1,12 +1,11 @@
 #include "AwaitTask.h"
-#include "SceneDriver.h"
+#include "JourneySteps.h"
 #include "TestRegistry.h"
 
 #include "Lexicons/UserLexiconDetailModel.h"
 #include "Lexicons/UserLexiconListModel.h"
 #include "Playback/PlaybackWordSnapshot.h"
 
-#include <QJSValue>
 #include <QJsonArray>
 #include <QTest>
 
@@ -14,37 +13,7 @@ using namespace scenetest;
 
 namespace {
 
-const QString demoUser = QStringLiteral("demo");
-const QString demoPassword = QStringLiteral("listen2learn");
 const QString lexiconsPath = QStringLiteral("/api/v1/user/lexicons");
-
-QString textOf(QQuickItem *item)
-{
-    return item ? item->property("text").toString() : QString();
-}
-
-// Lets a push or a sheet finish moving into place before it is touched.
-void settle()
-{
-    QTest::qWait(450);
-}
-
-template<typename Model>
-Model *modelOf(SceneDriver &scene, const QString &page)
-{
-    QQuickItem *item = scene.item(page);
-    return item ? item->property("model").value<Model *>() : nullptr;
-}
-
-// A token of the demo account of its own, to look at (and change) what the backend holds.
-QString backendToken(SceneDriver &scene)
-{
-    return scene.backend()
-        .call("POST", QStringLiteral("/api/v1/auth/login"),
-            QJsonObject {{"username", demoUser}, {"password", demoPassword}})
-        .data()[QStringLiteral("accessToken")]
-        .toString();
-}
 
 QJsonObject serverLexicon(SceneDriver &scene, const QString &token, const QString &name)
 {
@@ -63,21 +32,52 @@ qint64 createServerLexicon(SceneDriver &scene, const QString &token, const QStri
         .toInteger();
 }
 
-void createServerWord(SceneDriver &scene, const QString &token, qint64 lexiconId, const QString &word,
-    const QString &meaning)
+// A lexicon on the server with these words (text and meaning) in this order.
+qint64 seedLexicon(
+    SceneDriver &scene, const QString &token, const QString &name, const QList<QPair<QString, QString>> &words)
 {
-    scene.backend().call("POST", QStringLiteral("/api/v1/user/words"),
-        QJsonObject {{"word", word}, {"translationsZh", QJsonArray {meaning}}, {"lexiconId", lexiconId}}, token);
+    const qint64 lexiconId = createServerLexicon(scene, token, name);
+    for (const auto &[word, meaning] : words) {
+        scene.backend().call("POST", QStringLiteral("/api/v1/user/words"),
+            QJsonObject {{"word", word}, {"translationsZh", QJsonArray {meaning}}, {"lexiconId", lexiconId}}, token);
+    }
+    return lexiconId;
+}
+
+// The lexicon's words on the server, in its order.
+QJsonArray serverWordList(SceneDriver &scene, const QString &token, qint64 lexiconId)
+{
+    return scene.backend().call("GET", QStringLiteral("/api/v1/user/words?lexiconId=%1").arg(lexiconId), token).data().toArray();
 }
 
 QStringList serverWords(SceneDriver &scene, const QString &token, qint64 lexiconId)
 {
     QStringList words;
-    const QJsonArray list
-        = scene.backend().call("GET", QStringLiteral("/api/v1/user/words?lexiconId=%1").arg(lexiconId), token).data().toArray();
-    for (const QJsonValue &word : list)
+    for (const QJsonValue &word : serverWordList(scene, token, lexiconId))
         words.append(word[QStringLiteral("wordDisplay")].toString());
     return words;
+}
+
+QJsonObject serverWord(SceneDriver &scene, const QString &token, qint64 lexiconId, const QString &display)
+{
+    for (const QJsonValue &word : serverWordList(scene, token, lexiconId)) {
+        if (word[QStringLiteral("wordDisplay")].toString() == display)
+            return word.toObject();
+    }
+    return {};
+}
+
+// Opens the add sheet with "+", fills it and presses "保存".
+bool addWord(SceneDriver &scene, const QString &word, const QString &meanings, const QString &ipa)
+{
+    settle();
+    if (!scene.press(QStringLiteral("userLexiconDetail.add")) || !scene.waitForItem(QStringLiteral("addWordSheet.word")))
+        return false;
+    settle();
+    return scene.type(QStringLiteral("addWordSheet.word"), word)
+        && scene.type(QStringLiteral("addWordSheet.meanings"), meanings)
+        && (ipa.isEmpty() || scene.type(QStringLiteral("addWordSheet.ipa"), ipa))
+        && scene.press(QStringLiteral("addWordSheet.save"));
 }
 
 QStringList shownWords(talvoro::UserLexiconDetailModel *detail)
@@ -86,45 +86,6 @@ QStringList shownWords(talvoro::UserLexiconDetailModel *detail)
     for (const talvoro::ORVWord &word : detail->displayedWords())
         words.append(word.wordDisplay);
     return words;
-}
-
-QString actionText(QQuickItem *item)
-{
-    const QVariant data = item->property("modelData");
-    if (data.canConvert<QJSValue>())
-        return data.value<QJSValue>().property(QStringLiteral("text")).toString();
-    return data.toMap().value(QStringLiteral("text")).toString();
-}
-
-QQuickItem *findAction(QQuickItem *root, const QString &text)
-{
-    for (QQuickItem *child : root->childItems()) {
-        if (!child->isVisible())
-            continue;
-        if (child->inherits("QQuickAbstractButton") && actionText(child) == text)
-            return child;
-        if (QQuickItem *found = findAction(child, text))
-            return found;
-    }
-    return nullptr;
-}
-
-// Taps the dialog's button with this text.
-bool pressAction(SceneDriver &scene, const QString &text)
-{
-    QQuickItem *button = nullptr;
-    if (!scene.waitFor([&] { return (button = findAction(scene.window()->contentItem(), text)) != nullptr; }))
-        return false;
-    settle();
-    const QPointF centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2));
-    QTest::mouseClick(scene.window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    return true;
-}
-
-void goBack(SceneDriver &scene)
-{
-    QObject *stack = scene.item(QStringLiteral("home.view"))->property("navStack").value<QObject *>();
-    QMetaObject::invokeMethod(stack, "pop");
 }
 
 // Drags the handle of one row onto another row, as a finger would.
@@ -176,6 +137,13 @@ talvoro::UserLexiconDetailModel *openLexicon(SceneDriver &scene, const QString &
     return detail;
 }
 
+talvoro::UserLexiconDetailModel *signInAndOpen(SceneDriver &scene, const QString &name)
+{
+    if (!scene.signInToHome(demoUser, demoPassword) || !openUserLexicons(scene))
+        return nullptr;
+    return openLexicon(scene, name);
+}
+
 bool waitForToast(SceneDriver &scene, talvoro::UserLexiconDetailModel *detail, const QString &text)
 {
     return scene.waitFor([&] { return detail->toast()->message() == text && detail->toast()->visible(); });
@@ -205,13 +173,15 @@ private Q_SLOTS:
             QSKIP("needs the backend build and the test run's own Secret Service (scripts/test)");
     }
 
-    // A lexicon is created, filled, put in order, and two of its words become a
-    // playlist; a word is deleted. Each step reaches the backend.
+    // A lexicon is created and filled, a word edited, the words put in order, two
+    // of them made a playlist, one moved and one deleted. Each step reaches the
+    // backend and is confirmed on screen.
     void privateLexiconFromCreationToPlaylist()
     {
         SceneDriver scene;
         QVERIFY(scene.startBackend());
         const QString token = backendToken(scene);
+        const qint64 otherLexiconId = createServerLexicon(scene, token, QStringLiteral("备用词库"));
         QVERIFY(scene.signInToHome(demoUser, demoPassword));
         QVERIFY(openUserLexicons(scene));
 
@@ -231,12 +201,39 @@ private Q_SLOTS:
         QVERIFY(detail);
         QVERIFY(scene.waitForItem(QStringLiteral("userLexiconDetail.empty")));
 
-        // Fill.
-        for (const auto &[word, meaning] : {std::pair {"river", "河流"}, {"mountain", "山"}, {"forest", "森林"}})
-            createServerWord(scene, token, lexiconId, QString::fromUtf8(word), QString::fromUtf8(meaning));
-        detail->reload();
-        QVERIFY(scene.waitFor([&] { return detail->wordCount() == 3 && !detail->isLoading(); }));
-        QVERIFY(scene.waitForItem(QStringLiteral("userLexiconDetail.word.2")));
+        // Add three words through the sheet; meanings of separators only are refused.
+        const QList<QStringList> added {{"river", "河流；江", "/ˈrɪvər/"}, {"mountain", "山", ""}, {"forest", "森林", ""}};
+        for (const QStringList &entry : added) {
+            QVERIFY(addWord(scene, entry[0], entry[1], entry[2]));
+            QVERIFY(scene.waitForNoItem(QStringLiteral("addWordSheet.word")));
+            QVERIFY(scene.waitFor([&] { return shownWords(detail).contains(entry[0]) && !detail->isLoading(); }));
+        }
+        QVERIFY(addWord(scene, QStringLiteral("cloud"), QStringLiteral("；;"), QString()));
+        QVERIFY(scene.waitFor([&] {
+            return textOf(scene.item(QStringLiteral("addWordSheet.error"))) == QStringLiteral("单词拼写和中文释义不能为空");
+        }));
+        QVERIFY(!scene.savePng(QStringLiteral("journey-lexicon-add-refused")).isEmpty());
+        QVERIFY(scene.press(QStringLiteral("addWordSheet.cancel")));
+        QVERIFY(scene.waitForNoItem(QStringLiteral("addWordSheet.word")));
+        QCOMPARE(serverWords(scene, token, lexiconId), (QStringList {"river", "mountain", "forest"}));
+
+        // Edit the meanings of "river" and clear its IPA.
+        settle();
+        QVERIFY(scene.press(QStringLiteral("userLexiconDetail.actions.0")));
+        QVERIFY(pressAlertAction(scene, QStringLiteral("编辑单词内容")));
+        QVERIFY(scene.waitForItem(QStringLiteral("editWordSheet.meanings")));
+        settle();
+        QVERIFY(scene.replaceText(QStringLiteral("editWordSheet.meanings"), QStringLiteral("河；溪流")));
+        QVERIFY(scene.replaceText(QStringLiteral("editWordSheet.ipa"), QString()));
+        QVERIFY(scene.press(QStringLiteral("editWordSheet.save")));
+        QVERIFY(waitForToast(scene, detail, QStringLiteral("已成功更新单词内容")));
+        QVERIFY(scene.waitForNoItem(QStringLiteral("editWordSheet.meanings")));
+        const talvoro::ORVWord river = detail->words().at(0);
+        QCOMPARE(river.translationsZh, (QList<QString> {QStringLiteral("河"), QStringLiteral("溪流")}));
+        QVERIFY(!river.ipa);
+        const QJsonObject riverOnServer = serverWord(scene, token, lexiconId, QStringLiteral("river"));
+        QCOMPARE(riverOnServer["translationsZh"].toArray(), (QJsonArray {"河", "溪流"}));
+        QVERIFY(riverOnServer["ipa"].isNull() || riverOnServer["ipa"].isUndefined());
 
         // Reorder: "forest" to the top.
         const qint64 versionBefore = serverLexicon(scene, token, QStringLiteral("晨间新词"))["version"].toInteger();
@@ -279,17 +276,31 @@ private Q_SLOTS:
         QVERIFY(scene.waitForNoItem(QStringLiteral("playlistPicker.name")));
         QVERIFY(scene.press(QStringLiteral("userLexiconDetail.doneSelecting")));
 
-        // Delete "river".
+        // Move "river" to the other lexicon.
         settle();
         QVERIFY(scene.press(QStringLiteral("userLexiconDetail.actions.1")));
-        QVERIFY(pressAction(scene, QStringLiteral("删除单词")));
-        QVERIFY(scene.waitFor([&] { return detail->showDeleteConfirmAlert(); }));
-        QCOMPARE(detail->wordToDeleteDisplay(), QStringLiteral("river"));
-        QVERIFY(pressAction(scene, QStringLiteral("删除")));
-        QVERIFY(waitForToast(scene, detail, QStringLiteral("单词已删除")));
-        QVERIFY(!scene.savePng(QStringLiteral("journey-lexicon-deleted")).isEmpty());
+        QVERIFY(pressAlertAction(scene, QStringLiteral("移动到其他词库")));
+        QVERIFY(scene.waitForItem(QStringLiteral("moveWordSheet.row.0")));
+        settle();
+        QVERIFY(scene.press(QStringLiteral("moveWordSheet.row.0")));
+        QVERIFY(scene.press(QStringLiteral("moveWordSheet.confirm")));
+        QVERIFY(waitForToast(scene, detail, QStringLiteral("已移动至目标词库")));
+        QVERIFY(scene.waitForNoItem(QStringLiteral("moveWordSheet.confirm")));
         QCOMPARE(shownWords(detail), (QStringList {"forest", "mountain"}));
         QCOMPARE(serverWords(scene, token, lexiconId), (QStringList {"forest", "mountain"}));
+        QCOMPARE(serverWords(scene, token, otherLexiconId), (QStringList {"river"}));
+
+        // Delete "mountain".
+        settle();
+        QVERIFY(scene.press(QStringLiteral("userLexiconDetail.actions.1")));
+        QVERIFY(pressAlertAction(scene, QStringLiteral("删除单词")));
+        QVERIFY(scene.waitFor([&] { return detail->showDeleteConfirmAlert(); }));
+        QCOMPARE(detail->wordToDeleteDisplay(), QStringLiteral("mountain"));
+        QVERIFY(pressAlertAction(scene, QStringLiteral("删除")));
+        QVERIFY(waitForToast(scene, detail, QStringLiteral("单词已删除")));
+        QVERIFY(!scene.savePng(QStringLiteral("journey-lexicon-deleted")).isEmpty());
+        QCOMPARE(shownWords(detail), (QStringList {"forest"}));
+        QCOMPARE(serverWords(scene, token, lexiconId), (QStringList {"forest"}));
     }
 
     // Offline, the lexicon shows from the device in the order last saved, with the
@@ -299,13 +310,8 @@ private Q_SLOTS:
         SceneDriver scene;
         QVERIFY(scene.startBackend());
         const QString token = backendToken(scene);
-        const qint64 lexiconId = createServerLexicon(scene, token, QStringLiteral("旅途"));
-        createServerWord(scene, token, lexiconId, QStringLiteral("ticket"), QStringLiteral("票"));
-        createServerWord(scene, token, lexiconId, QStringLiteral("train"), QStringLiteral("火车"));
-        createServerWord(scene, token, lexiconId, QStringLiteral("hotel"), QStringLiteral("酒店"));
-        QVERIFY(scene.signInToHome(demoUser, demoPassword));
-        QVERIFY(openUserLexicons(scene));
-        auto *detail = openLexicon(scene, QStringLiteral("旅途"));
+        seedLexicon(scene, token, QStringLiteral("旅途"), {{"ticket", "票"}, {"train", "火车"}, {"hotel", "酒店"}});
+        auto *detail = signInAndOpen(scene, QStringLiteral("旅途"));
         QVERIFY(detail);
         QVERIFY(scene.waitFor([&] { return detail->hasLoadedPlaybackPreference(); }));
 
@@ -340,13 +346,9 @@ private Q_SLOTS:
         SceneDriver scene;
         QVERIFY(scene.startBackend());
         const QString token = backendToken(scene);
-        const qint64 lexiconId = createServerLexicon(scene, token, QStringLiteral("冲突"));
-        createServerWord(scene, token, lexiconId, QStringLiteral("one"), QStringLiteral("一"));
-        createServerWord(scene, token, lexiconId, QStringLiteral("two"), QStringLiteral("二"));
-        createServerWord(scene, token, lexiconId, QStringLiteral("three"), QStringLiteral("三"));
-        QVERIFY(scene.signInToHome(demoUser, demoPassword));
-        QVERIFY(openUserLexicons(scene));
-        auto *detail = openLexicon(scene, QStringLiteral("冲突"));
+        const qint64 lexiconId
+            = seedLexicon(scene, token, QStringLiteral("冲突"), {{"one", "一"}, {"two", "二"}, {"three", "三"}});
+        auto *detail = signInAndOpen(scene, QStringLiteral("冲突"));
         QVERIFY(detail);
         QVERIFY(scene.waitFor([&] { return detail->hasLoadedLexiconVersion(); }));
 
@@ -357,8 +359,7 @@ private Q_SLOTS:
         // Elsewhere, "three" goes first.
         const QJsonObject onServer = serverLexicon(scene, token, QStringLiteral("冲突"));
         QJsonArray items;
-        const QJsonArray serverList
-            = scene.backend().call("GET", QStringLiteral("/api/v1/user/words?lexiconId=%1").arg(lexiconId), token).data().toArray();
+        const QJsonArray serverList = serverWordList(scene, token, lexiconId);
         for (int i : {2, 0, 1})
             items.append(QJsonObject {{"wordId", serverList.at(i)["id"]}, {"position", items.size() + 1}});
         scene.backend().call("PUT", QStringLiteral("/api/v1/user/lexicons/%1/words/order").arg(lexiconId),

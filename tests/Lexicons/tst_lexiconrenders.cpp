@@ -34,14 +34,41 @@ QList<ORVWord> servedWords()
         richWord(4, "academic", "/ˌækəˈdemɪk/", {QStringLiteral("学术的")})};
 }
 
-void addVariants(const std::initializer_list<const char *> &states)
+// The part of `item` a person sees: its box cut by every clipping ancestor.
+QRectF visibleBox(QQuickItem *item)
 {
-    QTest::addColumn<QString>("state");
-    QTest::addColumn<int>("look");
-    for (const char *state : states) {
-        for (int v = 0; v < 2; ++v)
-            QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
+    QRectF box = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    for (QQuickItem *parent = item->parentItem(); parent; parent = parent->parentItem()) {
+        if (parent->clip())
+            box &= parent->mapRectToScene(QRectF(0, 0, parent->width(), parent->height()));
     }
+    return box;
+}
+
+void collectTexts(QQuickItem *item, QList<QQuickItem *> &texts)
+{
+    if (!item->isVisible() || item->opacity() == 0)
+        return;
+    if (item->inherits("QQuickText") && !item->property("text").toString().isEmpty())
+        texts.append(item);
+    for (QQuickItem *child : item->childItems())
+        collectTexts(child, texts);
+}
+
+// The visible texts whose boxes overlap, as "first / second".
+QString overlappingTexts(QQuickWindow *window)
+{
+    QList<QQuickItem *> texts;
+    collectTexts(window->contentItem(), texts);
+    QStringList found;
+    for (int i = 0; i < texts.size(); ++i) {
+        for (int j = i + 1; j < texts.size(); ++j) {
+            const QRectF shared = visibleBox(texts[i]) & visibleBox(texts[j]);
+            if (shared.width() > 1 && shared.height() > 1)
+                found.append(texts[i]->property("text").toString() + " / " + texts[j]->property("text").toString());
+        }
+    }
+    return found.join(QStringLiteral(" | "));
 }
 
 } // namespace
@@ -52,7 +79,7 @@ class LexiconRenderTest : public QObject {
 private Q_SLOTS:
     void cleanup() { apply(looks[0]); }
 
-    void listStates_data() { addVariants({"content", "loading", "empty", "create", "banner"}); }
+    void listStates_data() { addLookRows({"content", "loading", "empty", "create", "banner"}); }
     void listStates()
     {
         QFETCH(QString, state);
@@ -95,7 +122,7 @@ private Q_SLOTS:
 
     void detailStates_data()
     {
-        addVariants({"content", "loading", "error", "empty", "offline", "reorder", "selection", "actions", "delete"});
+        addLookRows({"content", "loading", "error", "empty", "offline", "reorder", "selection", "actions", "delete"});
     }
     void detailStates()
     {
@@ -161,6 +188,41 @@ private Q_SLOTS:
         }
         if (state == "selection")
             QCOMPARE(screen.text("userLexiconDetail.selectionCount"), QStringLiteral("已选 2 / 4 词"));
+    }
+
+    // At the largest text size, no two texts of the list or the detail overlap.
+    void largestTextSize()
+    {
+        apply(looks[2]);
+        LexiconFixture f;
+        f.store.savePrivateLexicons(
+            {lexicon(5, QStringLiteral("每日核心词"), 1, 24), lexicon(6, QStringLiteral("美剧口语"), 1, 8)}, f.owner);
+        f.server().route("GET", wordsPath, ScriptedResponse::json(200, envelope(wordsJson(servedWords()))));
+        f.server().route("GET", lexiconsPath,
+            ScriptedResponse::json(200, envelope(QJsonArray {lexicon(5, QStringLiteral("每日核心词"), 3).toJson()})));
+        f.server().route("GET", preferencesPath, ScriptedResponse::json(200, envelope(PlaybackPreference().toJson())));
+        GlobalPlaybackSession playback([] { return std::unique_ptr<PlaybackViewModel>(); },
+            [](const QString &, const TTSVoice &) { return true; });
+
+        UserLexiconListModel list(f.services());
+        Screen listScreen;
+        QVERIFY(listScreen.show(&list,
+            "NavStack { anchors.fill: parent; initialPage: Component { UserLexiconListView { model: screenModel } } }"));
+        QTRY_VERIFY(!list.isLoading());
+        listScreen.save(QStringLiteral("lexicon-list-content-accessibility"));
+        QCOMPARE(overlappingTexts(listScreen.window), QString());
+
+        UserLexiconDetailModel detail(lexicon(5, QStringLiteral("每日核心词"), 3), f.services(), playback, {});
+        Screen detailScreen;
+        QVERIFY(detailScreen.show(&detail,
+            "NavStack { anchors.fill: parent; initialPage: Component { UserLexiconDetailView { model: screenModel } } }"));
+        QTRY_VERIFY(!detail.isLoading());
+        for (const bool selecting : {false, true}) {
+            if (selecting)
+                detail.enterSelectionMode();
+            detailScreen.save(QStringLiteral("lexicon-detail-%1-accessibility").arg(selecting ? "selection" : "content"));
+            QCOMPARE(overlappingTexts(detailScreen.window), QString());
+        }
     }
 };
 

@@ -384,6 +384,50 @@ private Q_SLOTS:
         QCOMPARE(d.model->toast()->message(), QStringLiteral("已移动至目标词库"));
         QTRY_COMPARE(d.snapshotIds(), (QList<qint64> {2, 3}));
     }
+
+    // A details save abandoned with "取消" that succeeds later still reaches the
+    // list, and leaves the sheet opened since alone; once the screen is gone it
+    // reaches nothing.
+    void abandonedSaveStillApplies_data()
+    {
+        QTest::addColumn<bool>("screenGone");
+        QTest::newRow("screen still shown") << false;
+        QTest::newRow("screen gone") << true;
+    }
+    void abandonedSaveStillApplies()
+    {
+        QFETCH(bool, screenGone);
+        LexiconFixture f;
+        Detail d(f);
+        d.load();
+        ORVWord saved = word(2, QStringLiteral("w2"));
+        saved.translationsZh = {QStringLiteral("新义")};
+        saved.version = 2;
+        f.server().route("PUT", wordsPath + QStringLiteral("/2"),
+            ScriptedResponse::heldBack(ScriptedResponse::json(200, envelope(saved.toJson()))));
+        d.model->perform(UserLexiconDetailModel::WordAction::EditDetails, 2);
+        auto page = std::make_unique<QObject>();
+        EditWordDetailsSheetModel *sheet = d.model->makeEditWordDetailsModel(page.get());
+        QVERIFY(sheet);
+        QCOMPARE(sheet->wordDisplay(), QStringLiteral("w2"));
+        sheet->setTranslationText(QStringLiteral("新义"));
+        sheet->requestSave();
+        QTRY_COMPARE(f.server().heldCount(), 1);
+        sheet->cancel();
+        page.reset();
+        d.model->dismissWordSheet(UserLexiconDetailModel::WordAction::EditDetails);
+        d.model->perform(UserLexiconDetailModel::WordAction::Move, 3);
+        if (screenGone)
+            d.model.reset();
+        f.server().releaseHeld(0);
+        QTRY_COMPARE(f.sent("PUT", wordsPath + QStringLiteral("/2")).size(), 1);
+        QTest::qWait(100);
+        if (screenGone)
+            return;
+        QTRY_COMPARE(d.model->words().at(1).translationsZh, (QList<QString> {QStringLiteral("新义")}));
+        QVERIFY(d.model->isMovingWord());
+        QCOMPARE(d.model->movingWord()->id, 3);
+    }
 };
 
 TALVORO_TEST(UserLexiconDetailTest)

@@ -50,6 +50,15 @@ void saveWhileHeld(SheetFixture &f, Screen &screen, const QString &name, const s
     QTRY_VERIFY(run->finished);
 }
 
+// A press and, a moment later, its release at the item's centre.
+void tap(Screen &screen, QQuickItem *item)
+{
+    const QPoint centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+    QTest::mousePress(screen.window, Qt::LeftButton, Qt::NoModifier, centre);
+    QTest::qWait(50);
+    QTest::mouseRelease(screen.window, Qt::LeftButton, Qt::NoModifier, centre);
+}
+
 } // namespace
 
 class WordSheetRenderTest : public QObject {
@@ -107,7 +116,7 @@ private Q_SLOTS:
             model.setTranslation(QStringLiteral("苹果；苹果树"));
             model.setIpa(QStringLiteral("/ˈæp.əl/"));
             model.setSyllables(QStringLiteral("ap-ple"));
-            model.setExplanation(QStringLiteral("An apple a day keeps the doctor away.\n每天一苹果，医生远离我。"));
+            model.setExplanation(QStringLiteral("An apple a day keeps the doctor away.\n每天一苹果，医生远离我。\n常见搭配：apple pie, apple juice\n另见：pear"));
         }
         Screen screen;
         QVERIFY(screen.show(&model, "Sheet { presented: true; page: Component { AddWordSheet { model: screenModel } } }"));
@@ -173,6 +182,32 @@ private Q_SLOTS:
             return;
         }
         screen.save(name);
+    }
+
+    // The views only bind: typing reaches the model, and "取消" closes the sheet
+    // through the model's request.
+    void typingAndCancelGoThroughTheModel()
+    {
+        SheetFixture f;
+        AddWordSheetModel model(f.client, f.session(), 4, {});
+        Screen screen;
+        QVERIFY(screen.show(&model, "Sheet { presented: true; page: Component { AddWordSheet { model: screenModel } } }"));
+        QTRY_VERIFY(screen.isShown("addWordSheet.word"));
+        QTest::qWait(350); // past the sheet's entrance
+        QQuickItem *meanings = screen.item("addWordSheet.meanings");
+        // In this bare window the first press into an entry does not focus it yet
+        // (an entry of the shared components behaves the same); the second does.
+        tap(screen, meanings);
+        QTest::qWait(100);
+        tap(screen, meanings);
+        QTRY_VERIFY(meanings->hasActiveFocus());
+        for (const QChar c : QStringLiteral("苹果；果实"))
+            QTest::sendKeyEvent(QTest::Click, screen.window, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QCOMPARE(model.translation(), QStringLiteral("苹果；果实"));
+        QVERIFY(!screen.item("addWordSheet.save")->isEnabled());
+
+        tap(screen, screen.item("addWordSheet.cancel"));
+        QTRY_VERIFY(!screen.isShown("addWordSheet.word"));
     }
 };
 

@@ -40,16 +40,6 @@ void storeThree(PlaylistFixture &f)
     f.realStore.upsertPlaylist(playlist(1, QStringLiteral("睡前磨耳朵")), f.owner);
 }
 
-void addVariants(const std::initializer_list<const char *> &states)
-{
-    QTest::addColumn<QString>("state");
-    QTest::addColumn<int>("look");
-    for (const char *state : states) {
-        for (int v = 0; v < 2; ++v)
-            QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
-    }
-}
-
 } // namespace
 
 class PlaylistRenderTest : public QObject {
@@ -58,7 +48,7 @@ class PlaylistRenderTest : public QObject {
 private Q_SLOTS:
     void cleanup() { apply(looks[0]); }
 
-    void listStates_data() { addVariants({"content", "loading", "empty", "alert", "create"}); }
+    void listStates_data() { addLookRows({"content", "loading", "empty", "alert", "create"}); }
     void listStates()
     {
         QFETCH(QString, state);
@@ -97,7 +87,7 @@ private Q_SLOTS:
             f.sync.gates[0]->open();
     }
 
-    void detailStates_data() { addVariants({"content", "removing", "confirm", "message"}); }
+    void detailStates_data() { addLookRows({"content", "removing", "confirm", "message"}); }
     void detailStates()
     {
         QFETCH(QString, state);
@@ -141,7 +131,7 @@ private Q_SLOTS:
         }
     }
 
-    void pickerStates_data() { addVariants({"loading", "content", "empty"}); }
+    void pickerStates_data() { addLookRows({"loading", "content", "empty"}); }
     void pickerStates()
     {
         QFETCH(QString, state);

@@ -16,18 +16,6 @@ using namespace talvoro;
 
 namespace {
 
-const QString demoUser = QStringLiteral("demo");
-const QString demoPassword = QStringLiteral("listen2learn");
-
-QString backendToken(SceneDriver &scene)
-{
-    return scene.backend()
-        .call("POST", QStringLiteral("/api/v1/auth/login"),
-            QJsonObject {{"username", demoUser}, {"password", demoPassword}})
-        .data()[QStringLiteral("accessToken")]
-        .toString();
-}
-
 QString profilePath(qint64 wordId)
 {
     return QStringLiteral("/api/v1/user/words/%1/playback-profile").arg(wordId);
@@ -83,20 +71,20 @@ void dragUnit(SceneDriver &scene, const QString &dragged, const QString &target)
 // load ended.
 EditWordPlaybackSheetModel *openPlaybackSheet(SceneDriver &scene)
 {
-    settleTransition();
-    if (!scene.press(QStringLiteral("userLexiconDetail.actions.0")) || !pressDialogAction(scene, QStringLiteral("设置播放方式"))
+    settle();
+    if (!scene.press(QStringLiteral("userLexiconDetail.actions.0")) || !pressAlertAction(scene, QStringLiteral("设置播放方式"))
         || !scene.waitForItem(QStringLiteral("wordPlayback")))
         return nullptr;
     auto *sheet = modelOf<EditWordPlaybackSheetModel>(scene, QStringLiteral("wordPlayback"));
     if (!sheet || !scene.waitFor([sheet] { return sheet->canSave(); }))
         return nullptr;
-    settleTransition();
+    settle();
     return sheet;
 }
 
 UserLexiconDetailModel *openLexicon(SceneDriver &scene, const QString &name)
 {
-    settleTransition();
+    settle();
     if (!scene.press(QStringLiteral("home.userLexiconsCard.open")) || !scene.waitForItem(QStringLiteral("userLexiconList")))
         return nullptr;
     auto *list = modelOf<UserLexiconListModel>(scene, QStringLiteral("userLexiconList"));
@@ -109,7 +97,7 @@ UserLexiconDetailModel *openLexicon(SceneDriver &scene, const QString &name)
             return row >= 0 && !list->isLoading();
         }))
         return nullptr;
-    settleTransition();
+    settle();
     if (!scene.press(QStringLiteral("userLexiconList.row.%1").arg(row))
         || !scene.waitForItem(QStringLiteral("userLexiconDetail")))
         return nullptr;
@@ -181,18 +169,18 @@ private Q_SLOTS:
 
         QVERIFY(pressInForm(scene, QStringLiteral("wordPlayback.voice.WORD")));
         QVERIFY(scene.waitForItem(QStringLiteral("wordPlayback.voiceItem.en-GB-SoniaNeural")));
-        settleTransition();
+        settle();
         QVERIFY(scene.press(QStringLiteral("wordPlayback.voiceItem.en-GB-SoniaNeural")));
         QVERIFY(scene.waitFor([&] {
             return editor.entry(ORVPlaybackUnit::word)->voiceId == QStringLiteral("en-GB-SoniaNeural");
         }));
-        settleTransition();
+        settle();
         QVERIFY(pressInForm(scene, QStringLiteral("wordPlayback.rate.WORD")));
         QVERIFY(scene.waitForItem(QStringLiteral("wordPlayback.ownRate.WORD")));
-        settleTransition();
+        settle();
         QVERIFY(scene.press(QStringLiteral("wordPlayback.ownRate.WORD")));
         QVERIFY(scene.waitForItem(QStringLiteral("wordPlayback.slider.WORD")));
-        settleTransition();
+        settle();
         QQuickItem *slider = scene.item(QStringLiteral("wordPlayback.slider.WORD"));
         slider->forceActiveFocus();
         for (int i = 0; i < 4; ++i)
@@ -247,7 +235,7 @@ private Q_SLOTS:
         QVERIFY(sheet->editor().entry(ORVPlaybackUnit::word)->enabled);
         QVERIFY(scene.item(QStringLiteral("wordPlayback.switch.WORD"))->property("checked").toBool());
         QVERIFY(!scene.savePng(QStringLiteral("journey-word-playback-last-unit")).isEmpty());
-        QVERIFY(pressDialogAction(scene, QStringLiteral("知道了")));
+        QVERIFY(pressAlertAction(scene, QStringLiteral("知道了")));
         QVERIFY(scene.waitFor([&] { return !sheet->editor().errorMessage(); }));
 
         // Another device saves first: the stale version is refused with the
@@ -264,7 +252,7 @@ private Q_SLOTS:
         QVERIFY(scene.waitFor([&] { return sheet->editor().errorMessage().has_value(); }));
         QCOMPARE(*sheet->editor().errorMessage(), QStringLiteral("保存失败：数据已在其他设备上更新，请刷新后重试"));
         QVERIFY(!scene.savePng(QStringLiteral("journey-word-playback-conflict")).isEmpty());
-        QVERIFY(pressDialogAction(scene, QStringLiteral("知道了")));
+        QVERIFY(pressAlertAction(scene, QStringLiteral("知道了")));
         QVERIFY(pressInForm(scene, QStringLiteral("wordPlayback.reload")));
         QVERIFY(scene.waitFor([&] { return sheet->canSave(); }));
         QCOMPARE(sheet->editor().repeatCount(), 5);

@@ -3,20 +3,30 @@
 #include "SceneDriver.h"
 
 #include <QJSValue>
+#include <QJsonObject>
 #include <QQuickItem>
 #include <QTest>
 
-// Steps several journeys take: letting a transition finish, reaching a page's
-// model, and tapping a button of an alert or action sheet by its text.
+// Steps that journeys through the real app share: the demo account, a token of
+// its own to look at what the backend holds, waiting for transitions, and taps on
+// the buttons of alerts and confirmation dialogs.
 namespace scenetest {
 
-// Lets a push, a sheet or a menu finish moving into place before it is touched.
-inline void settleTransition()
+inline const QString demoUser = QStringLiteral("demo");
+inline const QString demoPassword = QStringLiteral("listen2learn");
+
+inline QString textOf(QQuickItem *item)
+{
+    return item ? item->property("text").toString() : QString();
+}
+
+// Lets a push or a sheet finish moving into place before it is touched.
+inline void settle()
 {
     QTest::qWait(450);
 }
 
-// The model of the page with this objectName.
+// The model of the page with this object name.
 template<typename Model>
 Model *modelOf(SceneDriver &scene, const QString &page)
 {
@@ -24,7 +34,16 @@ Model *modelOf(SceneDriver &scene, const QString &page)
     return item ? item->property("model").value<Model *>() : nullptr;
 }
 
-// The text of a dialog button, taken from the action it was built from.
+// A token of the demo account of its own, to look at (and change) what the backend holds.
+inline QString backendToken(SceneDriver &scene)
+{
+    return scene.backend()
+        .call("POST", QStringLiteral("/api/v1/auth/login"),
+            QJsonObject {{"username", demoUser}, {"password", demoPassword}})
+        .data()[QStringLiteral("accessToken")]
+        .toString();
+}
+
 inline QString dialogActionText(QQuickItem *item)
 {
     const QVariant data = item->property("modelData");
@@ -46,16 +65,23 @@ inline QQuickItem *findDialogAction(QQuickItem *root, const QString &text)
     return nullptr;
 }
 
-// Taps the alert's or action sheet's button with this text, once it shows.
-inline bool pressDialogAction(SceneDriver &scene, const QString &text)
+// Taps the button with this text of the alert or confirmation dialog shown.
+inline bool pressAlertAction(SceneDriver &scene, const QString &text)
 {
     QQuickItem *button = nullptr;
     if (!scene.waitFor([&] { return (button = findDialogAction(scene.window()->contentItem(), text)) != nullptr; }))
         return false;
-    settleTransition();
+    settle();
     const QPointF centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2));
     QTest::mouseClick(scene.window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
     return true;
+}
+
+// Back one page on the home screen's navigation stack.
+inline void goBack(SceneDriver &scene)
+{
+    QObject *stack = scene.item(QStringLiteral("home.view"))->property("navStack").value<QObject *>();
+    QMetaObject::invokeMethod(stack, "pop");
 }
 
 } // namespace scenetest

@@ -61,4 +61,16 @@ struct Screen {
     }
 };
 
+// Data rows for a render test: each state in the light and the dark look, with
+// the columns "state" and "look" (an index into `looks`).
+inline void addLookRows(std::initializer_list<const char *> states)
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("look");
+    for (const char *state : states) {
+        for (int v = 0; v < 2; ++v)
+            QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
+    }
+}
+
 } // namespace scenetest
