@@ -208,12 +208,25 @@ UserLexiconDetailModel *DependencyContainer::makeUserLexiconDetailModel(
     auto makePlaylistSheet = [this](QList<ORVWord> words, QObject *sheetOwner) {
         return new SelectOrCreatePlaylistModel(std::move(words), {}, playlistServices(), sheetOwner);
     };
-    return new UserLexiconDetailModel(lexicon, userLexiconServices(), *m_playbackSession, makePlaylistSheet, owner);
+    auto *model
+        = new UserLexiconDetailModel(lexicon, userLexiconServices(), *m_playbackSession, makePlaylistSheet, owner);
+    model->setPlaybackSheetFactory([this](ORVWord word, EditWordPlaybackSheetModel::SaveCallback onSave,
+                                       QObject *sheetOwner) {
+        return makeEditWordPlaybackSheetModel(std::move(word), std::move(onSave), sheetOwner);
+    });
+    return model;
 }
 
 PlaybackSurfaceHostModel *DependencyContainer::makePlaybackSurfaceHostModel(QObject *owner)
 {
     return new PlaybackSurfaceHostModel(*m_playbackSession, DelayScheduler::system(), RandomSource::system(), owner);
+}
+
+EditWordPlaybackSheetModel *DependencyContainer::makeEditWordPlaybackSheetModel(
+    ORVWord word, EditWordPlaybackSheetModel::SaveCallback onSave, QObject *owner)
+{
+    return new EditWordPlaybackSheetModel(
+        std::move(word), std::move(onSave), m_apiClient, m_ttsService, *m_session, *m_playbackSession, owner);
 }
 
 } // namespace talvoro

@@ -45,6 +45,7 @@
 #include "Playlists/SelectOrCreatePlaylistModel.h"
 #include "Player/PlaybackSurfaceHostModel.h"
 #include "Session/AppSession.h"
+#include "Settings/EditWordPlaybackSheetModel.h"
 
 #include <QObject>
 #include <QtQmlIntegration>
@@ -121,6 +122,10 @@ public:
         talvoro::UserLexiconListModel *list, qint64 lexiconId, QObject *owner);
     UserLexiconServices userLexiconServices();
     Q_INVOKABLE talvoro::PlaybackSurfaceHostModel *makePlaybackSurfaceHostModel(QObject *owner);
+    // The per-word playback sheet for `word`; `onSave` gets the saved word, also
+    // when the sheet was closed before the save came back.
+    EditWordPlaybackSheetModel *makeEditWordPlaybackSheetModel(
+        ORVWord word, EditWordPlaybackSheetModel::SaveCallback onSave, QObject *owner);
 
 private:
     AppSession *sessionObject() { return m_session.get(); }

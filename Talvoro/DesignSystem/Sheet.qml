@@ -34,10 +34,13 @@ Popup {
         color: Qt.rgba(0, 0, 0, 0.3)
     }
 
+    // Both ends are given: the exit leaves y at the bottom edge, so a sheet shown
+    // a second time would otherwise slide up to where it left off, off screen.
     enter: Transition {
         NumberAnimation {
             property: "y"
             from: root.parent ? root.parent.height : 0
+            to: (root.parent ? root.parent.height : 0) - root.height
             duration: Theme.reduceMotion ? 0 : 300
             easing.type: Easing.OutCubic
         }

@@ -752,6 +752,17 @@ SelectOrCreatePlaylistModel *UserLexiconDetailModel::makeSelectOrCreatePlaylistM
     return m_makePlaylistSheet ? m_makePlaylistSheet(selectedWords(), owner) : nullptr;
 }
 
+EditWordPlaybackSheetModel *UserLexiconDetailModel::makeEditWordPlaybackSheetModel(QObject *owner)
+{
+    if (!m_makePlaybackSheet || !m_editingPlaybackWord)
+        return nullptr;
+    auto onSave = [self = QPointer(this)](const ORVWord &word) {
+        if (self)
+            self->onPlaybackSaved(word);
+    };
+    return m_makePlaybackSheet(*m_editingPlaybackWord, onSave, owner);
+}
+
 EditWordDetailsSheetModel *UserLexiconDetailModel::makeEditWordDetailsModel(QObject *owner)
 {
     if (!m_editingDetailsWord)

@@ -8,6 +8,7 @@
 #include "EditWordDetailsSheetModel.h"
 #include "MoveWordToLexiconSheetModel.h"
 #include "Playlists/SelectOrCreatePlaylistModel.h"
+#include "Settings/EditWordPlaybackSheetModel.h"
 #include "UserLexiconServices.h"
 
 #include <QObject>
@@ -108,6 +109,8 @@ public:
     Q_ENUM(WordAction)
 
     using PlaylistSheetFactory = std::function<SelectOrCreatePlaylistModel *(QList<ORVWord> words, QObject *owner)>;
+    using PlaybackSheetFactory = std::function<EditWordPlaybackSheetModel *(
+        ORVWord word, EditWordPlaybackSheetModel::SaveCallback onSave, QObject *owner)>;
 
     UserLexiconDetailModel(UserLexicon lexicon, UserLexiconServices services, GlobalPlaybackSession &playbackSession,
         PlaylistSheetFactory makePlaylistSheet, QObject *parent = nullptr);
@@ -204,6 +207,10 @@ public:
     Q_INVOKABLE talvoro::EditWordDetailsSheetModel *makeEditWordDetailsModel(QObject *owner);
     Q_INVOKABLE talvoro::MoveWordToLexiconSheetModel *makeMoveWordModel(QObject *owner);
     Q_INVOKABLE talvoro::AddWordSheetModel *makeAddWordModel(QObject *owner);
+    void setPlaybackSheetFactory(PlaybackSheetFactory factory) { m_makePlaybackSheet = std::move(factory); }
+    // The playback sheet of the word "设置播放方式" was chosen for. Its save reaches
+    // this screen while it lives, also after the sheet was closed.
+    Q_INVOKABLE talvoro::EditWordPlaybackSheetModel *makeEditWordPlaybackSheetModel(QObject *owner);
 
 Q_SIGNALS:
     void wordsChanged();
@@ -247,6 +254,7 @@ private:
     UserLexiconServices m_services;
     GlobalPlaybackSession &m_playbackSession;
     PlaylistSheetFactory m_makePlaylistSheet;
+    PlaybackSheetFactory m_makePlaybackSheet;
     UserLexiconWordRowsModel m_rows;
     ToastController m_toast;
 

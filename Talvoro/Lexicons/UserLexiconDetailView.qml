@@ -295,4 +295,20 @@ NavPage {
             model: root.model.makeSelectOrCreatePlaylistModel(this)
         }
     }
+
+    Sheet {
+        objectName: "userLexiconDetail.playbackSheet"
+        presented: root.model.isEditingPlayback
+        page: playbackSheetPage
+        onDismissed: root.model.dismissWordSheet(UserLexiconDetailModel.EditPlayback)
+    }
+
+    // The page owns the sheet's model: it goes with the page, and a preview it
+    // started stops then.
+    Component {
+        id: playbackSheetPage
+        EditWordPlaybackSheet {
+            model: root.model.makeEditWordPlaybackSheetModel(this)
+        }
+    }
 }

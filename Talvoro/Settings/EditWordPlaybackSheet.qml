@@ -1,0 +1,193 @@
+// The bar items are built by the navigation bar and reach this page by id, so the
+// file cannot bind its components to their context.
+// qmllint disable unqualified
+
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Talvoro
+
+// The sheet page in which one word's own playback plan is edited: repeat count,
+// units, their order, voices and rates. It loads when shown (and again when the
+// signed-in token changes); saving is possible only once the server's version is
+// known. However the sheet closes, a preview it started stops.
+NavPage {
+    id: root
+    objectName: "wordPlayback"
+    title: "单词播放设置"
+
+    required property EditWordPlaybackSheetModel model
+    readonly property WordPlaybackProfileEditorViewModel editor: root.model.editor
+
+    Component.onCompleted: root.model.start()
+
+    Connections {
+        target: root.model
+        function onDismissRequested() {
+            if (root.navStack)
+                root.navStack.dismiss();
+        }
+    }
+
+    leadingItems: NavBarTextButton {
+        objectName: "wordPlayback.cancel"
+        title: "取消"
+        onClicked: root.model.cancel()
+    }
+    trailingItems: NavBarTextButton {
+        objectName: "wordPlayback.save"
+        title: root.editor.isSaving ? "保存中…" : "保存"
+        isProminent: true
+        enabled: root.model.canSave
+        onClicked: root.model.save()
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: Theme.background
+    }
+
+    Flickable {
+        id: scroll
+        objectName: "wordPlayback.form"
+        anchors.fill: parent
+        contentWidth: width
+        contentHeight: form.implicitHeight + 48
+        clip: true
+        enabled: !root.model.isFormDisabled
+
+        ColumnLayout {
+            id: form
+            x: 16
+            y: 24
+            width: scroll.width - 32
+            spacing: 20
+
+            WordPlaybackFormSection {
+                header: "单词信息"
+
+                RowLayout {
+                    spacing: 8
+                    Layout.fillWidth: true
+                    PlainText {
+                        objectName: "wordPlayback.word"
+                        text: root.editor.wordDisplay
+                        font: Theme.font(Theme.Title3, Font.Bold)
+                        elide: Text.ElideRight
+                        Layout.fillWidth: true
+                    }
+                    PlainText {
+                        objectName: "wordPlayback.ipa"
+                        visible: root.editor.wordIpa !== ""
+                        text: root.editor.wordIpa
+                        font: Theme.font(Theme.Subheadline)
+                        color: Theme.textSecondary
+                    }
+                }
+                RowLayout {
+                    spacing: 8
+                    Layout.fillWidth: true
+                    PlainText {
+                        text: "播放次数"
+                        font: Theme.font(Theme.Body)
+                        Layout.fillWidth: true
+                    }
+                    PlainText {
+                        objectName: "wordPlayback.repeatCount"
+                        text: root.editor.repeatCount + " 次"
+                        font: Theme.font(Theme.Body)
+                        color: Theme.textSecondary
+                    }
+                    WordPlaybackStepper {
+                        objectName: "wordPlayback.stepper"
+                        value: root.editor.repeatCount
+                        from: 1
+                        to: 20
+                        Accessible.name: "播放次数"
+                        Accessible.description: root.editor.repeatCount + " 次"
+                        onStepped: count => root.editor.repeatCount = count
+                    }
+                }
+            }
+
+            WordPlaybackFormSection {
+                header: "播放子项与顺序"
+                footer: "开启或关闭播放项，长按任一播放项并拖动即可调整顺序；音色与语速选择继承时会实时采用全局设置。"
+                rowSpacing: 0
+
+                Repeater {
+                    model: root.model.rows
+                    delegate: WordPlaybackUnitEditorRow {
+                        sheet: root.model
+                    }
+                }
+            }
+
+            WordPlaybackFormSection {
+                visible: root.model.showsReloadSection
+                footer: "必须先取得服务端最新版本，才能安全保存并避免覆盖其他设备的修改。"
+
+                AbstractButton {
+                    id: reloadButton
+                    objectName: "wordPlayback.reload"
+                    implicitHeight: Math.max(44, implicitContentHeight)
+                    Layout.fillWidth: true
+                    Accessible.role: Accessible.Button
+                    Accessible.name: "重新加载播放设置"
+                    onClicked: root.model.reload()
+                    contentItem: Item {
+                        implicitHeight: 24
+                        Row {
+                            anchors.centerIn: parent
+                            spacing: 8
+                            Icon {
+                                name: "arrow.clockwise"
+                                size: Theme.fontSize(Theme.Body)
+                                tint: Theme.accent
+                                anchors.verticalCenter: parent.verticalCenter
+                            }
+                            PlainText {
+                                text: "重新加载播放设置"
+                                font: Theme.font(Theme.Body)
+                                color: Theme.accent
+                                anchors.verticalCenter: parent.verticalCenter
+                            }
+                        }
+                    }
+                    background: Item {}
+                }
+            }
+        }
+    }
+
+    WordPlaybackRaisedPanel {
+        objectName: "wordPlayback.loading"
+        visible: root.editor.isLoading
+        anchors.centerIn: parent
+        width: loadingColumn.implicitWidth + 40
+        height: loadingColumn.implicitHeight + 40
+
+        Column {
+            id: loadingColumn
+            anchors.centerIn: parent
+            spacing: 10
+            ActivityIndicator {
+                anchors.horizontalCenter: parent.horizontalCenter
+            }
+            PlainText {
+                text: "正在加载播放设置…"
+                font: Theme.font(Theme.Subheadline)
+                color: Theme.textSecondary
+            }
+        }
+    }
+
+    AlertDialog {
+        objectName: "wordPlayback.alert"
+        presented: root.editor.errorMessage !== ""
+        title: "播放设置未完成"
+        message: root.editor.errorMessage
+        actions: [{ text: "知道了", role: "cancel" }]
+        onDismissed: root.editor.errorMessage = ""
+    }
+}
