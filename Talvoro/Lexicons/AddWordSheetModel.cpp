@@ -2,6 +2,7 @@
 
 #include "Lexicons/WordSheetSupport.h"
 #include "Platform/Text.h"
+#include "Session/SignedInUser.h"
 
 namespace talvoro {
 

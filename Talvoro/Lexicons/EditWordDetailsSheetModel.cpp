@@ -3,6 +3,7 @@
 #include "Lexicons/WordSheetSupport.h"
 #include "Models/MobileAPIError.h"
 #include "Platform/Text.h"
+#include "Session/SignedInUser.h"
 
 namespace talvoro {
 

@@ -1,8 +1,8 @@
 #include "MoveWordToLexiconSheetModel.h"
 
 #include "DesignSystem/ORVListRowPosition.h"
-#include "Lexicons/WordSheetSupport.h"
 #include "Models/MobileAPIError.h"
+#include "Session/SignedInUser.h"
 
 namespace talvoro {
 

@@ -1,28 +1,17 @@
 #include "UserLexiconServices.h"
 
-#include "Networking/BackendConfiguration.h"
-#include "Platform/Text.h"
+#include "Session/SignedInUser.h"
 
 namespace talvoro {
 
 std::optional<QString> UserLexiconServices::accessToken() const
 {
-    if (!session)
-        return std::nullopt;
-    const std::optional<AuthenticatedSessionSnapshot> &snapshot = session->state().snapshot();
-    if (!snapshot || snapshot->accessToken.isEmpty())
-        return std::nullopt;
-    return snapshot->accessToken;
+    return signedInAccessToken(session);
 }
 
 std::optional<QString> UserLexiconServices::ownerKey() const
 {
-    if (!session)
-        return std::nullopt;
-    const std::optional<AuthenticatedSessionSnapshot> &snapshot = session->state().snapshot();
-    if (!snapshot || snapshot->user.id < 1 || text::trimmed(snapshot->user.username).isEmpty())
-        return std::nullopt;
-    return BackendConfiguration::ownerKey(snapshot->user.id, environmentKey);
+    return signedInOwnerKey(session, environmentKey);
 }
 
 } // namespace talvoro

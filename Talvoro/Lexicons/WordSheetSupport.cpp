@@ -24,14 +24,4 @@ QList<QString> splitMeanings(const QString &text, QStringView separators)
     return meanings;
 }
 
-std::optional<QString> signedInAccessToken(const QPointer<AppSession> &session)
-{
-    if (!session)
-        return std::nullopt;
-    const std::optional<AuthenticatedSessionSnapshot> &snapshot = session->state().snapshot();
-    if (!snapshot || snapshot->accessToken.isEmpty())
-        return std::nullopt;
-    return snapshot->accessToken;
-}
-
 } // namespace talvoro

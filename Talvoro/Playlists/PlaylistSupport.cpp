@@ -1,36 +1,25 @@
 #include "PlaylistSupport.h"
 
 #include "DesignSystem/ORVListRowPosition.h"
-#include "Networking/BackendConfiguration.h"
 #include "Persistence/LocalWordStoreError.h"
 #include "Platform/Text.h"
+#include "Session/SignedInUser.h"
 
 namespace talvoro {
 
 std::optional<SessionCredentials> PlaylistServices::credentials() const
 {
-    if (!session)
-        return std::nullopt;
-    const std::optional<AuthenticatedSessionSnapshot> &snapshot = session->state().snapshot();
-    if (!snapshot || snapshot->accessToken.isEmpty())
-        return std::nullopt;
-    return SessionCredentials {snapshot->accessToken, snapshot->user};
+    return signedInCredentials(session);
 }
 
 QString PlaylistServices::accessToken() const
 {
-    const std::optional<SessionCredentials> signedIn = credentials();
-    return signedIn ? signedIn->accessToken : QString();
+    return signedInAccessToken(session).value_or(QString());
 }
 
 std::optional<QString> PlaylistServices::currentOwnerKey() const
 {
-    if (!session)
-        return std::nullopt;
-    const std::optional<AuthenticatedSessionSnapshot> &snapshot = session->state().snapshot();
-    if (!snapshot || snapshot->user.id < 1 || text::trimmed(snapshot->user.username).isEmpty())
-        return std::nullopt;
-    return BackendConfiguration::ownerKey(snapshot->user.id, environmentKey);
+    return signedInOwnerKey(session, environmentKey);
 }
 
 QString PlaylistServices::preparePlaylistPartition() const

@@ -12,11 +12,8 @@ Task<UnauthorizedRefreshOutcome> refreshAfterUnauthorizedAnswer(QPointer<AppSess
         co_return outcome;
     const SessionRefreshResult result = co_await session->refreshAfterUnauthorized(*generation);
     outcome.refresh = result;
-    if (result.kind == SessionRefreshResult::Kind::refreshed && session) {
-        const std::optional<AuthenticatedSessionSnapshot> &snapshot = session->state().snapshot();
-        if (snapshot && !snapshot->accessToken.isEmpty())
-            outcome.retryWith = SessionCredentials {snapshot->accessToken, snapshot->user};
-    }
+    if (result.kind == SessionRefreshResult::Kind::refreshed)
+        outcome.retryWith = signedInCredentials(session);
     co_return outcome;
 }
 

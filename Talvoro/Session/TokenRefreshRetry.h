@@ -3,18 +3,13 @@
 #include "Models/MobileAPIError.h"
 #include "Platform/Async.h"
 #include "Session/AppSession.h"
+#include "Session/SignedInUser.h"
 
 #include <QPointer>
 
 #include <optional>
 
 namespace talvoro {
-
-// The token and user a request is made for.
-struct SessionCredentials {
-    QString accessToken;
-    std::optional<UserSummary> user;
-};
 
 // What asking the session for fresh tokens after an unauthorized answer came to.
 struct UnauthorizedRefreshOutcome {
