@@ -3,7 +3,6 @@
 #include "TestRegistry.h"
 
 #include "Lexicons/UserLexiconDetailModel.h"
-#include "Lexicons/UserLexiconListModel.h"
 #include "Playback/PlaybackWordSnapshot.h"
 
 #include <QJsonArray>
@@ -103,38 +102,6 @@ void dragRow(SceneDriver &scene, int from, int to)
         QTest::mouseMove(scene.window(), (start + (end - start) * step / 12.0).toPoint());
     }
     QTest::mouseRelease(scene.window(), Qt::LeftButton, Qt::NoModifier, end.toPoint());
-}
-
-bool openUserLexicons(SceneDriver &scene)
-{
-    settle();
-    return scene.waitForItem(QStringLiteral("home.userLexiconsCard.open"))
-        && scene.press(QStringLiteral("home.userLexiconsCard.open"))
-        && scene.waitForItem(QStringLiteral("userLexiconList"));
-}
-
-// Opens the row of the list named `name`; returns the detail's model once its load ended.
-talvoro::UserLexiconDetailModel *openLexicon(SceneDriver &scene, const QString &name)
-{
-    auto *list = modelOf<talvoro::UserLexiconListModel>(scene, QStringLiteral("userLexiconList"));
-    int row = -1;
-    if (!list || !scene.waitFor([&] {
-            for (int i = 0; i < list->lexicons().size(); ++i) {
-                if (list->lexicons()[i].name == name)
-                    row = i;
-            }
-            return row >= 0 && !list->isLoading();
-        }))
-        return nullptr;
-    settle();
-    if (!scene.press(QStringLiteral("userLexiconList.row.%1").arg(row))
-        || !scene.waitForItem(QStringLiteral("userLexiconDetail")))
-        return nullptr;
-    auto *detail = modelOf<talvoro::UserLexiconDetailModel>(scene, QStringLiteral("userLexiconDetail"));
-    if (!detail || !scene.waitFor([detail] { return !detail->isLoading(); }))
-        return nullptr;
-    settle();
-    return detail;
 }
 
 talvoro::UserLexiconDetailModel *signInAndOpen(SceneDriver &scene, const QString &name)

@@ -3,7 +3,6 @@
 #include "TestRegistry.h"
 
 #include "Lexicons/UserLexiconDetailModel.h"
-#include "Lexicons/UserLexiconListModel.h"
 #include "Playback/PlaybackWordSnapshot.h"
 #include "Settings/EditWordPlaybackSheetModel.h"
 
@@ -82,31 +81,6 @@ EditWordPlaybackSheetModel *openPlaybackSheet(SceneDriver &scene)
     return sheet;
 }
 
-UserLexiconDetailModel *openLexicon(SceneDriver &scene, const QString &name)
-{
-    settle();
-    if (!scene.press(QStringLiteral("home.userLexiconsCard.open")) || !scene.waitForItem(QStringLiteral("userLexiconList")))
-        return nullptr;
-    auto *list = modelOf<UserLexiconListModel>(scene, QStringLiteral("userLexiconList"));
-    int row = -1;
-    if (!list || !scene.waitFor([&] {
-            for (int i = 0; i < list->lexicons().size(); ++i) {
-                if (list->lexicons()[i].name == name)
-                    row = i;
-            }
-            return row >= 0 && !list->isLoading();
-        }))
-        return nullptr;
-    settle();
-    if (!scene.press(QStringLiteral("userLexiconList.row.%1").arg(row))
-        || !scene.waitForItem(QStringLiteral("userLexiconDetail")))
-        return nullptr;
-    auto *detail = modelOf<UserLexiconDetailModel>(scene, QStringLiteral("userLexiconDetail"));
-    if (!detail || !scene.waitFor([detail] { return !detail->isLoading() && detail->wordCount() == 1; }))
-        return nullptr;
-    return detail;
-}
-
 QStringList unitsOf(const QJsonValue &profile, bool enabledOnly)
 {
     QStringList units;
@@ -151,8 +125,10 @@ private Q_SLOTS:
                                   .toInteger();
         QVERIFY(wordId > 0);
         QVERIFY(scene.signInToHome(demoUser, demoPassword));
+        QVERIFY(openUserLexicons(scene));
         UserLexiconDetailModel *detail = openLexicon(scene, QStringLiteral("港口词汇"));
         QVERIFY(detail);
+        QVERIFY(scene.waitFor([detail] { return detail->wordCount() == 1; }));
         EditWordPlaybackSheetModel *sheet = openPlaybackSheet(scene);
         QVERIFY(sheet);
         WordPlaybackProfileEditorViewModel &editor = sheet->editor();

@@ -2,14 +2,17 @@
 
 #include "SceneDriver.h"
 
+#include "Lexicons/UserLexiconDetailModel.h"
+#include "Lexicons/UserLexiconListModel.h"
+
 #include <QJSValue>
 #include <QJsonObject>
 #include <QQuickItem>
 #include <QTest>
 
 // Steps that journeys through the real app share: the demo account, a token of
-// its own to look at what the backend holds, waiting for transitions, and taps on
-// the buttons of alerts and confirmation dialogs.
+// its own to look at what the backend holds, waiting for transitions, taps on the
+// buttons of alerts and confirmation dialogs, and the way to a private lexicon.
 namespace scenetest {
 
 inline const QString demoUser = QStringLiteral("demo");
@@ -82,6 +85,40 @@ inline void goBack(SceneDriver &scene)
 {
     QObject *stack = scene.item(QStringLiteral("home.view"))->property("navStack").value<QObject *>();
     QMetaObject::invokeMethod(stack, "pop");
+}
+
+// From the home screen to the private lexicon list.
+inline bool openUserLexicons(SceneDriver &scene)
+{
+    settle();
+    return scene.waitForItem(QStringLiteral("home.userLexiconsCard.open"))
+        && scene.press(QStringLiteral("home.userLexiconsCard.open"))
+        && scene.waitForItem(QStringLiteral("userLexiconList"));
+}
+
+// Opens the row of the private lexicon list named `name`; returns the detail's
+// model once its load ended.
+inline talvoro::UserLexiconDetailModel *openLexicon(SceneDriver &scene, const QString &name)
+{
+    auto *list = modelOf<talvoro::UserLexiconListModel>(scene, QStringLiteral("userLexiconList"));
+    int row = -1;
+    if (!list || !scene.waitFor([&] {
+            for (int i = 0; i < list->lexicons().size(); ++i) {
+                if (list->lexicons()[i].name == name)
+                    row = i;
+            }
+            return row >= 0 && !list->isLoading();
+        }))
+        return nullptr;
+    settle();
+    if (!scene.press(QStringLiteral("userLexiconList.row.%1").arg(row))
+        || !scene.waitForItem(QStringLiteral("userLexiconDetail")))
+        return nullptr;
+    auto *detail = modelOf<talvoro::UserLexiconDetailModel>(scene, QStringLiteral("userLexiconDetail"));
+    if (!detail || !scene.waitFor([detail] { return !detail->isLoading(); }))
+        return nullptr;
+    settle();
+    return detail;
 }
 
 } // namespace scenetest
