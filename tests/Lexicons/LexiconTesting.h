@@ -4,14 +4,11 @@
 #include "FakeGate.h"
 
 #include "Lexicons/UserLexiconServices.h"
-#include "Networking/APICacheManager.h"
 #include "Networking/BackendConfiguration.h"
-#include "Networking/ORVMobileAPIClient.h"
 #include "Persistence/LocalWordStore.h"
 #include "Persistence/UserLexiconWordSnapshotStore.h"
 
 #include <QJsonArray>
-#include <QTemporaryDir>
 
 // The private lexicon screens over real parts: the real session and REST client
 // against a loopback server the test scripts, a real SQLite store and real
@@ -25,12 +22,6 @@ using namespace sessiontesting;
 inline const QString wordsPath = QStringLiteral("/api/v1/user/words");
 inline const QString lexiconsPath = QStringLiteral("/api/v1/user/lexicons");
 inline const QString preferencesPath = QStringLiteral("/api/v1/user/playback-preferences");
-
-inline QByteArray envelope(const QJsonValue &data)
-{
-    return QJsonDocument(QJsonObject {{QStringLiteral("success"), true}, {QStringLiteral("data"), data}})
-        .toJson(QJsonDocument::Compact);
-}
 
 inline ORVWord word(qint64 id, const QString &text)
 {
@@ -76,11 +67,7 @@ inline QList<qint64> idsOf(const QList<ORVWord> &list)
     return ids;
 }
 
-struct LexiconFixture {
-    SessionFixture sessions;
-    QTemporaryDir dir;
-    APICacheManager cache {dir.filePath(QStringLiteral("APICacheV2"))};
-    ORVMobileAPIClient client {sessions.transfer, cache, [this] { return std::optional(sessions.server.baseUrl()); }};
+struct LexiconFixture : ClientFixture {
     LocalWordStore store {{dir.filePath(QStringLiteral("store.sqlite")), true}};
     std::unique_ptr<UserLexiconWordSnapshotStore> snapshots
         = std::make_unique<UserLexiconWordSnapshotStore>(dir.filePath(QStringLiteral("UserLexiconWords")));
@@ -113,16 +100,6 @@ struct LexiconFixture {
         co_await GateAwaiter(gate, {});
         if (onSync)
             onSync();
-    }
-    TestHttpServer &server() { return sessions.server; }
-    QList<RecordedRequest> sent(const QByteArray &method, const QString &path) const
-    {
-        QList<RecordedRequest> found;
-        for (const RecordedRequest &r : sessions.server.requests()) {
-            if (r.method == method && r.path == path)
-                found.append(r);
-        }
-        return found;
     }
     void signOut()
     {

@@ -4,11 +4,8 @@
 
 #include "Models/Lexicon.h"
 #include "Models/Word.h"
-#include "Networking/APICacheManager.h"
-#include "Networking/ORVMobileAPIClient.h"
 
 #include <QJsonArray>
-#include <QTemporaryDir>
 
 // The word sheets over real parts: the real session and REST client against a
 // loopback server the test scripts.
@@ -51,12 +48,6 @@ inline UserLexicon lexicon(qint64 id, const QString &name, qint64 wordCount)
     return l;
 }
 
-inline QByteArray envelope(const QJsonValue &data)
-{
-    const QJsonObject answer {{QStringLiteral("success"), true}, {QStringLiteral("data"), data}};
-    return QJsonDocument(answer).toJson(QJsonDocument::Compact);
-}
-
 inline ScriptedResponse lexiconsAnswer(const QList<UserLexicon> &lexicons)
 {
     QJsonArray list;
@@ -77,28 +68,13 @@ inline ScriptedResponse serverFailure()
     return ScriptedResponse::json(500, errorAnswer(QStringLiteral("INTERNAL_ERROR"), QStringLiteral("服务器开小差了")));
 }
 
-struct SheetFixture {
-    SessionFixture sessions;
-    QTemporaryDir dir;
-    APICacheManager cache {dir.filePath(QStringLiteral("APICacheV2"))};
-    ORVMobileAPIClient client {sessions.transfer, cache, [this] { return std::optional(sessions.server.baseUrl()); }};
-
+struct SheetFixture : ClientFixture {
     explicit SheetFixture(bool signedIn = true)
     {
         if (signedIn)
             sessions.signIn();
     }
-    TestHttpServer &server() { return sessions.server; }
     QPointer<AppSession> session() { return sessions.session.get(); }
-    QList<RecordedRequest> sent(const QByteArray &method, const QString &path) const
-    {
-        QList<RecordedRequest> found;
-        for (const RecordedRequest &r : sessions.server.requests()) {
-            if (r.method == method && r.path == path)
-                found.append(r);
-        }
-        return found;
-    }
     // Answers a word update as the backend would: the fields sent, one version on.
     void answerUpdates(qint64 id, bool held = false)
     {

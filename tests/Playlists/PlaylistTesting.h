@@ -3,14 +3,11 @@
 #include "../Session/SessionTesting.h"
 #include "FakeGate.h"
 
-#include "Networking/APICacheManager.h"
 #include "Networking/BackendConfiguration.h"
-#include "Networking/ORVMobileAPIClient.h"
 #include "Persistence/LocalWordStore.h"
 #include "Playlists/PlaylistSupport.h"
 
 #include <QJsonArray>
-#include <QTemporaryDir>
 
 #include <functional>
 
@@ -51,8 +48,7 @@ inline ORVWord word(qint64 id, const QString &text)
 
 inline QByteArray envelope(const ORVPlaylist &list)
 {
-    QJsonObject answer {{QStringLiteral("success"), true}, {QStringLiteral("data"), list.toJson()}};
-    return QJsonDocument(answer).toJson(QJsonDocument::Compact);
+    return sessiontesting::envelope(list.toJson());
 }
 
 // The backend's answer to a write: the items as sent, with their words' texts.
@@ -163,11 +159,7 @@ struct ScriptedSync {
     }
 };
 
-struct PlaylistFixture {
-    SessionFixture sessions;
-    QTemporaryDir dir;
-    APICacheManager cache {dir.filePath(QStringLiteral("APICacheV2"))};
-    ORVMobileAPIClient client {sessions.transfer, cache, [this] { return std::optional(sessions.server.baseUrl()); }};
+struct PlaylistFixture : ClientFixture {
     LocalWordStore realStore {{dir.filePath(QStringLiteral("store.sqlite")), true}};
     FlakyStore store {realStore};
     ScriptedSync sync;
@@ -186,16 +178,6 @@ struct PlaylistFixture {
         s.synchronizePlaylists = [this](QString t, QString o, bool f) { return sync.synchronize(t, o, f); };
         s.retryPendingPlaylistDeletions = [this](QString t, QString o, bool f) { return sync.drain(t, o, f); };
         return s;
-    }
-    TestHttpServer &server() { return sessions.server; }
-    QList<RecordedRequest> sent(const QByteArray &method, const QString &path) const
-    {
-        QList<RecordedRequest> found;
-        for (const RecordedRequest &r : sessions.server.requests()) {
-            if (r.method == method && r.path == path)
-                found.append(r);
-        }
-        return found;
     }
     // The playlist write answers as the backend would, with this id and version.
     void answerWrites(const QByteArray &method, const QString &path, qint64 id, qint64 version)

@@ -3,12 +3,15 @@
 #include "AwaitTask.h"
 #include "TestHttpServer.h"
 
+#include "Networking/APICacheManager.h"
+#include "Networking/ORVMobileAPIClient.h"
 #include "Platform/Json.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/SecureItemStore.h"
 #include "Session/AppSession.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -42,6 +45,13 @@ inline QByteArray errorAnswer(const QString &code, const QString &message = QStr
     return QStringLiteral("{\"success\":false,\"error\":{\"code\":\"%1\",\"message\":\"%2\"}}")
         .arg(code, message)
         .toUtf8();
+}
+
+// A successful answer of the backend carrying `data`.
+inline QByteArray envelope(const QJsonValue &data)
+{
+    const QJsonObject answer {{QStringLiteral("success"), true}, {QStringLiteral("data"), data}};
+    return QJsonDocument(answer).toJson(QJsonDocument::Compact);
 }
 
 inline QJsonObject bodyOf(const RecordedRequest &request)
@@ -125,6 +135,26 @@ struct SessionFixture {
         TransferRequest request;
         request.url = server.url(QStringLiteral("/settle"));
         awaitResult(transfer.send(request));
+    }
+};
+
+// The session above with the real REST client against its server, caching in a
+// folder of its own.
+struct ClientFixture {
+    SessionFixture sessions;
+    QTemporaryDir dir;
+    APICacheManager cache {dir.filePath(QStringLiteral("APICacheV2"))};
+    ORVMobileAPIClient client {sessions.transfer, cache, [this] { return std::optional(sessions.server.baseUrl()); }};
+
+    TestHttpServer &server() { return sessions.server; }
+    QList<RecordedRequest> sent(const QByteArray &method, const QString &path) const
+    {
+        QList<RecordedRequest> found;
+        for (const RecordedRequest &r : sessions.server.requests()) {
+            if (r.method == method && r.path == path)
+                found.append(r);
+        }
+        return found;
     }
 };
 
