@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeGate.h"
+#include "StubAPIClient.h"
 
 #include "Models/MobileAPIError.h"
 #include "Networking/APIClientProtocol.h"
@@ -50,7 +51,7 @@ inline ORVPlaylist playlist(qint64 id, const QString &name)
 template<typename T>
 using Answer = std::function<T(const QString &accessToken)>;
 
-class FakeHomeAPIClient final : public APIClientProtocol {
+class FakeHomeAPIClient final : public testsupport::StubAPIClient {
 public:
     Answer<QList<PublicLexiconSummary>> publicAnswer
         = [](const QString &) { return QList<PublicLexiconSummary> {publicLexicon(1, QStringLiteral("四级核心词"))}; };
@@ -77,23 +78,6 @@ public:
         privateTokens.append(accessToken);
         return answer<QList<UserLexicon>>([this](const QString &t) { return privateAnswer(t); }, accessToken);
     }
-
-    Task<PlaybackPreference> fetchPlaybackPreferences(QString) override { co_return {}; }
-    Task<PlaybackPreference> updatePlaybackPreferences(PlaybackPreference preference, QString) override
-    {
-        co_return preference;
-    }
-    Task<WordPlaybackProfile> fetchWordPlaybackProfile(qint64, QString) override { co_return {}; }
-    Task<WordPlaybackProfile> updateWordPlaybackProfile(WordPlaybackProfile profile, QString) override
-    {
-        co_return profile;
-    }
-    Task<SystemConfiguration> fetchSystemConfiguration(QString) override { co_return {}; }
-    Task<QList<RemoteWord>> fetchWords(QString) override { co_return {}; }
-    Task<RemoteWord> createWord(WordItem, QString) override { co_return {}; }
-    Task<RemoteWord> updateWord(WordItem, QString) override { co_return {}; }
-    Task<> deleteWord(qint64, QString) override { co_return; }
-    Task<> updatePreferences(QString, qint64, QString) override { co_return; }
 
 private:
     template<typename T>

@@ -10,6 +10,7 @@
 #include "Playback/TTSServiceProtocol.h"
 
 #include "FakeGate.h"
+#include "StubAPIClient.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -129,7 +130,7 @@ private:
 };
 
 // Serves the playback preference; every other operation is unused by playback.
-class FakePreferenceAPIClient final : public talvoro::APIClientProtocol {
+class FakePreferenceAPIClient final : public testsupport::StubAPIClient {
 public:
     std::optional<talvoro::PlaybackPreference> serverPreference = talvoro::PlaybackPreference(); // none: 500
     bool holdAnswers = false;
@@ -158,21 +159,6 @@ public:
         preference.version += 1;
         co_return preference;
     }
-
-    talvoro::Task<QList<talvoro::PublicLexiconSummary>> fetchPublicLexicons() override { co_return {}; }
-    talvoro::Task<QList<talvoro::UserLexicon>> fetchUserLexicons(QString) override { co_return {}; }
-    talvoro::Task<talvoro::WordPlaybackProfile> fetchWordPlaybackProfile(qint64, QString) override { co_return {}; }
-    talvoro::Task<talvoro::WordPlaybackProfile> updateWordPlaybackProfile(
-        talvoro::WordPlaybackProfile profile, QString) override
-    {
-        co_return profile;
-    }
-    talvoro::Task<talvoro::SystemConfiguration> fetchSystemConfiguration(QString) override { co_return {}; }
-    talvoro::Task<QList<talvoro::RemoteWord>> fetchWords(QString) override { co_return {}; }
-    talvoro::Task<talvoro::RemoteWord> createWord(talvoro::WordItem, QString) override { co_return {}; }
-    talvoro::Task<talvoro::RemoteWord> updateWord(talvoro::WordItem, QString) override { co_return {}; }
-    talvoro::Task<> deleteWord(qint64, QString) override { co_return; }
-    talvoro::Task<> updatePreferences(QString, qint64, QString) override { co_return; }
 };
 
 // A word to play; without items it follows the playback preference.

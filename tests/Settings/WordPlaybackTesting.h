@@ -2,6 +2,7 @@
 
 #include "../Playback/PlaybackFakes.h"
 #include "AwaitTask.h"
+#include "StubAPIClient.h"
 
 #include "Settings/WordPlaybackProfileEditorViewModel.h"
 
@@ -59,7 +60,7 @@ inline QStringList order(const QList<WordPlaybackUnit> &units)
 
 // Profile and preference reads answer when released, in any order the test
 // likes; a write answers with what `answerWrite` makes of the profile sent.
-class FakeProfileClient final : public APIClientProtocol {
+class FakeProfileClient final : public StubAPIClient {
 public:
     struct Held {
         std::shared_ptr<Gate> gate;
@@ -111,18 +112,6 @@ public:
         const WordPlaybackProfile saved = answer(profile);
         co_return saved;
     }
-    Task<PlaybackPreference> updatePlaybackPreferences(PlaybackPreference preference, QString) override
-    {
-        co_return preference;
-    }
-    Task<QList<PublicLexiconSummary>> fetchPublicLexicons() override { co_return {}; }
-    Task<QList<UserLexicon>> fetchUserLexicons(QString) override { co_return {}; }
-    Task<SystemConfiguration> fetchSystemConfiguration(QString) override { co_return {}; }
-    Task<QList<RemoteWord>> fetchWords(QString) override { co_return {}; }
-    Task<RemoteWord> createWord(WordItem, QString) override { co_return {}; }
-    Task<RemoteWord> updateWord(WordItem, QString) override { co_return {}; }
-    Task<> deleteWord(qint64, QString) override { co_return; }
-    Task<> updatePreferences(QString, qint64, QString) override { co_return; }
 };
 
 inline AuthenticatedSessionSnapshot signedIn(qint64 userId, const QString &token)
