@@ -27,8 +27,8 @@ private Q_SLOTS:
         QTest::newRow("signed out") << false << QStringLiteral("A1") << qint64(7) << alice << true << false << false;
         QTest::newRow("no token") << true << QString() << qint64(7) << alice << true << false << true;
         QTest::newRow("user id 0") << true << QStringLiteral("A1") << qint64(0) << alice << true << true << false;
-        QTest::newRow("blank user name")
-            << true << QStringLiteral("A1") << qint64(7) << QStringLiteral(" \t") << true << true << false;
+        QTest::newRow("blank user name") << true << QStringLiteral("A1") << qint64(7) << QStringLiteral(" \t") << true
+                                         << true << false;
         QTest::newRow("no environment") << true << QStringLiteral("A1") << qint64(7) << alice << false << true << false;
     }
 
