@@ -140,4 +140,18 @@ PlaybackSurfaceHostModel *DependencyContainer::makePlaybackSurfaceHostModel(QObj
     return new PlaybackSurfaceHostModel(*m_playbackSession, DelayScheduler::system(), RandomSource::system(), owner);
 }
 
+SettingsScreens DependencyContainer::settingsScreens()
+{
+    SettingsScreens screens;
+    screens.cacheManagement = [this](QObject *owner) {
+        return new CacheManagementModel(m_audioCache, DelayScheduler::system(), owner);
+    };
+    return screens;
+}
+
+AccountSettingsModel *DependencyContainer::makeAccountSettingsModel(QObject *owner)
+{
+    return new AccountSettingsModel(*m_session, settingsScreens(), owner);
+}
+
 } // namespace talvoro

@@ -43,6 +43,9 @@
 #include "Playlists/SelectOrCreatePlaylistModel.h"
 #include "Player/PlaybackSurfaceHostModel.h"
 #include "Session/AppSession.h"
+#include "Settings/AccountSettingsModel.h"
+#include "Settings/CacheManagementModel.h"
+#include "Settings/SettingsScreens.h"
 
 #include <QObject>
 #include <QtQmlIntegration>
@@ -114,6 +117,8 @@ public:
         talvoro::PublicLexiconDetailModel *lexicon, QObject *owner);
     PlaylistServices playlistServices();
     Q_INVOKABLE talvoro::PlaybackSurfaceHostModel *makePlaybackSurfaceHostModel(QObject *owner);
+    Q_INVOKABLE talvoro::AccountSettingsModel *makeAccountSettingsModel(QObject *owner);
+    SettingsScreens settingsScreens();
 
 private:
     AppSession *sessionObject() { return m_session.get(); }

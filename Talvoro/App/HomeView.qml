@@ -32,6 +32,10 @@ Item {
         if (root.container)
             stack.push(playlistListPage, {});
     }
+    function openAccountSettings() {
+        if (root.container)
+            stack.push(accountSettingsPage, {});
+    }
 
     Rectangle {
         anchors.fill: parent
@@ -68,6 +72,13 @@ Item {
         PlaylistListView {
             model: root.container.makePlaylistListModel(this)
             container: root.container
+        }
+    }
+
+    Component {
+        id: accountSettingsPage
+        AccountSettingsView {
+            model: root.container.makeAccountSettingsModel(this)
         }
     }
 
@@ -120,12 +131,12 @@ Item {
                                         Layout.fillWidth: true
                                     }
                                 }
-                                // Account settings are built by a later screen; the link waits for it.
                                 AbstractButton {
                                     objectName: "home.account"
                                     implicitWidth: 44
                                     implicitHeight: 44
                                     Accessible.name: "账号与设置"
+                                    onClicked: root.openAccountSettings()
                                     contentItem: Icon {
                                         name: "person.circle.fill"
                                         size: 32

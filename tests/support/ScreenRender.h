@@ -61,4 +61,55 @@ struct Screen {
     }
 };
 
+namespace detail {
+inline bool showsOnScreen(const QQuickItem *item)
+{
+    for (; item; item = item->parentItem()) {
+        if (!item->isVisible() || item->opacity() <= 0)
+            return false;
+    }
+    return true;
+}
+inline void collectTexts(QQuickItem *item, QList<QQuickItem *> &texts)
+{
+    if (!showsOnScreen(item))
+        return;
+    if (item->inherits("QQuickText") && !item->property("text").toString().isEmpty() && item->width() > 0)
+        texts.append(item);
+    for (QQuickItem *child : item->childItems())
+        collectTexts(child, texts);
+}
+// The popup (alert, sheet) a text lies in; null for the page under them.
+inline const QQuickItem *layerOf(const QQuickItem *item)
+{
+    for (; item && item->parentItem(); item = item->parentItem()) {
+        if (item->parentItem()->inherits("QQuickOverlay"))
+            return item;
+    }
+    return nullptr;
+}
+} // namespace detail
+
+// Pairs of texts on screen whose boxes cross by more than a point each way, named
+// by their texts: at the largest text sizes nothing may be drawn over anything.
+// A popup lies over the page on purpose, so only texts of one layer are compared.
+inline QStringList overlappingTexts(QQuickWindow *window)
+{
+    QList<QQuickItem *> texts;
+    detail::collectTexts(window->contentItem(), texts);
+    QStringList found;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const QRectF a = texts[i]->mapRectToScene(texts[i]->boundingRect());
+        for (qsizetype j = i + 1; j < texts.size(); ++j) {
+            if (detail::layerOf(texts[i]) != detail::layerOf(texts[j]))
+                continue;
+            const QRectF crossing = a.intersected(texts[j]->mapRectToScene(texts[j]->boundingRect()));
+            if (crossing.width() > 1 && crossing.height() > 1)
+                found.append(texts[i]->property("text").toString() + QStringLiteral(" × ")
+                    + texts[j]->property("text").toString());
+        }
+    }
+    return found;
+}
+
 } // namespace scenetest
