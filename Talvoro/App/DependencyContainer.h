@@ -43,6 +43,8 @@
 #include "Playlists/SelectOrCreatePlaylistModel.h"
 #include "Player/PlaybackSurfaceHostModel.h"
 #include "Session/AppSession.h"
+#include "Settings/PlaybackPreferenceEditor.h"
+#include "Settings/VoiceSelectionModel.h"
 
 #include <QObject>
 #include <QtQmlIntegration>
@@ -114,6 +116,10 @@ public:
         talvoro::PublicLexiconDetailModel *lexicon, QObject *owner);
     PlaylistServices playlistServices();
     Q_INVOKABLE talvoro::PlaybackSurfaceHostModel *makePlaybackSurfaceHostModel(QObject *owner);
+    // What every screen that edits the global playback preference shares.
+    PlaybackPreferenceEditorServices preferenceEditorServices();
+    // The voice sheet; a new one each time it opens.
+    Q_INVOKABLE talvoro::VoiceSelectionModel *makeVoiceSelectionModel(QObject *owner);
 
 private:
     AppSession *sessionObject() { return m_session.get(); }
