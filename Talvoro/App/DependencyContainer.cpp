@@ -154,4 +154,23 @@ AccountSettingsModel *DependencyContainer::makeAccountSettingsModel(QObject *own
     return new AccountSettingsModel(*m_session, settingsScreens(), owner);
 }
 
+VoiceSelectionModel *DependencyContainer::makeVoiceSelectionModel(QObject *owner)
+{
+    return new VoiceSelectionModel(preferenceEditorServices(), owner);
+}
+
+PlaybackPreferenceEditorServices DependencyContainer::preferenceEditorServices()
+{
+    PlaybackPreferenceEditorServices services;
+    services.session = m_session.get();
+    services.environmentKey = BackendConfiguration::environmentPartitionKey(m_environment.backendBaseURL());
+    services.defaults = m_defaults.get();
+    services.clock = m_clock.get();
+    services.preferenceSync = &m_preferenceSync;
+    services.apiClient = &m_apiClient;
+    services.connectivity = m_connectivity.get();
+    services.playbackSession = m_playbackSession.get();
+    return services;
+}
+
 } // namespace talvoro

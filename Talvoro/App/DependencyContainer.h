@@ -46,6 +46,8 @@
 #include "Settings/AccountSettingsModel.h"
 #include "Settings/CacheManagementModel.h"
 #include "Settings/SettingsScreens.h"
+#include "Settings/PlaybackPreferenceEditor.h"
+#include "Settings/VoiceSelectionModel.h"
 
 #include <QObject>
 #include <QtQmlIntegration>
@@ -119,6 +121,10 @@ public:
     Q_INVOKABLE talvoro::PlaybackSurfaceHostModel *makePlaybackSurfaceHostModel(QObject *owner);
     Q_INVOKABLE talvoro::AccountSettingsModel *makeAccountSettingsModel(QObject *owner);
     SettingsScreens settingsScreens();
+    // What every screen that edits the global playback preference shares.
+    PlaybackPreferenceEditorServices preferenceEditorServices();
+    // The voice sheet; a new one each time it opens.
+    Q_INVOKABLE talvoro::VoiceSelectionModel *makeVoiceSelectionModel(QObject *owner);
 
 private:
     AppSession *sessionObject() { return m_session.get(); }
