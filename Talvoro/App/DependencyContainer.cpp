@@ -137,7 +137,8 @@ SelectOrCreatePlaylistModel *DependencyContainer::makeSelectOrCreatePlaylistMode
 
 PlaybackSurfaceHostModel *DependencyContainer::makePlaybackSurfaceHostModel(QObject *owner)
 {
-    return new PlaybackSurfaceHostModel(*m_playbackSession, DelayScheduler::system(), RandomSource::system(), owner);
+    return new PlaybackSurfaceHostModel(*m_playbackSession, DelayScheduler::system(), RandomSource::system(),
+        settingsScreens().playbackSettings, owner);
 }
 
 SettingsScreens DependencyContainer::settingsScreens()
@@ -145,6 +146,10 @@ SettingsScreens DependencyContainer::settingsScreens()
     SettingsScreens screens;
     screens.cacheManagement = [this](QObject *owner) {
         return new CacheManagementModel(m_audioCache, DelayScheduler::system(), owner);
+    };
+    screens.voiceSelection = [this](QObject *owner) { return makeVoiceSelectionModel(owner); };
+    screens.playbackSettings = [this](QObject *owner) {
+        return new PlaybackSettingsModel(preferenceEditorServices(), settingsScreens(), owner);
     };
     return screens;
 }

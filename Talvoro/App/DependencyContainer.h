@@ -47,6 +47,7 @@
 #include "Settings/CacheManagementModel.h"
 #include "Settings/SettingsScreens.h"
 #include "Settings/PlaybackPreferenceEditor.h"
+#include "Settings/PlaybackSettingsModel.h"
 #include "Settings/VoiceSelectionModel.h"
 
 #include <QObject>

@@ -47,4 +47,9 @@ CacheManagementModel *AccountSettingsModel::makeCacheManagementModel(QObject *ow
     return m_screens.cacheManagement ? m_screens.cacheManagement(owner) : nullptr;
 }
 
+VoiceSelectionModel *AccountSettingsModel::makeVoiceSelectionModel(QObject *owner)
+{
+    return m_screens.voiceSelection ? m_screens.voiceSelection(owner) : nullptr;
+}
+
 } // namespace talvoro

@@ -2,6 +2,7 @@
 
 #include "Settings/CacheManagementModel.h"
 #include "Settings/SettingsScreens.h"
+#include "Settings/VoiceSelectionModel.h"
 
 #include <QObject>
 #include <QtQmlIntegration>
@@ -35,6 +36,7 @@ public:
     // The confirmation's "退出登录": ends the session once per confirmation shown.
     Q_INVOKABLE void confirmLogout();
     Q_INVOKABLE talvoro::CacheManagementModel *makeCacheManagementModel(QObject *owner);
+    Q_INVOKABLE talvoro::VoiceSelectionModel *makeVoiceSelectionModel(QObject *owner);
 
 Q_SIGNALS:
     void accountLineChanged();

@@ -1,5 +1,3 @@
-pragma ComponentBehavior: Bound
-
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -119,8 +117,16 @@ NavPage {
     Sheet {
         objectName: "accountSettings.voiceSheet"
         presented: root.model.showVoiceSelection
-        page: null
+        page: voicePage
         onDismissed: root.model.showVoiceSelection = false
+    }
+
+    Component {
+        id: voicePage
+        // The sheet's page owns its model.
+        VoiceSelectionView {
+            model: root.model.makeVoiceSelectionModel(this)
+        }
     }
 
     Component {

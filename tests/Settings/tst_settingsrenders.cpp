@@ -1,18 +1,19 @@
 #include "../Player/ManualScheduler.h"
-#include "../Session/SessionTesting.h"
+#include "SettingsTesting.h"
 #include "ScreenRender.h"
 #include "TestRegistry.h"
 
 #include "Playback/AudioCacheManager.h"
 #include "Settings/AccountSettingsModel.h"
 #include "Settings/CacheManagementModel.h"
+#include "Settings/PlaybackSettingsModel.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace scenetest;
-using namespace sessiontesting;
+using namespace settingstesting;
 using talvoro::Theme;
 
 // Renders the settings screens in their main states, in every look, into
@@ -100,6 +101,33 @@ private Q_SLOTS:
             state == "cleared" ? QStringLiteral("已占用 0.0 MB / 1 GB") : QStringLiteral("已占用 200.0 MB / 1 GB"));
         QCOMPARE(screen.isShown("cacheManagement.toast"), state == "cleared");
         QCOMPARE(showsText(screen, QStringLiteral("清理本地音频缓存？")), state == "confirm");
+    }
+
+    void playbackSettingsStates_data() { addLooks({"content", "saved", "firstSetup"}); }
+    void playbackSettingsStates()
+    {
+        QFETCH(QString, state);
+        QFETCH(int, look);
+        apply(looks[look]);
+        SettingsFixture f;
+        f.signIn();
+        if (state != "firstSetup")
+            f.storeConfirmed();
+        f.setOnline(false);
+        QTRY_COMPARE(f.connectivity.availability(), ORVNetworkAvailability::unavailable);
+        PlaybackSettingsModel model(f.services(), {});
+        Screen screen;
+        QVERIFY(screen.show(&model,
+            "NavStack { anchors.fill: parent; initialPage: Component { PlaybackSettingsView { model: screenModel } } }"));
+        QTRY_VERIFY(model.loadedOwnerKey() && !model.isLoading());
+        model.setItemEnabled(QStringLiteral("SPELLING"), false);
+        if (state == "saved")
+            awaitResult(model.save());
+        saveAndCheck(screen, QStringLiteral("playback-settings-") + state, look);
+        QVERIFY(!screen.item("playbackSettings.item.SPELLING")->property("checked").toBool());
+        QVERIFY(screen.item("playbackSettings.item.WORD")->property("checked").toBool());
+        QCOMPARE(showsText(screen, QStringLiteral("设置已在本机生效，将在网络恢复后自动同步")), state == "saved");
+        QCOMPARE(showsText(screen, QStringLiteral("首次设置需要联网获取账号当前配置")), state == "firstSetup");
     }
 };
 
