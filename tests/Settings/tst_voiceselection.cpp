@@ -200,6 +200,7 @@ private Q_SLOTS:
         f.signIn();
         f.storeConfirmed();
         f.setOnline(true);
+        f.answerFetch();
         Screen s(f);
         s.load();
         PlaybackPreference accepted = serverPreference();
@@ -252,6 +253,7 @@ private Q_SLOTS:
         f.signIn();
         f.storeConfirmed();
         f.setOnline(online);
+        f.answerFetch();
         Screen s(f);
         s.load();
         PlaybackPreference answer = serverPreference();
@@ -338,6 +340,7 @@ private Q_SLOTS:
         f.signIn();
         f.storeConfirmed();
         f.setOnline(true);
+        f.answerFetch();
         Screen s(f);
         s.load();
         FakePreferenceClient::Gate sent;
@@ -390,6 +393,7 @@ private Q_SLOTS:
         f.signIn();
         f.storeConfirmed();
         f.setOnline(true);
+        f.answerFetch();
         Screen s(f);
         s.load();
         QAbstractItemModelTester tester(s.model->voiceRows());
