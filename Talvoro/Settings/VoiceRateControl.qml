@@ -26,10 +26,11 @@ ColumnLayout {
 
         Icon {
             name: root.systemImage
-            size: 17
+            size: caption.font.pixelSize
             tint: Theme.textPrimary
         }
         PlainText {
+            id: caption
             text: root.title
             font: Theme.font(Theme.Subheadline)
             wrapMode: Text.Wrap

@@ -79,11 +79,11 @@ NavPage {
                         Layout.fillWidth: true
                         Icon {
                             name: root.model.bannerSymbol
-                            size: 15
-                            Layout.preferredWidth: 22
+                            size: bannerTitle.font.pixelSize * 0.9
                             tint: banner.toneColor
                         }
                         PlainText {
+                            id: bannerTitle
                             objectName: "voiceSelection.bannerTitle"
                             text: root.model.bannerTitle
                             font: Theme.font(Theme.Subheadline, Font.DemiBold)
