@@ -33,7 +33,7 @@ ColumnLayout {
             id: caption
             text: root.title
             font: Theme.font(Theme.Subheadline)
-            wrapMode: Text.Wrap
+            elide: Text.ElideRight
             Layout.fillWidth: true
         }
         PlainText {

@@ -248,10 +248,11 @@ NavPage {
                         opacity: spellingPreview.pressed ? 0.5 : 1
                         Icon {
                             name: "play.fill"
-                            size: 15
+                            size: spellingText.font.pixelSize * 0.9
                             tint: spellingPreview.enabled ? Theme.accent : Theme.textTertiary
                         }
                         PlainText {
+                            id: spellingText
                             text: "实时试听当前拼写语速"
                             font: Theme.font(Theme.Body)
                             color: spellingPreview.enabled ? Theme.accent : Theme.textTertiary
