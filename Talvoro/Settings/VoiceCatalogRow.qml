@@ -38,7 +38,9 @@ Item {
 
         ColumnLayout {
             spacing: 4
-            Layout.fillWidth: true
+            // Exactly what the two buttons leave, however long the name or the badge.
+            Layout.preferredWidth: Math.max(0, layout.width - preview.width - setGlobal.width - 2 * layout.spacing)
+            Layout.maximumWidth: Layout.preferredWidth
 
             PlainText {
                 text: root.displayName
@@ -48,10 +50,14 @@ Item {
                 elide: Text.ElideRight
                 Layout.fillWidth: true
             }
-            RowLayout {
+            // The badge moves under the locale when both do not fit.
+            Flow {
                 spacing: 6
+                Layout.fillWidth: true
                 Layout.minimumHeight: 24
                 PlainText {
+                    height: Math.max(24, implicitHeight)
+                    verticalAlignment: Text.AlignVCenter
                     text: root.locale
                     font: Theme.font(Theme.Caption1)
                     color: Theme.textSecondary
@@ -63,6 +69,7 @@ Item {
             }
         }
         VoicePreviewControl {
+            id: preview
             objectName: "voiceSelection.preview." + root.voiceId
             displayName: root.displayName
             showsStatus: root.hasPlaybackViewModel
@@ -102,6 +109,8 @@ Item {
                 id: globalText
                 anchors.centerIn: parent
                 width: 72
+                height: 34
+                verticalAlignment: Text.AlignVCenter
                 visible: !root.isSaving
                 text: root.setGlobalText
                 font: Theme.font(Theme.Caption1, Font.DemiBold)

@@ -26,13 +26,14 @@ ColumnLayout {
 
         Icon {
             name: root.systemImage
-            size: 17
+            size: caption.font.pixelSize
             tint: Theme.textPrimary
         }
         PlainText {
+            id: caption
             text: root.title
             font: Theme.font(Theme.Subheadline)
-            wrapMode: Text.Wrap
+            elide: Text.ElideRight
             Layout.fillWidth: true
         }
         PlainText {

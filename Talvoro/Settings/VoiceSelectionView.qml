@@ -64,6 +64,7 @@ NavPage {
             VoiceFormSection {
                 visible: root.model.hasBanner
                 ColumnLayout {
+                    id: banner
                     objectName: "voiceSelection.banner"
                     spacing: 4
                     Layout.fillWidth: true
@@ -78,14 +79,15 @@ NavPage {
                         Layout.fillWidth: true
                         Icon {
                             name: root.model.bannerSymbol
-                            size: 15
-                            tint: parent.parent.toneColor
+                            size: bannerTitle.font.pixelSize * 0.9
+                            tint: banner.toneColor
                         }
                         PlainText {
+                            id: bannerTitle
                             objectName: "voiceSelection.bannerTitle"
                             text: root.model.bannerTitle
                             font: Theme.font(Theme.Subheadline, Font.DemiBold)
-                            color: parent.parent.toneColor
+                            color: banner.toneColor
                             wrapMode: Text.Wrap
                             Layout.fillWidth: true
                         }
@@ -105,6 +107,7 @@ NavPage {
                 footer: "试听始终调用项目后端的 Microsoft Speech 服务；已缓存音频会直接离线播放。"
                 VoiceTextField {
                     identifier: "voiceSelection.sampleText"
+                    iconName: "speaker.wave.2.fill"
                     placeholder: "输入要试听的文本"
                     text: root.model.sampleText
                     maximumLength: 500
@@ -215,6 +218,7 @@ NavPage {
                 footer: "拼写由一次 Microsoft TTS 音频连续完成，不会逐字母下载多个文件。"
                 VoiceTextField {
                     identifier: "voiceSelection.spellingSample"
+                    iconName: "textformat.abc"
                     placeholder: "用于试听的英文单词"
                     text: root.model.spellingSample
                     onEdited: text => root.model.spellingSample = text
@@ -244,10 +248,11 @@ NavPage {
                         opacity: spellingPreview.pressed ? 0.5 : 1
                         Icon {
                             name: "play.fill"
-                            size: 15
+                            size: spellingText.font.pixelSize * 0.9
                             tint: spellingPreview.enabled ? Theme.accent : Theme.textTertiary
                         }
                         PlainText {
+                            id: spellingText
                             text: "实时试听当前拼写语速"
                             font: Theme.font(Theme.Body)
                             color: spellingPreview.enabled ? Theme.accent : Theme.textTertiary
@@ -286,24 +291,25 @@ NavPage {
                             model: root.model.voices
                             delegate: VoiceCatalogRow {
                                 id: row
-                                required property string voiceId
-                                required property string displayName
-                                required property string locale
-                                required property bool isGlobal
-                                required property bool isSaving
-                                required property bool isOffline
-                                required property string setGlobalText
-                                required property string setGlobalAccessibleName
-                                required property string previewSymbol
-                                required property string previewStatusText
-                                required property int previewTone
-                                required property bool previewLoading
-                                required property int rowPosition
+                                // The row's roles; the row's own properties share their names.
+                                required property var model
 
-                                objectName: "voiceSelection.row." + row.voiceId
+                                objectName: "voiceSelection.row." + row.model.voiceId
                                 Layout.fillWidth: true
+                                voiceId: row.model.voiceId
+                                displayName: row.model.displayName
+                                locale: row.model.locale
+                                isGlobal: row.model.isGlobal
+                                isSaving: row.model.isSaving
+                                isOffline: row.model.isOffline
+                                setGlobalText: row.model.setGlobalText
+                                setGlobalAccessibleName: row.model.setGlobalAccessibleName
                                 hasPlaybackViewModel: root.model.hasPlaybackViewModel
-                                position: row.rowPosition
+                                previewSymbol: row.model.previewSymbol
+                                previewStatusText: row.model.previewStatusText
+                                previewTone: row.model.previewTone
+                                previewLoading: row.model.previewLoading
+                                position: row.model.rowPosition
                                 onPreviewTapped: root.model.startPreview(row.voiceId)
                                 onSetGlobalTapped: root.model.startSetGlobalVoice(row.voiceId)
                             }

@@ -13,8 +13,6 @@ ORVInputField {
     property string identifier
     signal edited(string text)
 
-    iconName: "character.bubble"
-
     TextInput {
         objectName: root.identifier
         anchors.fill: parent

@@ -91,7 +91,13 @@ struct SettingsFixture {
             "POST", AppSession::loginPath, ScriptedResponse::json(200, tokensFor(userID, username, accessToken)));
         awaitResult(sessionFixture.authenticate(username));
     }
-    void setOnline(bool online) { path->report(online); }
+    // Reports reach the monitor through the event loop: wait until it has one.
+    void setOnline(bool online)
+    {
+        path->report(online);
+        const auto expected = online ? ORVNetworkAvailability::available : ORVNetworkAvailability::unavailable;
+        QTRY_COMPARE(connectivity.availability(), expected);
+    }
 
     PlaybackPreferenceLocalRecord record(qint64 userID = 7)
     {
@@ -101,6 +107,8 @@ struct SettingsFixture {
     {
         return playback.defaults.contains(PlaybackPreferenceOfflineStore::storageKey(ownerKey(userID)));
     }
+    // The server's copy, for the next fetch.
+    void answerFetch() { client.reads.append(FakePreferenceClient::answer(serverPreference())); }
     // A device that already confirmed the server's copy, optionally with a change
     // still waiting (due now, or in back-off).
     void storeConfirmed(std::optional<PlaybackPreference> pending = std::nullopt, bool pendingDue = true)

@@ -200,6 +200,7 @@ private Q_SLOTS:
         f.signIn();
         f.storeConfirmed();
         f.setOnline(true);
+        f.answerFetch();
         Screen s(f);
         s.load();
         PlaybackPreference accepted = serverPreference();
@@ -220,17 +221,18 @@ private Q_SLOTS:
             f.client.writes.append(FakePreferenceClient::failure(MobileAPIError::unauthorized()));
         }
         QSignalSpy dismissed(s.model.get(), &VoiceSelectionModel::dismissRequested);
-        awaitResult(s.model->setGlobalVoice(guy));
+        PlaybackPreference edited = s.model->preference();
+        edited.voiceEn = guy.id;
+        const auto returned = awaitResult(s.model->save(edited, {Field::englishVoice}));
+        QCOMPARE(returned, std::optional(state));
         QCOMPARE(f.client.writeCalls.size(), 1);
         QCOMPARE(s.model->hasPendingSynchronization(), pending);
         QCOMPARE(s.model->synchronizationFailed(), failed);
         QCOMPARE(s.error(), error);
         QCOMPARE(s.model->bannerTitle(), banner);
         QCOMPARE(s.model->preference().voiceEn, guy.id); // a failed push never rolls back
-        QCOMPARE(dismissed.size(), 0); // a set-as-global never closes the screen
-        QVERIFY(!s.model->pendingGlobalVoiceID());
+        QCOMPARE(dismissed.size(), 0); // only the toolbar save closes the screen
         QCOMPARE(f.record().pending.has_value(), pending);
-        Q_UNUSED(state);
     }
 
     // The toolbar save closes the screen only when the server confirmed it.
@@ -252,6 +254,7 @@ private Q_SLOTS:
         f.signIn();
         f.storeConfirmed();
         f.setOnline(online);
+        f.answerFetch();
         Screen s(f);
         s.load();
         PlaybackPreference answer = serverPreference();
@@ -338,6 +341,7 @@ private Q_SLOTS:
         f.signIn();
         f.storeConfirmed();
         f.setOnline(true);
+        f.answerFetch();
         Screen s(f);
         s.load();
         FakePreferenceClient::Gate sent;
@@ -355,8 +359,9 @@ private Q_SLOTS:
         QCOMPARE(s.model->preference().voiceZh, yunxi.id);
     }
 
-    // Opening the screen with a write in back-off pushes without forcing: it stays
-    // deferred; the network's return forces it through without a tap.
+    // Opening the screen (or the app coming back) with a write in back-off pushes
+    // without forcing: it stays deferred; the network's return forces it through
+    // without a tap.
     void pendingWriteOnOpenAndNetworkReturn()
     {
         SettingsFixture f;
@@ -371,6 +376,9 @@ private Q_SLOTS:
         QVERIFY(f.client.writeCalls.isEmpty());
         QCOMPARE(s.model->preference().voiceEn, guy.id);
         QCOMPARE(s.model->bannerTitle(), QStringLiteral("正在同步设置"));
+        s.model->sceneBecameActive(); // unforced as well: still waiting
+        QTest::qWait(20);
+        QVERIFY(f.client.writeCalls.isEmpty());
 
         PlaybackPreference accepted = waiting;
         accepted.version = 5;
@@ -390,6 +398,7 @@ private Q_SLOTS:
         f.signIn();
         f.storeConfirmed();
         f.setOnline(true);
+        f.answerFetch();
         Screen s(f);
         s.load();
         QAbstractItemModelTester tester(s.model->voiceRows());
