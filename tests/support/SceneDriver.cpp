@@ -38,6 +38,29 @@ private:
     talvoro::QtKeychainSecureItemStore m_store;
 };
 
+// The platform's reachability, until a journey says what the network does: from
+// then on only the journey's reports count.
+class ScenePathSource final : public talvoro::NetworkPathSource {
+public:
+    void start() override
+    {
+        connect(&m_platform, &NetworkPathSource::pathUpdated, this, [this](bool satisfied) {
+            if (!m_overridden)
+                Q_EMIT pathUpdated(satisfied);
+        });
+        m_platform.start();
+    }
+    void report(bool satisfied)
+    {
+        m_overridden = true;
+        Q_EMIT pathUpdated(satisfied);
+    }
+
+private:
+    talvoro::NetworkInformationPathSource m_platform;
+    bool m_overridden = false;
+};
+
 void collect(QObject *object, const QString &name, QQuickItem *&found)
 {
     if (found || !object)
@@ -99,6 +122,11 @@ bool SceneDriver::launch()
     environment.directories = talvoro::AppDirectories::under(m_data.path());
     environment.settingsFile = m_data.filePath(QStringLiteral("settings.ini"));
     environment.secureItems = [] { return std::make_shared<SceneSecureItemStore>(); };
+    environment.networkPath = [this] {
+        auto source = std::make_unique<ScenePathSource>();
+        m_networkPath = source.get();
+        return source;
+    };
     m_application = std::make_unique<talvoro::TalvoroApplication>(std::move(environment));
 
     m_engine = std::make_unique<QQmlApplicationEngine>();
@@ -111,6 +139,16 @@ bool SceneDriver::launch()
         return false;
     m_application->start();
     return true;
+}
+
+bool SceneDriver::setNetworkAvailable(bool available)
+{
+    if (!m_application || !m_networkPath)
+        return false;
+    static_cast<ScenePathSource *>(m_networkPath.data())->report(available);
+    const auto expected = available ? talvoro::ORVNetworkAvailability::available
+                                    : talvoro::ORVNetworkAvailability::unavailable;
+    return waitFor([&] { return m_application->container().connectivity().availability() == expected; });
 }
 
 void SceneDriver::quit()

@@ -5,6 +5,7 @@
 #include "App/TalvoroApplication.h"
 #include "DesignSystem/Theme.h"
 
+#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -36,6 +37,9 @@ public:
     // Starts (or restarts) the backend; its data survives a restart.
     bool startBackend();
     void stopBackend();
+    // What the app's network monitor reports from now on (the platform's until
+    // then); waits until the app has taken it in.
+    bool setNetworkAvailable(bool available);
     backendtest::BackendProcess &backend() { return m_backend; }
 
     // Builds the app and shows its root window, as a launch does; the data folder
@@ -79,6 +83,7 @@ private:
     std::unique_ptr<talvoro::TalvoroApplication> m_application;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QQuickWindow *m_window = nullptr;
+    QPointer<talvoro::NetworkPathSource> m_networkPath;
 };
 
 // Every item under `root` (visual children and owned objects) with this name.
