@@ -45,9 +45,9 @@
 #include "Session/AppSession.h"
 #include "Settings/AccountSettingsModel.h"
 #include "Settings/CacheManagementModel.h"
-#include "Settings/SettingsScreens.h"
 #include "Settings/PlaybackPreferenceEditor.h"
 #include "Settings/PlaybackSettingsModel.h"
+#include "Settings/SettingsScreens.h"
 #include "Settings/VoiceSelectionModel.h"
 
 #include <QObject>

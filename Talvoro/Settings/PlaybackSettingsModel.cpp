@@ -8,6 +8,7 @@ namespace {
 
 using SyncState = PlaybackPreferenceSyncResult::State;
 
+const QString noPartitionText = QStringLiteral("当前账号无法建立安全的本地设置分区");
 const QString notSignedInText = QStringLiteral("登录状态已失效，请重新登录");
 const QString firstSetupText = QStringLiteral("首次设置需要联网获取账号当前配置");
 const QString storedLocallyText = QStringLiteral("设置已在本机生效，将在网络恢复后自动同步");
@@ -164,7 +165,7 @@ Task<> PlaybackSettingsModel::load()
         // No account to load for: a load still running belongs to the one before.
         ++m_loadGeneration;
         setLoading(false);
-        showError(QStringLiteral("当前账号无法建立安全的本地设置分区"));
+        showError(noPartitionText);
         co_return;
     }
     // Once per account: coming back from the cache screen keeps unsaved switches,
@@ -180,7 +181,7 @@ Task<> PlaybackSettingsModel::load()
         co_return;
     switch (outcome.kind) {
     case Kind::noOwnerKey:
-        self->showError(QStringLiteral("当前账号无法建立安全的本地设置分区"));
+        self->showError(noPartitionText);
         break;
     case Kind::notSignedIn:
         self->showError(notSignedInText);

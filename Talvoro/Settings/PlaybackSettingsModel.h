@@ -58,8 +58,8 @@ public:
 
     std::optional<QString> accountOwnerKey() const { return m_editor->accountOwnerKey(); }
     bool isItemEnabled(const QString &rawName) const;
-    // On appends the unit at the end; off removes every entry of it, unless that
-    // would leave fewer than one entry, or the list has fewer than two.
+    // On appends the unit at the end; off removes every entry of it, unless the list
+    // has fewer than two entries or nothing would be left.
     Q_INVOKABLE void setItemEnabled(const QString &rawName, bool on);
 
     // Once per account while the screen lives: the device's record, then the
