@@ -34,6 +34,37 @@ void scrollTo(Screen &screen, const char *objectName)
     scroll->setProperty("contentY", std::max(0.0, at.y() - 16));
 }
 
+void collectTexts(QQuickItem *item, QList<QQuickItem *> &texts)
+{
+    if (!item->isVisible() || item->opacity() == 0)
+        return;
+    if (item->inherits("QQuickText") && !item->property("text").toString().isEmpty() && item->width() > 0)
+        texts.append(item);
+    for (QQuickItem *child : item->childItems())
+        collectTexts(child, texts);
+}
+
+// Pairs of visible texts of the sheet that overlap one another (by more than a
+// sliver, which antialiased edges may share).
+QStringList overlappingTexts(const Screen &screen)
+{
+    QList<QQuickItem *> texts;
+    collectTexts(screen.item("voiceSelection"), texts);
+    QStringList overlaps;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const QRectF a = texts[i]->mapRectToScene(QRectF(0, 0, texts[i]->width(), texts[i]->height()));
+        for (qsizetype j = i + 1; j < texts.size(); ++j) {
+            const QRectF b = texts[j]->mapRectToScene(QRectF(0, 0, texts[j]->width(), texts[j]->height()));
+            if (texts[i]->isAncestorOf(texts[j]) || texts[j]->isAncestorOf(texts[i]))
+                continue;
+            const QRectF common = a.intersected(b);
+            if (common.width() > 2 && common.height() > 2)
+                overlaps.append(texts[i]->property("text").toString() + " / " + texts[j]->property("text").toString());
+        }
+    }
+    return overlaps;
+}
+
 } // namespace
 
 class VoiceRenderTest : public QObject {
@@ -101,6 +132,8 @@ private Q_SLOTS:
             QCOMPARE(ryan->property("statusText").toString(), QStringLiteral("可试听"));
             QVERIFY(screen.isShown("voiceSelection.offline.en-GB-RyanNeural"));
         }
+        const QStringList overlaps = overlappingTexts(screen);
+        QVERIFY2(overlaps.isEmpty(), qPrintable(overlaps.join(QStringLiteral("; "))));
         if (state == "alert")
             QCOMPARE(model.operationErrorMessage(), QStringLiteral("登录状态已失效，请重新登录"));
         QVERIFY(f.playback.drained());
