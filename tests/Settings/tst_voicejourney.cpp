@@ -25,6 +25,11 @@ QString run(const QString &program, const QStringList &arguments)
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
+QString textOf(QQuickItem *item)
+{
+    return item ? item->property("text").toString() : QString();
+}
+
 // Whether the sound server is being sent this process's audio, unpaused.
 bool streamPlaying()
 {
@@ -148,6 +153,47 @@ private Q_SLOTS:
         QVERIFY(scene.waitForNoItem(QStringLiteral("voiceSelection")));
         QCOMPARE(stored()[QStringLiteral("speechRateEn")].toDouble(), rate);
         QCOMPARE(stored()[QStringLiteral("voiceZh")].toString(), QStringLiteral("zh-CN-YunxiNeural"));
+    }
+
+    // Offline with a confirmed copy, a voice made global is kept on the device and
+    // explained by the banner; when the network returns, it reaches the server
+    // without another tap.
+    void offlineSaveReachesTheServerLater()
+    {
+        SceneDriver scene;
+        scene.useManualNetwork();
+        QVERIFY(scene.startBackend());
+        QVERIFY(scene.signInToHome());
+        scene.reportNetwork(true);
+        std::unique_ptr<QQuickItem> sheet = openVoiceSheet(scene);
+        QVERIFY(sheet);
+        QVERIFY(scene.waitForItem(QStringLiteral("voiceSelection.listHeader")));
+        auto *model = scene.item(QStringLiteral("voiceSelection"))->property("model").value<VoiceSelectionModel *>();
+        QVERIFY(scene.waitFor([model] { return model->hasConfirmedBaseline(); }));
+        const QString token = scene.application().container().session().state().snapshot()->accessToken;
+
+        scene.stopBackend();
+        scene.reportNetwork(false);
+        QVERIFY(scene.waitFor([&] {
+            return textOf(scene.item(QStringLiteral("voiceSelection.bannerTitle"))) == u"离线模式";
+        }));
+        const QString guy = QStringLiteral("voiceSelection.setGlobal.en-US-GuyNeural");
+        reveal(scene, guy);
+        QVERIFY(scene.press(guy));
+        QVERIFY(scene.waitFor([&] {
+            return textOf(scene.item(QStringLiteral("voiceSelection.bannerTitle"))) == u"已离线保存";
+        }));
+        QVERIFY(model->hasPendingSynchronization());
+        QCOMPARE(model->preference().voiceEn, QStringLiteral("en-US-GuyNeural"));
+        QVERIFY(!scene.savePng(QStringLiteral("journey-voice-offline-saved")).isEmpty());
+
+        QVERIFY(scene.startBackend());
+        scene.reportNetwork(true);
+        QVERIFY(scene.waitFor([model] { return !model->hasPendingSynchronization(); }, 30s));
+        const QJsonValue stored
+            = scene.backend().call("GET", QStringLiteral("/api/v1/user/playback-preferences"), token).data();
+        QCOMPARE(stored[QStringLiteral("voiceEn")].toString(), QStringLiteral("en-US-GuyNeural"));
+        QVERIFY(!scene.item(QStringLiteral("voiceSelection.banner")));
     }
 };
 
