@@ -36,6 +36,7 @@ NavPage {
         objectName: "voiceSelection.save"
         title: root.model.isSaving ? "保存中" : "保存"
         isProminent: true
+        minimumWidth: 64
         enabled: !root.model.isSaving
         onClicked: root.model.startSaveAll()
     }
