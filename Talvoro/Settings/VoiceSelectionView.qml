@@ -36,6 +36,7 @@ NavPage {
         objectName: "voiceSelection.save"
         title: root.model.isSaving ? "保存中" : "保存"
         isProminent: true
+        minimumWidth: 64
         enabled: !root.model.isSaving
         onClicked: root.model.startSaveAll()
     }
@@ -74,22 +75,24 @@ NavPage {
                     readonly property color toneColor: root.model.bannerTone === VoiceCatalogPresentation.Accent
                         ? Theme.accent : Theme.warning
 
-                    RowLayout {
-                        spacing: 6
+                    // The symbol sits in the title's first line, so the title can wrap.
+                    PlainText {
+                        id: bannerTitle
+                        objectName: "voiceSelection.bannerTitle"
+                        text: root.model.bannerTitle
+                        font: Theme.font(Theme.Subheadline, Font.DemiBold)
+                        color: banner.toneColor
+                        wrapMode: Text.Wrap
+                        leftPadding: bannerIcon.width + 6
                         Layout.fillWidth: true
+
                         Icon {
+                            id: bannerIcon
                             name: root.model.bannerSymbol
                             size: bannerTitle.font.pixelSize * 0.9
                             tint: banner.toneColor
-                        }
-                        PlainText {
-                            id: bannerTitle
-                            objectName: "voiceSelection.bannerTitle"
-                            text: root.model.bannerTitle
-                            font: Theme.font(Theme.Subheadline, Font.DemiBold)
-                            color: banner.toneColor
-                            wrapMode: Text.Wrap
-                            Layout.fillWidth: true
+                            width: bannerTitle.font.pixelSize * 1.1
+                            height: bannerTitle.font.pixelSize * 1.3
                         }
                     }
                     PlainText {

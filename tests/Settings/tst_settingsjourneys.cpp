@@ -5,8 +5,6 @@
 
 #include "App/DependencyContainer.h"
 #include "Models/Word.h"
-#include "Networking/BackendConfiguration.h"
-#include "Persistence/PlaybackPreferenceOfflineStore.h"
 #include "Playback/AudioPlayerManager.h"
 #include "Playback/PlaybackWordSnapshot.h"
 #include "Playback/SpeechCacheKey.h"
@@ -22,13 +20,11 @@ using namespace scenetest;
 using namespace talvoro;
 
 // The settings as a user meets them, against the stand-in backend: voices and
-// rates, the default playback items, the audio cache and logging out; and a
-// voice chosen offline that reaches the server once the network is back.
+// rates, the default playback items, the audio cache and logging out.
 namespace {
 
 const QString preferencesPath = QStringLiteral("/api/v1/user/playback-preferences");
 const QString yunxi = QStringLiteral("zh-CN-YunxiNeural");
-const QString guy = QStringLiteral("en-US-GuyNeural");
 
 QJsonObject serverPreference(SceneDriver &scene, const QString &token)
 {
@@ -265,47 +261,6 @@ private Q_SLOTS:
         QVERIFY(scene.waitForItem(QStringLiteral("login.username")));
         QCOMPARE(container.session().status(), AppSession::Status::loggedOut);
         QVERIFY(!scene.savePng(QStringLiteral("journey-settings-logged-out")).isEmpty());
-    }
-
-    // Offline, a voice chosen as global is kept on the device and said to be; when
-    // the network is back, it reaches the server without another tap.
-    void offlineVoiceReachesTheServerLater()
-    {
-        SceneDriver scene;
-        QVERIFY(scene.startBackend());
-        QVERIFY(scene.signInToHome(demoUser, demoPassword));
-        const QString token = backendToken(scene);
-        DependencyContainer &container = scene.application().container();
-        QVERIFY(openAccountSettings(scene));
-        VoiceSelectionModel *voices = openVoiceSheet(scene);
-        QVERIFY(voices);
-        QVERIFY(serverPreference(scene, token)[QStringLiteral("voiceEn")] != guy);
-
-        scene.stopBackend();
-        QVERIFY(scene.setNetworkAvailable(false));
-        const QString row = QStringLiteral("voiceSelection.row.") + guy;
-        QVERIFY(scene.waitForItem(row));
-        QVERIFY(scrollIntoView(scene, row));
-        QVERIFY(scene.press(QStringLiteral("voiceSelection.setGlobal.") + guy));
-        QVERIFY(scene.waitFor([&] {
-            return textOf(scene.item(QStringLiteral("voiceSelection.bannerTitle"))) == QStringLiteral("已离线保存");
-        }));
-        QVERIFY(scrollIntoView(scene, QStringLiteral("voiceSelection.bannerTitle")));
-        QVERIFY(!scene.savePng(QStringLiteral("journey-settings-offline-saved")).isEmpty());
-        const auto snapshot = container.session().state().snapshot();
-        QVERIFY(snapshot);
-        const QString owner = *BackendConfiguration::ownerKey(snapshot->user.id,
-            BackendConfiguration::environmentPartitionKey(scene.backend().baseUrl()));
-        const PlaybackPreferenceLocalRecord kept = PlaybackPreferenceOfflineStore::loadRecord(owner, container.defaults());
-        QVERIFY(kept.pending);
-        QCOMPARE(kept.pending->preference.voiceEn, guy);
-
-        QVERIFY(scene.startBackend());
-        QVERIFY(scene.setNetworkAvailable(true));
-        QVERIFY(scene.waitFor([&] { return serverPreference(scene, token)[QStringLiteral("voiceEn")] == guy; }));
-        QVERIFY(scene.waitFor([&] { return !voices->hasPendingSynchronization(); }));
-        QVERIFY(!PlaybackPreferenceOfflineStore::loadRecord(owner, container.defaults()).pending);
-        QCOMPARE(textOf(scene.item(QStringLiteral("voiceSelection.bannerTitle"))), QString());
     }
 };
 

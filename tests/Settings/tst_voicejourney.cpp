@@ -1,10 +1,11 @@
 #include "SceneDriver.h"
+#include "SceneSteps.h"
+#include "SoundServer.h"
 #include "TestRegistry.h"
 
 #include "App/DependencyContainer.h"
 #include "Settings/VoiceSelectionModel.h"
 
-#include <QProcess>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -14,28 +15,6 @@ using namespace scenetest;
 using namespace talvoro;
 
 namespace {
-
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!QTest::qWaitFor([&process] { return process.state() == QProcess::NotRunning; }, 10000))
-        process.kill();
-    process.waitForFinished();
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
-// Whether the sound server is being sent this process's audio, unpaused.
-bool streamPlaying()
-{
-    const QString streams = run(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
-    const qsizetype app
-        = streams.indexOf(QStringLiteral("application.process.id = \"%1\"").arg(QCoreApplication::applicationPid()));
-    if (app < 0)
-        return false;
-    const qsizetype corked = streams.lastIndexOf(QStringLiteral("Corked: "), app);
-    return corked >= 0 && streams.mid(corked + 8, 2) == u"no";
-}
 
 // The voice sheet as its openers present it, over the running app's container.
 std::unique_ptr<QQuickItem> openVoiceSheet(SceneDriver &scene)
@@ -83,7 +62,7 @@ private Q_SLOTS:
     {
         if (!SceneDriver::available())
             QSKIP("needs the backend build and the test run's own Secret Service (scripts/test)");
-        if (run(QStringLiteral("pactl"), {QStringLiteral("info")}).isEmpty())
+        if (!hasSoundServer())
             QSKIP("needs a sound server (scripts/test starts one with a null sink)");
     }
 
@@ -114,7 +93,7 @@ private Q_SLOTS:
             });
         QVERIFY(scene.press(jenny));
         QVERIFY(scene.waitFor([&seen] { return seen.contains(QStringLiteral("正在播放")); }, 30s));
-        QVERIFY(scene.waitFor([] { return streamPlaying(); }));
+        QVERIFY(scene.waitFor([] { return streamCorked() == u"no"; }));
         QVERIFY(scene.waitFor([control] { return control->property("statusText").toString() == u"可试听"; }, 30s));
         QObject::disconnect(watch);
         // Before the tap the control showed the idle look.
@@ -148,6 +127,47 @@ private Q_SLOTS:
         QVERIFY(scene.waitForNoItem(QStringLiteral("voiceSelection")));
         QCOMPARE(stored()[QStringLiteral("speechRateEn")].toDouble(), rate);
         QCOMPARE(stored()[QStringLiteral("voiceZh")].toString(), QStringLiteral("zh-CN-YunxiNeural"));
+    }
+
+    // Offline with a confirmed copy, a voice made global is kept on the device and
+    // explained by the banner; when the network returns, it reaches the server
+    // without another tap.
+    void offlineSaveReachesTheServerLater()
+    {
+        SceneDriver scene;
+        scene.useManualNetwork();
+        QVERIFY(scene.startBackend());
+        QVERIFY(scene.signInToHome());
+        scene.reportNetwork(true);
+        std::unique_ptr<QQuickItem> sheet = openVoiceSheet(scene);
+        QVERIFY(sheet);
+        QVERIFY(scene.waitForItem(QStringLiteral("voiceSelection.listHeader")));
+        auto *model = scene.item(QStringLiteral("voiceSelection"))->property("model").value<VoiceSelectionModel *>();
+        QVERIFY(scene.waitFor([model] { return model->hasConfirmedBaseline(); }));
+        const QString token = scene.application().container().session().state().snapshot()->accessToken;
+
+        scene.stopBackend();
+        scene.reportNetwork(false);
+        QVERIFY(scene.waitFor([&] {
+            return textOf(scene.item(QStringLiteral("voiceSelection.bannerTitle"))) == u"离线模式";
+        }));
+        const QString guy = QStringLiteral("voiceSelection.setGlobal.en-US-GuyNeural");
+        reveal(scene, guy);
+        QVERIFY(scene.press(guy));
+        QVERIFY(scene.waitFor([&] {
+            return textOf(scene.item(QStringLiteral("voiceSelection.bannerTitle"))) == u"已离线保存";
+        }));
+        QVERIFY(model->hasPendingSynchronization());
+        QCOMPARE(model->preference().voiceEn, QStringLiteral("en-US-GuyNeural"));
+        QVERIFY(!scene.savePng(QStringLiteral("journey-voice-offline-saved")).isEmpty());
+
+        QVERIFY(scene.startBackend());
+        scene.reportNetwork(true);
+        QVERIFY(scene.waitFor([model] { return !model->hasPendingSynchronization(); }, 30s));
+        const QJsonValue stored
+            = scene.backend().call("GET", QStringLiteral("/api/v1/user/playback-preferences"), token).data();
+        QCOMPARE(stored[QStringLiteral("voiceEn")].toString(), QStringLiteral("en-US-GuyNeural"));
+        QVERIFY(!scene.item(QStringLiteral("voiceSelection.banner")));
     }
 };
 

@@ -101,6 +101,8 @@ private Q_SLOTS:
             QCOMPARE(ryan->property("statusText").toString(), QStringLiteral("可试听"));
             QVERIFY(screen.isShown("voiceSelection.offline.en-GB-RyanNeural"));
         }
+        const QStringList overlaps = overlappingTexts(screen.window);
+        QVERIFY2(overlaps.isEmpty(), qPrintable(overlaps.join(QStringLiteral("; "))));
         if (state == "alert")
             QCOMPARE(model.operationErrorMessage(), QStringLiteral("登录状态已失效，请重新登录"));
         QVERIFY(f.playback.drained());

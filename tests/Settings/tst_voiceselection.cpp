@@ -348,11 +348,13 @@ private Q_SLOTS:
         PlaybackPreference accepted = serverPreference();
         accepted.version = 5;
         f.client.writes.append(FakePreferenceClient::answer(accepted, sent));
+        QSignalSpy closes(s.model.get(), &VoiceSelectionModel::dismissRequested);
         auto first = startAwaiting(s.model->saveAll());
         QTRY_COMPARE(f.client.writeCalls.size(), 1);
         auto second = startAwaiting(s.model->setGlobalVoice(yunxi));
         sent.release();
         QTRY_VERIFY(first->finished && second->finished);
+        QCOMPARE(closes.size(), 1); // the push itself was `synchronized`
         QVERIFY(f.record().pending);
         QVERIFY(s.model->hasPendingSynchronization());
         QCOMPARE(s.model->bannerTitle(), QStringLiteral("正在同步设置"));

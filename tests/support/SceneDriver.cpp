@@ -38,27 +38,10 @@ private:
     talvoro::QtKeychainSecureItemStore m_store;
 };
 
-// The platform's reachability, until a journey says what the network does: from
-// then on only the journey's reports count.
-class ScenePathSource final : public talvoro::NetworkPathSource {
+// A network path that reports only what the test says.
+class ManualNetworkPath final : public talvoro::NetworkPathSource {
 public:
-    void start() override
-    {
-        connect(&m_platform, &NetworkPathSource::pathUpdated, this, [this](bool satisfied) {
-            if (!m_overridden)
-                Q_EMIT pathUpdated(satisfied);
-        });
-        m_platform.start();
-    }
-    void report(bool satisfied)
-    {
-        m_overridden = true;
-        Q_EMIT pathUpdated(satisfied);
-    }
-
-private:
-    talvoro::NetworkInformationPathSource m_platform;
-    bool m_overridden = false;
+    void start() override { }
 };
 
 void collect(QObject *object, const QString &name, QQuickItem *&found)
@@ -122,11 +105,13 @@ bool SceneDriver::launch()
     environment.directories = talvoro::AppDirectories::under(m_data.path());
     environment.settingsFile = m_data.filePath(QStringLiteral("settings.ini"));
     environment.secureItems = [] { return std::make_shared<SceneSecureItemStore>(); };
-    environment.networkPath = [this] {
-        auto source = std::make_unique<ScenePathSource>();
-        m_networkPath = source.get();
-        return source;
-    };
+    if (m_manualNetwork) {
+        environment.networkPath = [this] {
+            auto source = std::make_unique<ManualNetworkPath>();
+            m_networkPath = source.get();
+            return std::unique_ptr<talvoro::NetworkPathSource>(std::move(source));
+        };
+    }
     m_application = std::make_unique<talvoro::TalvoroApplication>(std::move(environment));
 
     m_engine = std::make_unique<QQmlApplicationEngine>();
@@ -139,16 +124,6 @@ bool SceneDriver::launch()
         return false;
     m_application->start();
     return true;
-}
-
-bool SceneDriver::setNetworkAvailable(bool available)
-{
-    if (!m_application || !m_networkPath)
-        return false;
-    static_cast<ScenePathSource *>(m_networkPath.data())->report(available);
-    const auto expected = available ? talvoro::ORVNetworkAvailability::available
-                                    : talvoro::ORVNetworkAvailability::unavailable;
-    return waitFor([&] { return m_application->container().connectivity().availability() == expected; });
 }
 
 void SceneDriver::quit()
@@ -220,6 +195,12 @@ bool SceneDriver::waitForItem(const QString &objectName, std::chrono::millisecon
 bool SceneDriver::waitForNoItem(const QString &objectName, std::chrono::milliseconds limit)
 {
     return waitFor([&] { return item(objectName) == nullptr; }, limit);
+}
+
+void SceneDriver::reportNetwork(bool reachable)
+{
+    if (m_networkPath)
+        emit m_networkPath->pathUpdated(reachable);
 }
 
 bool SceneDriver::press(const QString &objectName)

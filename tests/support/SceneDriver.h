@@ -4,6 +4,7 @@
 
 #include "App/TalvoroApplication.h"
 #include "DesignSystem/Theme.h"
+#include "Platform/NetworkConnectivity.h"
 
 #include <QPointer>
 #include <QQmlApplicationEngine>
@@ -37,9 +38,6 @@ public:
     // Starts (or restarts) the backend; its data survives a restart.
     bool startBackend();
     void stopBackend();
-    // What the app's network monitor reports from now on (the platform's until
-    // then); waits until the app has taken it in.
-    bool setNetworkAvailable(bool available);
     backendtest::BackendProcess &backend() { return m_backend; }
 
     // Builds the app and shows its root window, as a launch does; the data folder
@@ -52,6 +50,11 @@ public:
     // screen and waits for home. Without an account, one newly registered signs in.
     bool signInToHome(const QString &username, const QString &password);
     bool signInToHome();
+
+    // From the next launch on, the app's network monitor hears only reportNetwork()
+    // (the platform's reachability never changes for a backend on loopback).
+    void useManualNetwork() { m_manualNetwork = true; }
+    void reportNetwork(bool reachable);
 
     talvoro::TalvoroApplication &application() { return *m_application; }
     QQuickWindow *window() const { return m_window; }
@@ -80,10 +83,11 @@ public:
 private:
     QTemporaryDir m_data;
     backendtest::BackendProcess m_backend;
+    bool m_manualNetwork = false;
+    QPointer<talvoro::NetworkPathSource> m_networkPath;
     std::unique_ptr<talvoro::TalvoroApplication> m_application;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QQuickWindow *m_window = nullptr;
-    QPointer<talvoro::NetworkPathSource> m_networkPath;
 };
 
 // Every item under `root` (visual children and owned objects) with this name.

@@ -90,8 +90,8 @@ inline const QQuickItem *layerOf(const QQuickItem *item)
 }
 } // namespace detail
 
-// Pairs of texts on screen whose boxes cross by more than a point each way, named
-// by their texts: at the largest text sizes nothing may be drawn over anything.
+// Pairs of texts on screen whose boxes cross by more than the sliver antialiased
+// edges may share, named by their texts: nothing may be drawn over anything.
 // A popup lies over the page on purpose, so only texts of one layer are compared.
 inline QStringList overlappingTexts(QQuickWindow *window)
 {
@@ -104,7 +104,7 @@ inline QStringList overlappingTexts(QQuickWindow *window)
             if (detail::layerOf(texts[i]) != detail::layerOf(texts[j]))
                 continue;
             const QRectF crossing = a.intersected(texts[j]->mapRectToScene(texts[j]->boundingRect()));
-            if (crossing.width() > 1 && crossing.height() > 1)
+            if (crossing.width() > 2 && crossing.height() > 2)
                 found.append(texts[i]->property("text").toString() + QStringLiteral(" × ")
                     + texts[j]->property("text").toString());
         }
