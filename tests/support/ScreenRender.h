@@ -70,11 +70,21 @@ inline bool showsOnScreen(const QQuickItem *item)
     }
     return true;
 }
+// The part of the item that is drawn: its box, cut by every clipping ancestor.
+inline QRectF drawnRect(const QQuickItem *item)
+{
+    QRectF drawn = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    for (const QQuickItem *up = item->parentItem(); up; up = up->parentItem()) {
+        if (up->clip())
+            drawn = drawn.intersected(up->mapRectToScene(QRectF(0, 0, up->width(), up->height())));
+    }
+    return drawn;
+}
 inline void collectTexts(QQuickItem *item, QList<QQuickItem *> &texts)
 {
     if (!showsOnScreen(item))
         return;
-    if (item->inherits("QQuickText") && !item->property("text").toString().isEmpty() && item->width() > 0)
+    if (item->inherits("QQuickText") && !item->property("text").toString().isEmpty() && !drawnRect(item).isEmpty())
         texts.append(item);
     for (QQuickItem *child : item->childItems())
         collectTexts(child, texts);
@@ -90,20 +100,24 @@ inline const QQuickItem *layerOf(const QQuickItem *item)
 }
 } // namespace detail
 
-// Pairs of texts on screen whose boxes cross by more than the sliver antialiased
-// edges may share, named by their texts: nothing may be drawn over anything.
-// A popup lies over the page on purpose, so only texts of one layer are compared.
+// Pairs of texts on screen whose drawn parts cross by more than the sliver
+// antialiased edges may share, named by their texts: nothing may be drawn over
+// anything. A popup lies over the page on purpose, so only texts of one layer are
+// compared.
 inline QStringList overlappingTexts(QQuickWindow *window)
 {
     QList<QQuickItem *> texts;
     detail::collectTexts(window->contentItem(), texts);
     QStringList found;
     for (qsizetype i = 0; i < texts.size(); ++i) {
-        const QRectF a = texts[i]->mapRectToScene(texts[i]->boundingRect());
+        const QRectF a = detail::drawnRect(texts[i]);
         for (qsizetype j = i + 1; j < texts.size(); ++j) {
-            if (detail::layerOf(texts[i]) != detail::layerOf(texts[j]))
+            // A text placed inside another (a symbol in a title's line) is laid out
+            // by it on purpose.
+            if (detail::layerOf(texts[i]) != detail::layerOf(texts[j]) || texts[i]->isAncestorOf(texts[j])
+                || texts[j]->isAncestorOf(texts[i]))
                 continue;
-            const QRectF crossing = a.intersected(texts[j]->mapRectToScene(texts[j]->boundingRect()));
+            const QRectF crossing = a.intersected(detail::drawnRect(texts[j]));
             if (crossing.width() > 2 && crossing.height() > 2)
                 found.append(texts[i]->property("text").toString() + QStringLiteral(" × ")
                     + texts[j]->property("text").toString());
