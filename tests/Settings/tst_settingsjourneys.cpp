@@ -224,6 +224,7 @@ private Q_SLOTS:
         QVERIFY(scene.press(QStringLiteral("playbackSettings.save")));
         QVERIFY(scene.waitFor([settings] { return settings->isSaved(); }));
         QCOMPARE(settings->saveConfirmationMessage(), QStringLiteral("播放偏好设置已更新"));
+        QVERIFY(!scene.item(QStringLiteral("playbackSettings.item.SPELLING"))->property("checked").toBool());
         QVERIFY(!scene.savePng(QStringLiteral("journey-settings-playback-saved")).isEmpty());
         QVERIFY(pressAlertAction(scene, QStringLiteral("确定")));
         const QJsonArray items = serverPreference(scene, token)[QStringLiteral("playbackItems")].toArray();
