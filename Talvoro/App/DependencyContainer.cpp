@@ -219,7 +219,45 @@ UserLexiconDetailModel *DependencyContainer::makeUserLexiconDetailModel(
 
 PlaybackSurfaceHostModel *DependencyContainer::makePlaybackSurfaceHostModel(QObject *owner)
 {
-    return new PlaybackSurfaceHostModel(*m_playbackSession, DelayScheduler::system(), RandomSource::system(), owner);
+    return new PlaybackSurfaceHostModel(*m_playbackSession, DelayScheduler::system(), RandomSource::system(),
+        settingsScreens().playbackSettings, owner);
+}
+
+SettingsScreens DependencyContainer::settingsScreens()
+{
+    SettingsScreens screens;
+    screens.cacheManagement = [this](QObject *owner) {
+        return new CacheManagementModel(m_audioCache, DelayScheduler::system(), owner);
+    };
+    screens.voiceSelection = [this](QObject *owner) { return makeVoiceSelectionModel(owner); };
+    screens.playbackSettings = [this](QObject *owner) {
+        return new PlaybackSettingsModel(preferenceEditorServices(), settingsScreens(), owner);
+    };
+    return screens;
+}
+
+AccountSettingsModel *DependencyContainer::makeAccountSettingsModel(QObject *owner)
+{
+    return new AccountSettingsModel(*m_session, settingsScreens(), owner);
+}
+
+VoiceSelectionModel *DependencyContainer::makeVoiceSelectionModel(QObject *owner)
+{
+    return new VoiceSelectionModel(preferenceEditorServices(), owner);
+}
+
+PlaybackPreferenceEditorServices DependencyContainer::preferenceEditorServices()
+{
+    PlaybackPreferenceEditorServices services;
+    services.session = m_session.get();
+    services.environmentKey = BackendConfiguration::environmentPartitionKey(m_environment.backendBaseURL());
+    services.defaults = m_defaults.get();
+    services.clock = m_clock.get();
+    services.preferenceSync = &m_preferenceSync;
+    services.apiClient = &m_apiClient;
+    services.connectivity = m_connectivity.get();
+    services.playbackSession = m_playbackSession.get();
+    return services;
 }
 
 EditWordPlaybackSheetModel *DependencyContainer::makeEditWordPlaybackSheetModel(

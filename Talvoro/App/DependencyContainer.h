@@ -46,6 +46,12 @@
 #include "Player/PlaybackSurfaceHostModel.h"
 #include "Session/AppSession.h"
 #include "Settings/EditWordPlaybackSheetModel.h"
+#include "Settings/AccountSettingsModel.h"
+#include "Settings/CacheManagementModel.h"
+#include "Settings/PlaybackPreferenceEditor.h"
+#include "Settings/PlaybackSettingsModel.h"
+#include "Settings/SettingsScreens.h"
+#include "Settings/VoiceSelectionModel.h"
 
 #include <QObject>
 #include <QtQmlIntegration>
@@ -126,6 +132,12 @@ public:
     // when the sheet was closed before the save came back.
     EditWordPlaybackSheetModel *makeEditWordPlaybackSheetModel(
         ORVWord word, EditWordPlaybackSheetModel::SaveCallback onSave, QObject *owner);
+    Q_INVOKABLE talvoro::AccountSettingsModel *makeAccountSettingsModel(QObject *owner);
+    SettingsScreens settingsScreens();
+    // What every screen that edits the global playback preference shares.
+    PlaybackPreferenceEditorServices preferenceEditorServices();
+    // The voice sheet; a new one each time it opens.
+    Q_INVOKABLE talvoro::VoiceSelectionModel *makeVoiceSelectionModel(QObject *owner);
 
 private:
     AppSession *sessionObject() { return m_session.get(); }

@@ -36,6 +36,10 @@ Item {
         if (root.container)
             stack.push(userLexiconListPage, {});
     }
+    function openAccountSettings() {
+        if (root.container)
+            stack.push(accountSettingsPage, {});
+    }
 
     Rectangle {
         anchors.fill: parent
@@ -80,6 +84,13 @@ Item {
         UserLexiconListView {
             model: root.container.makeUserLexiconListModel(this)
             container: root.container
+        }
+    }
+
+    Component {
+        id: accountSettingsPage
+        AccountSettingsView {
+            model: root.container.makeAccountSettingsModel(this)
         }
     }
 
@@ -132,12 +143,12 @@ Item {
                                         Layout.fillWidth: true
                                     }
                                 }
-                                // Account settings are built by a later screen; the link waits for it.
                                 AbstractButton {
                                     objectName: "home.account"
                                     implicitWidth: 44
                                     implicitHeight: 44
                                     Accessible.name: "账号与设置"
+                                    onClicked: root.openAccountSettings()
                                     contentItem: Icon {
                                         name: "person.circle.fill"
                                         size: 32

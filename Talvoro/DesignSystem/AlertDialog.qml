@@ -60,7 +60,8 @@ Popup {
         }
         DialogActionList {
             actions: root.actions
-            horizontal: root.actions.length === 2
+            // Side by side only while both captions fit; large text stacks them.
+            horizontal: root.actions.length === 2 && !Theme.isAccessibilitySize
             Layout.fillWidth: true
             Layout.topMargin: 20
             onTriggered: root.close()

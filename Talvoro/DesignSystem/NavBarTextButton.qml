@@ -9,8 +9,9 @@ AbstractButton {
 
     property string title
     property bool isProminent: false
+    property real minimumWidth: 44
 
-    implicitWidth: Math.max(44, label.implicitWidth + 24)
+    implicitWidth: Math.max(root.minimumWidth, label.implicitWidth + 24)
     implicitHeight: Math.max(44, label.implicitHeight + 12)
     focusPolicy: Qt.StrongFocus
     Accessible.role: Accessible.Button

@@ -5,12 +5,13 @@
 
 namespace talvoro {
 
-PlaybackSurfaceHostModel::PlaybackSurfaceHostModel(
-    GlobalPlaybackSession &session, DelayScheduler &scheduler, RandomSource &random, QObject *parent)
+PlaybackSurfaceHostModel::PlaybackSurfaceHostModel(GlobalPlaybackSession &session, DelayScheduler &scheduler,
+    RandomSource &random, PlaybackSettingsFactory makePlaybackSettings, QObject *parent)
     : QObject(parent)
     , m_session(session)
     , m_scheduler(scheduler)
     , m_random(random)
+    , m_makePlaybackSettings(std::move(makePlaybackSettings))
 {
     followContext();
     connect(&m_session, &GlobalPlaybackSession::contextChanged, this, &PlaybackSurfaceHostModel::followContext);
@@ -224,6 +225,11 @@ PlaybackPageModel *PlaybackSurfaceHostModel::makePageModel(QObject *owner)
     connect(this, &PlaybackSurfaceHostModel::contextIdChanged, page,
         [this, page] { page->setExpectedContextId(m_contextId); });
     return page;
+}
+
+PlaybackSettingsModel *PlaybackSurfaceHostModel::makePlaybackSettingsModel(QObject *owner)
+{
+    return m_makePlaybackSettings ? m_makePlaybackSettings(owner) : nullptr;
 }
 
 } // namespace talvoro

@@ -2,8 +2,12 @@
 
 #include "Player/DelayScheduler.h"
 
+#include "Settings/PlaybackSettingsModel.h"
+
 #include <QObject>
 #include <QtQmlIntegration>
+
+#include <functional>
 
 namespace talvoro {
 
@@ -48,8 +52,10 @@ class PlaybackSurfaceHostModel : public QObject {
 public:
     static constexpr std::chrono::milliseconds unmountDelay {650};
 
-    PlaybackSurfaceHostModel(
-        GlobalPlaybackSession &session, DelayScheduler &scheduler, RandomSource &random, QObject *parent = nullptr);
+    using PlaybackSettingsFactory = std::function<PlaybackSettingsModel *(QObject *owner)>;
+
+    PlaybackSurfaceHostModel(GlobalPlaybackSession &session, DelayScheduler &scheduler, RandomSource &random,
+        PlaybackSettingsFactory makePlaybackSettings = {}, QObject *parent = nullptr);
 
     bool presented() const;
     qreal targetProgress() const { return m_targetProgress; }
@@ -87,6 +93,8 @@ public:
     // The page's model, owned by `owner` and kept on the live list: a list started
     // while the page is open is shown, never the waiting state for good.
     Q_INVOKABLE talvoro::PlaybackPageModel *makePageModel(QObject *owner);
+    // The page's "播放偏好设置" screen, owned by `owner`; none without a factory.
+    Q_INVOKABLE talvoro::PlaybackSettingsModel *makePlaybackSettingsModel(QObject *owner);
 
 Q_SIGNALS:
     void presentedChanged();
@@ -107,6 +115,7 @@ private:
     GlobalPlaybackSession &m_session;
     DelayScheduler &m_scheduler;
     RandomSource &m_random;
+    PlaybackSettingsFactory m_makePlaybackSettings;
     qreal m_targetProgress = 0;
     qreal m_contentVisibility = 1;
     bool m_animated = false;

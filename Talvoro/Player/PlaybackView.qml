@@ -37,6 +37,14 @@ Item {
     }
 
     Component {
+        id: playbackSettingsPage
+        // A new screen each time; the page owns its model.
+        PlaybackSettingsView {
+            model: root.host.makePlaybackSettingsModel(this)
+        }
+    }
+
+    Component {
         id: pageComponent
 
         // The page draws its own bar: its collapse button lives in this file.
@@ -95,9 +103,7 @@ Item {
                 marking: root.managesSharedTransitionElements && !root.presentingChild
                 registry: root.registry
                 space: root.space
-                onOpenSettings: {
-                    // The playback settings screen is pushed from here once it exists.
-                }
+                onOpenSettings: stack.push(playbackSettingsPage, {})
             }
         }
     }

@@ -34,43 +34,6 @@ QList<ORVWord> servedWords()
         richWord(4, "academic", "/ˌækəˈdemɪk/", {QStringLiteral("学术的")})};
 }
 
-// The part of `item` a person sees: its box cut by every clipping ancestor.
-QRectF visibleBox(QQuickItem *item)
-{
-    QRectF box = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-    for (QQuickItem *parent = item->parentItem(); parent; parent = parent->parentItem()) {
-        if (parent->clip())
-            box &= parent->mapRectToScene(QRectF(0, 0, parent->width(), parent->height()));
-    }
-    return box;
-}
-
-void collectTexts(QQuickItem *item, QList<QQuickItem *> &texts)
-{
-    if (!item->isVisible() || item->opacity() == 0)
-        return;
-    if (item->inherits("QQuickText") && !item->property("text").toString().isEmpty())
-        texts.append(item);
-    for (QQuickItem *child : item->childItems())
-        collectTexts(child, texts);
-}
-
-// The visible texts whose boxes overlap, as "first / second".
-QString overlappingTexts(QQuickWindow *window)
-{
-    QList<QQuickItem *> texts;
-    collectTexts(window->contentItem(), texts);
-    QStringList found;
-    for (int i = 0; i < texts.size(); ++i) {
-        for (int j = i + 1; j < texts.size(); ++j) {
-            const QRectF shared = visibleBox(texts[i]) & visibleBox(texts[j]);
-            if (shared.width() > 1 && shared.height() > 1)
-                found.append(texts[i]->property("text").toString() + " / " + texts[j]->property("text").toString());
-        }
-    }
-    return found.join(QStringLiteral(" | "));
-}
-
 } // namespace
 
 class LexiconRenderTest : public QObject {
@@ -210,7 +173,7 @@ private Q_SLOTS:
             "NavStack { anchors.fill: parent; initialPage: Component { UserLexiconListView { model: screenModel } } }"));
         QTRY_VERIFY(!list.isLoading());
         listScreen.save(QStringLiteral("lexicon-list-content-accessibility"));
-        QCOMPARE(overlappingTexts(listScreen.window), QString());
+        QCOMPARE(overlappingTexts(listScreen.window), QStringList());
 
         UserLexiconDetailModel detail(lexicon(5, QStringLiteral("每日核心词"), 3), f.services(), playback, {});
         Screen detailScreen;
@@ -221,7 +184,7 @@ private Q_SLOTS:
             if (selecting)
                 detail.enterSelectionMode();
             detailScreen.save(QStringLiteral("lexicon-detail-%1-accessibility").arg(selecting ? "selection" : "content"));
-            QCOMPARE(overlappingTexts(detailScreen.window), QString());
+            QCOMPARE(overlappingTexts(detailScreen.window), QStringList());
         }
     }
 };

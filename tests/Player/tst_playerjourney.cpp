@@ -1,4 +1,6 @@
 #include "SceneDriver.h"
+#include "JourneySteps.h"
+#include "SoundServer.h"
 #include "TestRegistry.h"
 
 #include "App/DependencyContainer.h"
@@ -7,7 +9,6 @@
 #include "Player/PlaybackPageModel.h"
 
 #include <QJsonArray>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -16,37 +17,10 @@ using namespace talvoro;
 
 namespace {
 
-QString textOf(QQuickItem *item)
-{
-    return item ? item->property("text").toString() : QString();
-}
-
-// Runs a desktop client (pactl, playerctl) without blocking the app's event loop.
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!QTest::qWaitFor([&process] { return process.state() == QProcess::NotRunning; }, 10000))
-        process.kill();
-    process.waitForFinished();
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
-// What the sound server is being sent: whether the app's stream is paused.
-QString streamCorked()
-{
-    const QString streams = run(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
-    const qsizetype app
-        = streams.indexOf(QStringLiteral("application.process.id = \"%1\"").arg(QCoreApplication::applicationPid()));
-    if (app < 0)
-        return QString();
-    const qsizetype corked = streams.lastIndexOf(QStringLiteral("Corked: "), app);
-    return corked < 0 ? QString() : streams.mid(corked + 8, 3).trimmed();
-}
-
 QString playerctl(const QStringList &arguments)
 {
-    return run(QStringLiteral("playerctl"), QStringList {QStringLiteral("-p"), QStringLiteral("talvoro")} + arguments);
+    return runDesktopClient(
+        QStringLiteral("playerctl"), QStringList {QStringLiteral("-p"), QStringLiteral("talvoro")} + arguments);
 }
 
 // What the page's centre button says (its accessible label follows the playback state).
@@ -67,7 +41,7 @@ private Q_SLOTS:
     {
         if (!SceneDriver::available())
             QSKIP("needs the backend build and the test run's own Secret Service (scripts/test)");
-        if (run(QStringLiteral("pactl"), {QStringLiteral("info")}).isEmpty())
+        if (!hasSoundServer())
             QSKIP("needs a sound server (scripts/test starts one with a null sink)");
         if (QStandardPaths::findExecutable(QStringLiteral("playerctl")).isEmpty())
             QSKIP("needs playerctl (scripts/install-deps installs it)");

@@ -45,6 +45,12 @@ private:
     talvoro::QtKeychainSecureItemStore m_store;
 };
 
+// A network path that reports only what the test says.
+class ManualNetworkPath final : public talvoro::NetworkPathSource {
+public:
+    void start() override { }
+};
+
 void collect(QObject *object, const QString &name, QQuickItem *&found)
 {
     if (found || !object)
@@ -113,6 +119,13 @@ bool SceneDriver::launch()
     environment.directories = talvoro::AppDirectories::under(m_data.path());
     environment.settingsFile = m_data.filePath(QStringLiteral("settings.ini"));
     environment.secureItems = [] { return std::make_shared<SceneSecureItemStore>(); };
+    if (m_manualNetwork) {
+        environment.networkPath = [this] {
+            auto source = std::make_unique<ManualNetworkPath>();
+            m_networkPath = source.get();
+            return std::unique_ptr<talvoro::NetworkPathSource>(std::move(source));
+        };
+    }
     m_application = std::make_unique<talvoro::TalvoroApplication>(std::move(environment));
 
     m_engine = std::make_unique<QQmlApplicationEngine>();
@@ -187,6 +200,12 @@ bool SceneDriver::waitForItem(const QString &objectName, std::chrono::millisecon
 bool SceneDriver::waitForNoItem(const QString &objectName, std::chrono::milliseconds limit)
 {
     return waitFor([&] { return item(objectName) == nullptr; }, limit);
+}
+
+void SceneDriver::reportNetwork(bool reachable)
+{
+    if (m_networkPath)
+        emit m_networkPath->pathUpdated(reachable);
 }
 
 namespace {

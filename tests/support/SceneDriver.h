@@ -4,7 +4,9 @@
 
 #include "App/TalvoroApplication.h"
 #include "DesignSystem/Theme.h"
+#include "Platform/NetworkConnectivity.h"
 
+#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -49,6 +51,11 @@ public:
     bool signInToHome(const QString &username, const QString &password);
     bool signInToHome();
 
+    // From the next launch on, the app's network monitor hears only reportNetwork()
+    // (the platform's reachability never changes for a backend on loopback).
+    void useManualNetwork() { m_manualNetwork = true; }
+    void reportNetwork(bool reachable);
+
     talvoro::TalvoroApplication &application() { return *m_application; }
     QQuickWindow *window() const { return m_window; }
 
@@ -76,6 +83,8 @@ public:
 private:
     QTemporaryDir m_data;
     backendtest::BackendProcess m_backend;
+    bool m_manualNetwork = false;
+    QPointer<talvoro::NetworkPathSource> m_networkPath;
     std::unique_ptr<talvoro::TalvoroApplication> m_application;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QQuickWindow *m_window = nullptr;

@@ -73,4 +73,69 @@ inline void addLookRows(std::initializer_list<const char *> states)
     }
 }
 
+namespace detail {
+inline bool showsOnScreen(const QQuickItem *item)
+{
+    for (; item; item = item->parentItem()) {
+        if (!item->isVisible() || item->opacity() <= 0)
+            return false;
+    }
+    return true;
+}
+// The part of the item that is drawn: its box, cut by every clipping ancestor.
+inline QRectF drawnRect(const QQuickItem *item)
+{
+    QRectF drawn = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    for (const QQuickItem *up = item->parentItem(); up; up = up->parentItem()) {
+        if (up->clip())
+            drawn = drawn.intersected(up->mapRectToScene(QRectF(0, 0, up->width(), up->height())));
+    }
+    return drawn;
+}
+inline void collectTexts(QQuickItem *item, QList<QQuickItem *> &texts)
+{
+    if (!showsOnScreen(item))
+        return;
+    if (item->inherits("QQuickText") && !item->property("text").toString().isEmpty() && !drawnRect(item).isEmpty())
+        texts.append(item);
+    for (QQuickItem *child : item->childItems())
+        collectTexts(child, texts);
+}
+// The popup (alert, sheet) a text lies in; null for the page under them.
+inline const QQuickItem *layerOf(const QQuickItem *item)
+{
+    for (; item && item->parentItem(); item = item->parentItem()) {
+        if (item->parentItem()->inherits("QQuickOverlay"))
+            return item;
+    }
+    return nullptr;
+}
+} // namespace detail
+
+// Pairs of texts on screen whose drawn parts cross by more than the sliver
+// antialiased edges may share, named by their texts: nothing may be drawn over
+// anything. A popup lies over the page on purpose, so only texts of one layer are
+// compared.
+inline QStringList overlappingTexts(QQuickWindow *window)
+{
+    QList<QQuickItem *> texts;
+    detail::collectTexts(window->contentItem(), texts);
+    QStringList found;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const QRectF a = detail::drawnRect(texts[i]);
+        for (qsizetype j = i + 1; j < texts.size(); ++j) {
+            // A text placed inside another (a symbol in a title's line) is laid out
+            // by it on purpose.
+            if (detail::layerOf(texts[i]) != detail::layerOf(texts[j]) || texts[i]->isAncestorOf(texts[j])
+                || texts[j]->isAncestorOf(texts[i]))
+                continue;
+            const QRectF crossing = a.intersected(detail::drawnRect(texts[j]));
+            if (crossing.width() > 2 && crossing.height() > 2)
+                found.append(texts[i]->property("text").toString() + QStringLiteral(" × ")
+                    + texts[j]->property("text").toString());
+        }
+    }
+    return found;
+}
+
 } // namespace scenetest
