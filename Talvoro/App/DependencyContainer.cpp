@@ -179,10 +179,7 @@ UserLexiconServices DependencyContainer::userLexiconServices()
     };
     services.storedPlaybackPreference = [this](const QString &ownerKey) -> std::optional<PlaybackPreference> {
         try {
-            PlaybackPreferenceLocalRecord record = PlaybackPreferenceOfflineStore::loadRecord(ownerKey, *m_defaults);
-            if (record.pending)
-                return record.pending->preference;
-            return record.confirmed;
+            return PlaybackPreferenceOfflineStore::loadRecord(ownerKey, *m_defaults).effectivePreference();
         } catch (const std::exception &) {
             return std::nullopt; // a damaged record is reported where it is synchronised
         }

@@ -33,6 +33,13 @@ struct PlaybackPreferenceLocalRecord {
     std::optional<PlaybackPreference> confirmed;
     std::optional<PendingPlaybackPreferenceWrite> pending;
 
+    // The preference the device plays by: a change not sent yet wins over the one
+    // the server last confirmed; none when neither is stored.
+    std::optional<PlaybackPreference> effectivePreference() const
+    {
+        return pending ? std::optional(pending->preference) : confirmed;
+    }
+
     static PlaybackPreferenceLocalRecord fromJson(const QJsonValue &value, const QString &path = QStringLiteral("$"));
     QJsonObject toJson() const;
 };

@@ -403,12 +403,10 @@ void PlaybackViewModel::updateSession(const std::optional<QString> &accessToken,
     // The user's own preference is heard at once; an unsent change wins over what
     // the server last confirmed.
     try {
-        const PlaybackPreferenceLocalRecord record
-            = PlaybackPreferenceOfflineStore::loadRecord(*ownerKey, *m_environment.defaults);
-        if (record.pending)
-            applyServerPreference(record.pending->preference);
-        else if (record.confirmed)
-            applyServerPreference(*record.confirmed);
+        const std::optional<PlaybackPreference> effective
+            = PlaybackPreferenceOfflineStore::loadRecord(*ownerKey, *m_environment.defaults).effectivePreference();
+        if (effective)
+            applyServerPreference(*effective);
     } catch (const std::exception &) {
         qCInfo(log::playback).noquote() << QStringLiteral("本地全局播放偏好不可用，将尝试从服务端恢复");
     }

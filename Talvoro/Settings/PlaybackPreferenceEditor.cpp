@@ -95,10 +95,8 @@ bool PlaybackPreferenceEditor::readLocalRecord(const QString &ownerKey)
     }
     setHasConfirmedBaseline(record.confirmed.has_value());
     setHasPendingSynchronization(record.pending.has_value());
-    if (record.pending)
-        applyPreference(record.pending->preference);
-    else if (record.confirmed)
-        applyPreference(*record.confirmed);
+    if (const std::optional<PlaybackPreference> effective = record.effectivePreference())
+        applyPreference(*effective);
     return true;
 }
 
