@@ -109,6 +109,7 @@ QStringList identifiersHeard(QQuickWindow *window)
 const QString sessionError = QStringLiteral("<error>");
 const QString wordOnShow = QStringLiteral("<word>");
 const QString publicLexicon = QStringLiteral("<lexicon>");
+const QString publicWord = QStringLiteral("<word of the public lexicon>");
 
 } // namespace
 
@@ -151,20 +152,71 @@ private Q_SLOTS:
         checkElement();
     }
 
+    // A lexicon row is one element: what it shows is read in its name, not again.
+    void lexiconRow_data()
+    {
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<QString>("element");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("public lexicon word")
+            << QStringLiteral("home.publicLexicon.0") << QStringLiteral("publicLexiconDetail.word.0") << publicWord;
+        QTest::newRow("private lexicon") << QStringLiteral("home.userLexiconsCard.open")
+                                         << QStringLiteral("userLexiconList.row.0")
+                                         << QStringLiteral("晚读词库，0 个单词");
+    }
+    void lexiconRow()
+    {
+        QFETCH(QString, opener);
+        QFETCH(QString, element);
+        QFETCH(QString, name);
+        QVERIFY(reachHome());
+        settle();
+        QVERIFY(m_scene->press(opener));
+        QVERIFY(m_scene->waitForItem(element));
+        settle();
+        if (name == publicWord) {
+            const QJsonArray lexicons
+                = m_scene->backend().call("GET", QStringLiteral("/api/v1/public/lexicons")).data().toArray();
+            const QJsonValue word = m_scene->backend()
+                                        .call("GET",
+                                            QStringLiteral("/api/v1/public/lexicons/%1")
+                                                .arg(lexicons.at(0)[QStringLiteral("id")].toInteger()))
+                                        .data()[QStringLiteral("words")]
+                                        .toArray()
+                                        .at(0);
+            QStringList translations;
+            for (const QJsonValue &translation : word[QStringLiteral("translationsZh")].toArray())
+                translations.append(translation.toString());
+            name = word[QStringLiteral("wordDisplay")].toString() + QStringLiteral("，")
+                + translations.join(QStringLiteral("；"));
+        }
+        QQuickItem *row = m_scene->item(element);
+        const QList<Heard> heard = heardInside(whatIsHeard(m_scene->window()), row);
+        goBack(*m_scene);
+        QVERIFY(m_scene->waitForNoItem(element));
+        QCOMPARE(namesOf(heard).join(QLatin1Char('|')), name);
+    }
+
     // Without swiping: the row offers the removal as an action of its own.
     void playlistRowOffersRemoval()
     {
         QVERIFY(reachPlaylist());
         QQuickItem *row = m_scene->item(QStringLiteral("playlistDetail.item.0"));
         QVERIFY(row);
+        auto *detail = modelOf<talvoro::PlaylistDetailModel>(*m_scene, QStringLiteral("playlistDetail"));
+        QVERIFY(detail);
+        const QList<Heard> heard = whatIsHeard(m_scene->window());
+        const auto found = std::find_if(heard.begin(), heard.end(), [row](const Heard &h) { return h.item == row; });
+        QVERIFY2(found != heard.end(), "the row is read where it is shown");
+        QVERIFY(found->name.startsWith(detail->items().at(0).wordDisplay));
+
         QAccessibleInterface *element = QAccessible::queryAccessibleInterface(row);
         QVERIFY(element && element->actionInterface());
+        QCOMPARE(element->parent()->indexOfChild(element) >= 0, true);
         const QString remove = QStringLiteral("从播放列表移除");
         QVERIFY2(element->actionInterface()->actionNames().contains(remove),
             qPrintable(element->actionInterface()->actionNames().join(QLatin1Char('|'))));
         element->actionInterface()->doAction(remove);
-        auto *detail = modelOf<talvoro::PlaylistDetailModel>(*m_scene, QStringLiteral("playlistDetail"));
-        QVERIFY(detail);
         QCOMPARE(detail->alertKind(), talvoro::PlaylistDetailModel::AlertKind::DeleteItem);
         QCOMPARE(detail->alertTitle(), QStringLiteral("从播放列表移除？"));
         QVERIFY(pressAlertAction(*m_scene, QStringLiteral("取消")));
@@ -224,7 +276,7 @@ private:
                 QAccessible::StaticText, "home.translationCard");
             row("playlists card", "home.playlistsCard.open", QStringLiteral("播放列表，1 个列表"), QAccessible::Button,
                 "home.playlistsCard");
-            row("lexicons card", "home.userLexiconsCard.open", QStringLiteral("私人词库，0 个词库"),
+            row("lexicons card", "home.userLexiconsCard.open", QStringLiteral("私人词库，1 个词库"),
                 QAccessible::Button, "home.userLexiconsCard");
             row("public lexicon", "home.publicLexicon.0", publicLexicon, QAccessible::Button,
                 "home.publicLexiconRow.0");
@@ -285,7 +337,8 @@ private:
     {
         if (m_scene->item(QStringLiteral("home.view")))
             return true;
-        // The playlist the player page plays, there before home counts them.
+        // The playlist the player page plays and a private lexicon, there before
+        // home counts them.
         const QString token = m_scene->backend()
                                   .call("POST", QStringLiteral("/api/v1/auth/login"),
                                       QJsonObject {{"username", m_account.username}, {"password", m_account.password}})
@@ -306,13 +359,16 @@ private:
         }
         m_scene->backend().call("POST", QStringLiteral("/api/v1/user/playlists"),
             QJsonObject {{"name", QStringLiteral("早读")}, {"loopMode", "ONCE"}, {"items", items}}, token);
+        m_scene->backend().call(
+            "POST", QStringLiteral("/api/v1/user/lexicons"), QJsonObject {{"name", QStringLiteral("晚读词库")}}, token);
 
         if (!m_scene->replaceText(QStringLiteral("login.password"), m_account.password)
             || !m_scene->press(QStringLiteral("login.submit")) || !m_scene->waitForItem(QStringLiteral("home.greeting")))
             return false;
         auto *home = modelOf<talvoro::HomeViewModel>(*m_scene, QStringLiteral("home.view"));
         return home && m_scene->waitFor([home] {
-            return home->loadPhase() == talvoro::HomeViewModel::HomeLoadPhase::idle && home->playlistCount() == 1;
+            return home->loadPhase() == talvoro::HomeViewModel::HomeLoadPhase::idle && home->playlistCount() == 1
+                && home->userLexiconCount() == 1;
         });
     }
 
