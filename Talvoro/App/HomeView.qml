@@ -242,7 +242,6 @@ Item {
                                 // link lies over it.
                                 delegate: Item {
                                     id: row
-                                    objectName: "home.publicLexiconRow." + row.index
                                     required property int index
                                     required property var lexiconId
                                     required property string name

@@ -159,13 +159,13 @@ private:
     }
 };
 
-QAccessibleInterface *interfaceForItemWithActions(const QString &className, QObject *object)
+// Asked for each class of an object, most derived first, before Qt Quick's own
+// factory answers for QQuickItem. Only an item that is accessible at all (it has
+// `Accessible` properties) takes part, as Qt Quick would list it.
+QAccessibleInterface *interfaceForItemWithActions(const QString &, QObject *object)
 {
     auto *item = qobject_cast<QQuickItem *>(object);
-    // Asked once per class of the object, most derived first: the first answer wins.
-    if (!item || className != QLatin1String(object->metaObject()->className()))
-        return nullptr;
-    if (!qmlAttachedPropertiesObject<AccessibleActions>(item, false) || !accessibleAttached(item))
+    if (!item || !qmlAttachedPropertiesObject<AccessibleActions>(item, false) || !accessibleAttached(item))
         return nullptr;
     return new ItemWithActions(item);
 }

@@ -278,8 +278,7 @@ private:
                 "home.playlistsCard");
             row("lexicons card", "home.userLexiconsCard.open", QStringLiteral("私人词库，1 个词库"),
                 QAccessible::Button, "home.userLexiconsCard");
-            row("public lexicon", "home.publicLexicon.0", publicLexicon, QAccessible::Button,
-                "home.publicLexiconRow.0");
+            row("public lexicon", "home.publicLexicon.0", publicLexicon, QAccessible::Button, "");
         } else {
             row("word", "player.chrome.title", wordOnShow, QAccessible::Heading, "player.page");
             row("information header", "player.header", QStringLiteral("早读，单词：1 / 3，格式：顺序播放"),
@@ -323,7 +322,10 @@ private:
         // The word on the page: heard once in the whole window. Anything else:
         // nothing more inside its container.
         const bool once = container == QLatin1String("player.page");
-        const QList<Heard> around = once ? heard : heardInside(heard, m_scene->item(container));
+        // Without a name of its own, the container is what the element lies on.
+        QQuickItem *holder = container.isEmpty() ? item->parentItem() : m_scene->item(container);
+        QVERIFY2(holder, qPrintable(container));
+        const QList<Heard> around = once ? heard : heardInside(heard, holder);
         QStringList repeated;
         for (const Heard &other : around) {
             if (other.item != found->item && (!once || other.name == name))
