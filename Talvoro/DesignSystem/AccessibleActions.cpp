@@ -1,116 +1,22 @@
 #include "AccessibleActions.h"
 
-#include <QAccessible>
-#include <QAccessibleObject>
-#include <QQuickItem>
-#include <QQuickWindow>
+#include "ItemAccessibility.h"
 
 namespace talvoro {
 
 namespace {
 
-// The object behind an item's `Accessible` attached properties; its type is
-// private to Qt Quick, its properties are not.
-QObject *accessibleAttached(const QQuickItem *item)
-{
-    for (QObject *child : item->children()) {
-        if (qstrcmp(child->metaObject()->className(), "QQuickAccessibleAttached") == 0)
-            return child;
-    }
-    return nullptr;
-}
-
-// What Qt Quick's own interface gives an item (its name, role, state, place and
-// children, with ignored items passed through), plus the named actions.
-class ItemWithActions final : public QAccessibleObject, public QAccessibleActionInterface {
+// An item as Qt Quick presents it, whose actions are the press and the names of
+// its AccessibleActions.
+class ItemWithActions final : public ItemAccessibility, public QAccessibleActionInterface {
 public:
-    explicit ItemWithActions(QQuickItem *item)
-        : QAccessibleObject(item)
-    {
-    }
-
-    QQuickItem *item() const { return static_cast<QQuickItem *>(object()); }
-
-    QWindow *window() const override { return item()->window(); }
-
-    QAccessibleInterface *parent() const override
-    {
-        QQuickWindow *window = item()->window();
-        for (QQuickItem *ancestor = item()->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
-            if (window && ancestor == window->contentItem())
-                return QAccessible::queryAccessibleInterface(window);
-            if (QAccessibleInterface *found = QAccessible::queryAccessibleInterface(ancestor))
-                return found;
-        }
-        return nullptr;
-    }
-
-    int childCount() const override { return int(children().size()); }
-    QAccessibleInterface *child(int index) const override
-    {
-        const QList<QQuickItem *> items = children();
-        return index >= 0 && index < items.size() ? QAccessible::queryAccessibleInterface(items.at(index)) : nullptr;
-    }
-    int indexOfChild(const QAccessibleInterface *child) const override
-    {
-        return child ? int(children().indexOf(qobject_cast<QQuickItem *>(child->object()))) : -1;
-    }
-    QAccessibleInterface *childAt(int x, int y) const override
-    {
-        const QList<QQuickItem *> items = children();
-        for (auto it = items.crbegin(); it != items.crend(); ++it) {
-            QAccessibleInterface *candidate = QAccessible::queryAccessibleInterface(*it);
-            if (candidate && !candidate->state().invisible && candidate->rect().contains(x, y))
-                return candidate;
-        }
-        return nullptr;
-    }
-
-    QString text(QAccessible::Text type) const override
-    {
-        const QObject *attached = accessibleAttached(item());
-        if (!attached)
-            return {};
-        switch (type) {
-        case QAccessible::Name:
-            return attached->property("name").toString();
-        case QAccessible::Description:
-            return attached->property("description").toString();
-        default:
-            return {};
-        }
-    }
-    QAccessible::Role role() const override
-    {
-        const QObject *attached = accessibleAttached(item());
-        const int role = attached ? attached->property("role").toInt() : QAccessible::NoRole;
-        return role == QAccessible::NoRole ? QAccessible::Client : QAccessible::Role(role);
-    }
-    QAccessible::State state() const override
-    {
-        QAccessible::State state;
-        const QQuickItem *item = this->item();
-        state.invisible = !item->window() || !item->window()->isVisible() || !item->isVisible()
-            || qFuzzyIsNull(item->opacity());
-        state.disabled = !item->isEnabled();
-        state.focusable = item->activeFocusOnTab();
-        state.focused = item->hasActiveFocus();
-        return state;
-    }
-    QRect rect() const override
-    {
-        const QQuickItem *item = this->item();
-        if (!item->window())
-            return {};
-        const QPointF origin = item->mapToScene(QPointF(0, 0));
-        return QRect(item->window()->mapToGlobal(origin.toPoint()), item->size().toSize());
-    }
+    using ItemAccessibility::ItemAccessibility;
 
     void *interface_cast(QAccessible::InterfaceType type) override
     {
         if (type == QAccessible::ActionInterface)
             return static_cast<QAccessibleActionInterface *>(this);
-        return QAccessibleObject::interface_cast(type);
+        return ItemAccessibility::interface_cast(type);
     }
     QStringList actionNames() const override
     {
@@ -139,23 +45,6 @@ private:
     AccessibleActions *attachedActions() const
     {
         return qobject_cast<AccessibleActions *>(qmlAttachedPropertiesObject<AccessibleActions>(item(), false));
-    }
-
-    // The accessible items under this one, each ignored one replaced by its own.
-    static void collect(const QQuickItem *item, QList<QQuickItem *> &found)
-    {
-        for (QQuickItem *child : item->childItems()) {
-            if (QAccessible::queryAccessibleInterface(child))
-                found.append(child);
-            else
-                collect(child, found);
-        }
-    }
-    QList<QQuickItem *> children() const
-    {
-        QList<QQuickItem *> found;
-        collect(item(), found);
-        return found;
     }
 };
 

@@ -145,6 +145,19 @@ private Q_SLOTS:
         checkElement();
     }
 
+    // The password field is named, and what is typed into it is never read out.
+    void passwordIsNotRead()
+    {
+        QAccessibleInterface *field
+            = QAccessible::queryAccessibleInterface(m_scene->item(QStringLiteral("login.password")));
+        QVERIFY(field);
+        QCOMPARE(field->text(QAccessible::Name), QStringLiteral("密码"));
+        QVERIFY(field->state().passwordEdit);
+        QVERIFY(!field->text(QAccessible::Value).contains(QStringLiteral("passw0rd")));
+        QAccessibleTextInterface *text = field->textInterface();
+        QVERIFY(!text || !text->text(0, text->characterCount()).contains(QStringLiteral("passw0rd")));
+    }
+
     void homeScreen_data() { elementColumns(); }
     void homeScreen()
     {
