@@ -105,7 +105,9 @@ QStringList identifiersHeard(QQuickWindow *window)
     return spoken;
 }
 
-// A placeholder in the expected names: the error message the session shows.
+// Placeholders in the expected names, filled in from what the app and the
+// backend hold when the row runs: the session's error message, the word the
+// player shows, the first public lexicon, the first word of that lexicon.
 const QString sessionError = QStringLiteral("<error>");
 const QString wordOnShow = QStringLiteral("<word>");
 const QString publicLexicon = QStringLiteral("<lexicon>");
