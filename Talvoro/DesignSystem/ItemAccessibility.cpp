@@ -131,6 +131,9 @@ QRect ItemAccessibility::rect() const
 
 namespace {
 
+// TextInput.Normal: the echo mode that shows what is typed.
+constexpr int showsText = 0;
+
 // A text entry whose echo mode hides what is typed. Qt Quick's own interface
 // hands the entry's text to whoever asks, so a password would reach every
 // assistive tool on the bus in clear: this one says what the screen shows.
@@ -138,7 +141,7 @@ class HiddenTextEntry final : public ItemAccessibility {
 public:
     using ItemAccessibility::ItemAccessibility;
 
-    bool hides() const { return item()->property("echoMode").toInt() != 0; }
+    bool hides() const { return item()->property("echoMode").toInt() != showsText; }
 
     QString text(QAccessible::Text type) const override
     {
@@ -187,7 +190,7 @@ QAccessibleInterface *interfaceForHiddenTextEntry(const QString &className, QObj
 {
     if (className != QLatin1String("QQuickTextInput"))
         return nullptr;
-    if (object->property("echoMode").toInt() == 0) {
+    if (object->property("echoMode").toInt() == showsText) {
         if (!object->findChild<EchoModeWatcher *>(QString(), Qt::FindDirectChildrenOnly))
             new EchoModeWatcher(object);
         return nullptr;
