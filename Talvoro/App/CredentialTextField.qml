@@ -10,7 +10,7 @@ ORVInputField {
     property alias text: input.text
     property bool isSecure: false
     property int returnKeyType: Qt.EnterKeyNext
-    // The identifier of the entry itself, where tests and accessibility tools find it.
+    // The identifier of the entry itself, where tests find it.
     property string identifier
     readonly property alias input: input
 
@@ -35,10 +35,9 @@ ORVInputField {
                           | (root.isSecure ? Qt.ImhHiddenText : Qt.ImhNone)
         EnterKey.type: root.returnKeyType
         activeFocusOnTab: true
+        // The echo mode makes a password entry one; set by hand, the flag drops the name.
         Accessible.role: Accessible.EditableText
-        Accessible.name: root.identifier
-        Accessible.description: root.placeholder
-        Accessible.passwordEdit: root.isSecure
+        Accessible.name: root.placeholder
 
         // Focus lands at the end, so typing adds to what is there.
         onActiveFocusChanged: if (activeFocus) cursorPosition = text.length

@@ -12,18 +12,23 @@ ORVCardStyle {
     property color tint
     property string title
     property string subtitle
+    // What the card says as one element. A card that opens a screen says it
+    // through its link instead, and says nothing itself.
+    property string accessibleLabel: root.title + "，" + root.subtitle
+    property bool linked: false
 
     Layout.fillWidth: true
     Layout.preferredWidth: 1
     Layout.fillHeight: true
-    Accessible.role: Accessible.Button
-    Accessible.name: root.title + "，" + root.subtitle
 
     ColumnLayout {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.verticalCenter: parent.verticalCenter
         spacing: 8
+        Accessible.role: Accessible.StaticText
+        Accessible.name: root.accessibleLabel
+        Accessible.ignored: root.linked
         Icon {
             name: root.symbol
             size: 28
@@ -36,6 +41,7 @@ ORVCardStyle {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             Layout.fillWidth: true
+            Accessible.ignored: true
         }
         PlainText {
             text: root.subtitle
@@ -44,6 +50,7 @@ ORVCardStyle {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             Layout.fillWidth: true
+            Accessible.ignored: true
         }
     }
 }

@@ -23,6 +23,12 @@ Item {
     property Component playbackHost: null
     readonly property alias navStack: stack
     readonly property bool keepsPlaybackRoom: root.playbackSession !== null && root.playbackSession.hasPresentation
+    // Once the full player page has grown over everything, what lies under it is
+    // neither read by a screen reader nor keeps the keyboard focus. Not before:
+    // it shows around the page while the page grows and shrinks.
+    readonly property bool coveredByPlayer: root.playbackSession !== null && root.playbackSession.isFullPlayerPresented
+        && root.shownPlaybackHost !== null && root.shownPlaybackHost.progress >= 1
+    readonly property GlobalPlaybackSurfaceHost shownPlaybackHost: hostLoader.item as GlobalPlaybackSurfaceHost
 
     function openPublicLexicon(lexiconId) {
         if (root.container)
@@ -48,12 +54,16 @@ Item {
 
     NavStack {
         id: stack
+        objectName: "home.stack"
+        visible: !root.coveredByPlayer
+        enabled: !root.coveredByPlayer
         anchors.fill: parent
         anchors.bottomMargin: root.keepsPlaybackRoom ? 64 : 0
         initialPage: homePage
     }
 
     Loader {
+        id: hostLoader
         z: 10
         anchors.fill: parent
         active: root.playbackHost !== null && root.playbackSession !== null
@@ -172,10 +182,12 @@ Item {
                                 tint: Theme.accent
                                 title: "翻译"
                                 subtitle: "即将推出"
-                                Accessible.name: "翻译，功能即将推出"
+                                accessibleLabel: "翻译，功能即将推出"
                             }
                             HomeCard {
+                                id: playlistsCard
                                 objectName: "home.playlistsCard"
+                                linked: true
                                 symbol: "play.circle.fill"
                                 tint: Theme.accentPressed
                                 title: "播放列表"
@@ -184,12 +196,14 @@ Item {
                                 AbstractButton {
                                     objectName: "home.playlistsCard.open"
                                     anchors.fill: parent
-                                    Accessible.name: "播放列表"
+                                    Accessible.name: playlistsCard.accessibleLabel
                                     onClicked: root.openPlaylists()
                                 }
                             }
                             HomeCard {
+                                id: userLexiconsCard
                                 objectName: "home.userLexiconsCard"
+                                linked: true
                                 symbol: "book.closed.fill"
                                 tint: Theme.secondaryAccent
                                 title: "私人词库"
@@ -198,7 +212,7 @@ Item {
                                 AbstractButton {
                                     objectName: "home.userLexiconsCard.open"
                                     anchors.fill: parent
-                                    Accessible.name: "私人词库"
+                                    Accessible.name: userLexiconsCard.accessibleLabel
                                     onClicked: root.openUserLexicons()
                                 }
                             }
@@ -251,6 +265,7 @@ Item {
                                                     font: Theme.font(Theme.Headline)
                                                     wrapMode: Text.Wrap
                                                     Layout.fillWidth: true
+                                                    Accessible.ignored: true
                                                 }
                                                 PlainText {
                                                     visible: row.lexiconDescription !== ""
@@ -260,6 +275,7 @@ Item {
                                                     elide: Text.ElideRight
                                                     maximumLineCount: 1
                                                     Layout.fillWidth: true
+                                                    Accessible.ignored: true
                                                 }
                                             }
                                             Rectangle {
@@ -273,6 +289,7 @@ Item {
                                                     text: row.wordCount + " 词"
                                                     font: Theme.font(Theme.Caption1)
                                                     color: Theme.accent
+                                                    Accessible.ignored: true
                                                 }
                                             }
                                         }
@@ -314,6 +331,7 @@ Item {
                     PlainText {
                         objectName: "home.banner.message"
                         text: root.model.statusBannerMessage
+                        Accessible.ignored: true
                         font: Theme.font(Theme.Footnote)
                         color: Theme.textSecondary
                         wrapMode: Text.Wrap

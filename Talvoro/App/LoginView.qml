@@ -52,7 +52,6 @@ Item {
         contentHeight: form.implicitHeight + form.anchors.topMargin + 32
         boundsBehavior: Flickable.StopAtBounds
         clip: true
-        Accessible.name: "login.screen"
 
         onMovementStarted: root.endEditing()
 
@@ -72,7 +71,6 @@ Item {
             width: Math.min(480, scroller.width - 48)
             spacing: 24
             Accessible.role: Accessible.Grouping
-            Accessible.name: "login.form"
 
             ColumnLayout {
                 spacing: 12
@@ -110,8 +108,6 @@ Item {
                         text: "Quenbry"
                         font: Theme.systemFont(30, Font.Bold)
                         color: Theme.textPrimary
-                        Accessible.name: "login.brand-title"
-                        Accessible.description: text
                     }
                     PlainText {
                         objectName: "login.subtitle"
@@ -163,8 +159,7 @@ Item {
                     Layout.rightMargin: 4
                     spacing: 6
                     Accessible.role: Accessible.StaticText
-                    Accessible.name: "login.password-rule"
-                    Accessible.description: ruleText.text
+                    Accessible.name: ruleText.text
 
                     Icon {
                         name: "info.circle"
@@ -179,6 +174,7 @@ Item {
                         text: "密码至少 8 位，且须同时包含字母和数字"
                         font: Theme.systemFont(12)
                         color: Theme.textSecondary
+                        Accessible.ignored: true
                     }
                 }
             }
@@ -191,8 +187,7 @@ Item {
                 radius: 10
                 color: Qt.alpha(Theme.danger, 0.08)
                 Accessible.role: Accessible.AlertMessage
-                Accessible.name: "login.error"
-                Accessible.description: root.model.errorMessage
+                Accessible.name: root.model.errorMessage
                 // What the row says, for tests and for the accessibility tree.
                 readonly property alias text: errorText.text
 
@@ -219,6 +214,7 @@ Item {
                         text: root.model.errorMessage
                         font: Theme.systemFont(13, Font.Medium)
                         color: Theme.danger
+                        Accessible.ignored: true
                     }
                 }
             }
@@ -234,8 +230,6 @@ Item {
                     iconName: root.model.isRegistering ? "person.badge.plus" : "arrow.right.circle.fill"
                     isLoading: root.model.isSubmitting
                     isDisabled: !root.model.canSubmit
-                    Accessible.name: "login.submit"
-                    Accessible.description: title
                     onClicked: root.submit()
                 }
 
@@ -247,9 +241,11 @@ Item {
                     enabled: !root.model.isModeTransitioning && !root.model.isSubmitting
                     topPadding: 8
                     bottomPadding: 8
+                    // What it shows, in two colours; read as one.
+                    readonly property string promptText: root.model.isRegistering ? "已有账户？" : "还没有账户？"
+                    readonly property string linkText: root.model.isRegistering ? "立即登录" : "立即注册"
                     Accessible.role: Accessible.Button
-                    Accessible.name: "login.mode-switch"
-                    Accessible.description: root.model.isRegistering ? "已有账户？立即登录" : "还没有账户？立即注册"
+                    Accessible.name: modeSwitch.promptText + modeSwitch.linkText
                     onClicked: {
                         root.endEditing()
                         root.model.toggleMode()
@@ -259,14 +255,16 @@ Item {
                         spacing: 4
 
                         PlainText {
-                            text: root.model.isRegistering ? "已有账户？" : "还没有账户？"
+                            text: modeSwitch.promptText
                             font: Theme.systemFont(14)
                             color: Theme.textSecondary
+                            Accessible.ignored: true
                         }
                         PlainText {
-                            text: root.model.isRegistering ? "立即登录" : "立即注册"
+                            text: modeSwitch.linkText
                             font: Theme.systemFont(14, Font.Bold)
                             color: Theme.accent
+                            Accessible.ignored: true
                         }
                     }
                 }

@@ -72,6 +72,8 @@ AbstractButton {
             horizontalAlignment: Text.AlignHCenter
             width: Math.min(implicitWidth, root.width - (root.isLoading || root.iconName !== "" ? 28 : 0) - 32)
             anchors.verticalCenter: parent.verticalCenter
+            // The button says its title.
+            Accessible.ignored: true
         }
     }
 }

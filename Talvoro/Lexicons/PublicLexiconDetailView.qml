@@ -167,6 +167,7 @@ NavPage {
                 rightPadding: 16
                 topPadding: 12
                 bottomPadding: 12
+                // One element: its texts are read in its name, not again.
                 Accessible.name: row.wordDisplay + "，" + row.translations
                 Accessible.checkable: true
                 Accessible.checked: row.selected
@@ -190,6 +191,7 @@ NavPage {
                             PlainText {
                                 text: row.wordDisplay
                                 font: Theme.font(Theme.Headline)
+                                Accessible.ignored: true
                             }
                             PlainText {
                                 visible: row.ipa !== ""
@@ -198,6 +200,7 @@ NavPage {
                                 color: Theme.textSecondary
                                 elide: Text.ElideRight
                                 Layout.fillWidth: true
+                                Accessible.ignored: true
                             }
                         }
                         PlainText {
@@ -206,6 +209,7 @@ NavPage {
                             color: Theme.textSecondary
                             wrapMode: Text.Wrap
                             Layout.fillWidth: true
+                            Accessible.ignored: true
                         }
                     }
                 }

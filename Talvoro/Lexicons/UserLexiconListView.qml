@@ -105,6 +105,7 @@ NavPage {
                 rightPadding: 16
                 topPadding: 4 + 8
                 bottomPadding: 4 + 8
+                // One element: its texts are read in its name, not again.
                 Accessible.name: row.name + "，" + row.wordCount + " 个单词"
                 Accessible.description: "打开私人词库详情"
                 onClicked: root.openLexicon(row.lexiconId)
@@ -124,12 +125,14 @@ NavPage {
                                 font: Theme.font(Theme.Headline)
                                 elide: Text.ElideRight
                                 Layout.fillWidth: true
+                                Accessible.ignored: true
                             }
                             PlainText {
                                 objectName: "userLexiconList.count." + row.index
                                 text: row.wordCount + " 词"
                                 font: Theme.font(Theme.Caption1)
                                 color: Theme.textSecondary
+                                Accessible.ignored: true
                             }
                         }
                         PlainText {
@@ -139,6 +142,7 @@ NavPage {
                             color: Theme.textSecondary
                             wrapMode: Text.Wrap
                             Layout.fillWidth: true
+                            Accessible.ignored: true
                         }
                     }
                     Icon {

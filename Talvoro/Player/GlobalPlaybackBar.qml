@@ -13,6 +13,9 @@ Item {
     property bool managesSharedTransitionElements: false
     property PlayerSharedElementRegistry registry: null
     property Item space: null
+    // Takes the bar out of what a screen reader reads, with all it holds (while
+    // the page lies over it).
+    property bool accessibilityHidden: false
 
     readonly property string activity: root.host.activity
     readonly property bool marking: root.managesSharedTransitionElements
@@ -36,7 +39,9 @@ Item {
             Layout.fillHeight: true
             Layout.minimumHeight: 44
             onClicked: root.host.openFullPlayer()
+            // One element: what it shows is read in its name, not again on its own.
             Accessible.role: Accessible.Button
+            Accessible.ignored: root.accessibilityHidden
             Accessible.name: root.host.statusText + "，" + root.host.word + "，"
                 + root.host.progressText + "，点击返回完整播放页"
 
@@ -79,6 +84,7 @@ Item {
                         maximumLineCount: 1
                         opacity: root.marking ? 0 : 1
                         Layout.fillWidth: true
+                        Accessible.ignored: true
 
                         PlayerSharedElement {
                             width: Math.min(parent.contentWidth, parent.width)
@@ -97,6 +103,7 @@ Item {
                         elide: Text.ElideRight
                         maximumLineCount: 1
                         Layout.fillWidth: true
+                        Accessible.ignored: true
                     }
                 }
 
@@ -115,7 +122,7 @@ Item {
             opacity: root.marking ? 0 : 1
             onClicked: root.host.togglePlayback()
             Accessible.role: Accessible.Button
-            Accessible.ignored: root.marking
+            Accessible.ignored: root.marking || root.accessibilityHidden
             Accessible.name: root.host.controlLabel
 
             contentItem: Icon {

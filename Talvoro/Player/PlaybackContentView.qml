@@ -123,6 +123,8 @@ Item {
                     implicitHeight: 44
                     enabled: root.model.previousEnabled
                     onClicked: root.model.previous()
+                    // Without a name of its own a button is read as nothing.
+                    Accessible.name: "上一个"
                     contentItem: Icon {
                         name: "backward.fill"
                         size: 28
@@ -158,6 +160,7 @@ Item {
                     implicitHeight: 44
                     enabled: root.model.nextEnabled
                     onClicked: root.model.next()
+                    Accessible.name: "下一个"
                     contentItem: Icon {
                         name: "forward.fill"
                         size: 28

@@ -16,6 +16,7 @@ Item {
         position.implicitWidth, loop.implicitWidth, 8, column.width)
 
     implicitHeight: column.implicitHeight + 16
+    // One element: the name and the badges are read in its name, not again.
     Accessible.role: Accessible.StaticText
     Accessible.name: root.playlistName + "，单词：" + root.positionText + "，格式：" + root.loopText
 
@@ -35,6 +36,7 @@ Item {
             maximumLineCount: 2
             elide: Text.ElideRight
             Layout.fillWidth: true
+            Accessible.ignored: true
         }
 
         GridLayout {
@@ -49,12 +51,14 @@ Item {
                 label: "单词"
                 value: root.positionText
                 tint: Theme.accent
+                Accessible.ignored: true
             }
             PlaybackMetadataBadge {
                 id: loop
                 label: "格式"
                 value: root.loopText
                 tint: Theme.secondaryAccent
+                Accessible.ignored: true
             }
         }
     }

@@ -101,9 +101,9 @@ Item {
                 registry: registry
                 space: layer
                 opacity: root.geometry.barOpacity
-                // Touches reach the bar only while the page is not presented.
+                // Touches and a screen reader reach the bar only while the page is not presented.
                 enabled: !root.model.presented
-                Accessible.ignored: root.model.presented
+                accessibilityHidden: root.model.presented
             }
 
             PlayerSharedPlaybackChrome {

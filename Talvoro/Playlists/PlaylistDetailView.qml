@@ -79,8 +79,10 @@ NavPage {
                 bottomPadding: 10
                 text: row.wordDisplay
                 Accessible.name: row.ipa !== "" ? row.wordDisplay + "，" + row.ipa : row.wordDisplay
-                // Qt has no named accessibility actions: the same removal sits in a
+                // The removal without a swipe: a screen reader's action, and a
                 // long-press menu.
+                AccessibleActions.names: ["从播放列表移除"]
+                AccessibleActions.onTriggered: root.model.confirmRemoveItem(row.itemId)
                 onPressAndHold: actions.popup()
 
                 background: Rectangle {
