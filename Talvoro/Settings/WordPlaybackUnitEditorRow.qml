@@ -280,6 +280,7 @@ Item {
     // raw value as plain text.
     Rectangle {
         id: dragProxy
+        objectName: "wordPlayback.dragged." + row.unit
 
         property string dragText: row.unit
 
