@@ -12,12 +12,6 @@ using talvoro::HomeViewModel;
 
 namespace {
 
-HomeViewModel *homeModel(const SceneDriver &scene)
-{
-    QQuickItem *home = scene.item(QStringLiteral("home.view"));
-    return home ? home->property("model").value<HomeViewModel *>() : nullptr;
-}
-
 QString publicRow(int index)
 {
     return QStringLiteral("home.publicLexicon.%1").arg(index);
@@ -50,7 +44,7 @@ private Q_SLOTS:
         QVERIFY(!scene.item(publicRow(int(served.size()))));
         for (int i = 0; i < served.size(); ++i)
             QCOMPARE(textOf(scene.item(publicRow(i))), served.at(i)[QStringLiteral("name")].toString());
-        HomeViewModel *model = homeModel(scene);
+        HomeViewModel *model = modelOf<HomeViewModel>(scene, QStringLiteral("home.view"));
         QVERIFY(model);
         QVERIFY(scene.waitFor([model] { return model->loadPhase() == HomeViewModel::HomeLoadPhase::idle; }));
         QVERIFY(!scene.savePng(QStringLiteral("journey-home")).isEmpty());

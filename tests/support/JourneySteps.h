@@ -27,9 +27,10 @@ inline QString textOf(QQuickItem *item)
 }
 
 // Whether something under `object` still moves: a stack view changing pages, a
-// sheet or an alert sliding in or out, a list dragged, flicked or springing back
-// (or just moved by hand, which it answers with a short flick of its own), or an
-// animation that ends. Animations that never end (a spinner) do not count.
+// sheet or an alert sliding in or out, a list dragged, flicked or springing back,
+// or still holding the speed of a jump the journey made it take (it would take the
+// next tap as the end of that movement), or an animation that ends. Animations
+// that never end (a spinner) do not count.
 inline bool isMoving(QObject *object)
 {
     if (object->inherits("QQuickStackView") && object->property("busy").toBool())
