@@ -1,4 +1,5 @@
 #include "App/TalvoroApplication.h"
+#include "Networking/BackendConfiguration.h"
 #include "Platform/NetworkTransfer.h"
 #include "Platform/ProcessExit.h"
 
@@ -31,7 +32,28 @@ int run(int argc, char *argv[])
         QStringLiteral("Also trust the certificate authority in <pem> (a local development backend)."),
         QStringLiteral("pem"));
     parser.addOption(trustAuthority);
+#ifdef TALVORO_DEVELOPMENT_OPTIONS
+    // A development build can be pointed at a backend started just now, whose port
+    // is known only at run time; a release build talks only to the backend it was
+    // built for.
+    const QCommandLineOption backendURL(QStringLiteral("backend-url"),
+        QStringLiteral("Talk to the backend at <url> (https) instead of the one built in."), QStringLiteral("url"));
+    parser.addOption(backendURL);
+#endif
     parser.process(app);
+
+    talvoro::AppEnvironment environment;
+#ifdef TALVORO_DEVELOPMENT_OPTIONS
+    if (parser.isSet(backendURL)) {
+        const std::optional<QUrl> url = talvoro::BackendConfiguration::validatedBaseURL(parser.value(backendURL));
+        if (!url) {
+            qCritical("--backend-url takes an https URL with a host and no user, query or fragment: %s",
+                qPrintable(parser.value(backendURL)));
+            return 1;
+        }
+        environment.backendBaseURL = [url] { return url; };
+    }
+#endif
 
     // A local backend's authority is trusted in addition to the system's; nothing
     // else about the checks changes.
@@ -44,7 +66,7 @@ int run(int argc, char *argv[])
         talvoro::NetworkTransfer::trustForProcess(authorities);
     }
 
-    talvoro::TalvoroApplication application;
+    talvoro::TalvoroApplication application(std::move(environment));
     QQmlApplicationEngine engine;
     engine.setInitialProperties(application.rootProperties());
     engine.load(talvoro::TalvoroApplication::rootUrl());

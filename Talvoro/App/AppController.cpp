@@ -70,7 +70,7 @@ void AppController::updateRootContent()
     if (content == m_rootContent)
         return;
     m_rootContent = content;
-    emit rootContentChanged();
+    Q_EMIT rootContentChanged();
 }
 
 void AppController::handleAuthenticatedUserChange(std::optional<qint64> userID)

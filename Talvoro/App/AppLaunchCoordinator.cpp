@@ -42,7 +42,7 @@ Task<> AppLaunchCoordinator::run(Restore restore, CancellationToken leave)
         co_return;
     if (m_phase != Phase::ContentReady) {
         m_phase = Phase::ContentReady;
-        emit phaseChanged();
+        Q_EMIT phaseChanged();
     }
 }
 

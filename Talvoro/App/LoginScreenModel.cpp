@@ -10,7 +10,7 @@ LoginScreenModel::LoginScreenModel(AppSession &session, QObject *parent)
 {
     connect(&m_session, &AppSession::errorMessageChanged, this, &LoginScreenModel::errorMessageChanged);
     connect(&m_session, &AppSession::isSubmittingChanged, this, [this] {
-        emit isSubmittingChanged();
+        Q_EMIT isSubmittingChanged();
         notifyCanSubmit();
     });
 }
@@ -20,7 +20,7 @@ void LoginScreenModel::setUsername(const QString &username)
     if (username == m_username)
         return;
     m_username = username;
-    emit usernameChanged();
+    Q_EMIT usernameChanged();
     notifyCanSubmit();
 }
 
@@ -29,7 +29,7 @@ void LoginScreenModel::setPassword(const QString &password)
     if (password == m_password)
         return;
     m_password = password;
-    emit passwordChanged();
+    Q_EMIT passwordChanged();
     notifyCanSubmit();
 }
 
@@ -46,13 +46,13 @@ void LoginScreenModel::notifyCanSubmit()
     if (can == m_canSubmit)
         return;
     m_canSubmit = can;
-    emit canSubmitChanged();
+    Q_EMIT canSubmitChanged();
 }
 
 void LoginScreenModel::setModeTransitioning(bool transitioning)
 {
     m_isModeTransitioning = transitioning;
-    emit isModeTransitioningChanged();
+    Q_EMIT isModeTransitioningChanged();
     notifyCanSubmit();
 }
 
@@ -75,7 +75,7 @@ void LoginScreenModel::toggleMode()
     QTimer::singleShot(0, this, [this] {
         setPassword(QString());
         m_isRegistering = !m_isRegistering;
-        emit isRegisteringChanged();
+        Q_EMIT isRegisteringChanged();
         m_session.setErrorMessage(QString());
         setModeTransitioning(false);
     });

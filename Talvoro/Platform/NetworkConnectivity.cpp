@@ -27,7 +27,7 @@ void NetworkInformationPathSource::start()
     QNetworkInformation *information = QNetworkInformation::instance();
     const auto report = [this](QNetworkInformation::Reachability reachability) {
         if (reachability != QNetworkInformation::Reachability::Unknown)
-            emit pathUpdated(reachability == QNetworkInformation::Reachability::Online);
+            Q_EMIT pathUpdated(reachability == QNetworkInformation::Reachability::Online);
     };
     connect(information, &QNetworkInformation::reachabilityChanged, this, report);
     report(information->reachability());
@@ -49,7 +49,7 @@ ORVNetworkConnectivityMonitor::~ORVNetworkConnectivityMonitor() = default;
 void ORVNetworkConnectivityMonitor::apply(bool satisfied)
 {
     m_availability = satisfied ? Availability::available : Availability::unavailable;
-    emit availabilityChanged();
+    Q_EMIT availabilityChanged();
 }
 
 } // namespace talvoro

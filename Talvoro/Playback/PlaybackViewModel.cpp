@@ -59,8 +59,6 @@ std::optional<QString> PlaybackViewModel::currentUnitRawValue() const
     return m_currentUnitPresentation.unit ? std::optional(rawValue(*m_currentUnitPresentation.unit)) : std::nullopt;
 }
 
-// MARK: - Controls
-
 void PlaybackViewModel::setPlaylist(const QList<ORVWord> &words)
 {
     m_playlist.clear();
@@ -142,8 +140,6 @@ void PlaybackViewModel::cycleLoopMode()
     m_loopMode = cycled(m_loopMode);
     Q_EMIT loopModeChanged();
 }
-
-// MARK: - Sequencing
 
 void PlaybackViewModel::audioPlayerDidFinish(bool successfully)
 {
@@ -273,8 +269,6 @@ void PlaybackViewModel::makeUnitPresentation(ORVPlaybackUnit unit)
     setCurrentUnitPresentation(presentation);
 }
 
-// MARK: - Remote commands and interruptions
-
 void PlaybackViewModel::remotePlay()
 {
     playCurrentWord();
@@ -310,8 +304,6 @@ void PlaybackViewModel::handleInterruption(bool shouldResume)
     else
         pause();
 }
-
-// MARK: - Previews
 
 void PlaybackViewModel::playTransient(
     const QString &text, std::optional<TTSVoice> voice, std::optional<float> rate, std::optional<QString> identifier)
@@ -377,8 +369,6 @@ void PlaybackViewModel::finishTransientClip(bool successfully)
     setTransientPlaybackStatus(TransientPlaybackStatus::failed(identifier, previewNotPlayableMessage));
     showError(previewNotPlayableMessage);
 }
-
-// MARK: - Session
 
 void PlaybackViewModel::updateSession(const std::optional<QString> &accessToken, const std::optional<UserSummary> &user)
 {
@@ -553,8 +543,6 @@ void PlaybackViewModel::replanCurrentWord()
     }
 }
 
-// MARK: - Helpers
-
 void PlaybackViewModel::showError(const QString &message)
 {
     if (m_errorMessage != message) {
@@ -581,8 +569,6 @@ void PlaybackViewModel::cancelRequest()
         m_ttsRequest->cancel();
     m_ttsRequest.reset();
 }
-
-// MARK: - Published state
 
 void PlaybackViewModel::setShowErrorAlert(bool show)
 {

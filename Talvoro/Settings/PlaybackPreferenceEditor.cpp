@@ -69,14 +69,14 @@ std::optional<QString> PlaybackPreferenceEditor::accountOwnerKey() const
 void PlaybackPreferenceEditor::setPreference(const PlaybackPreference &preference)
 {
     m_preference = preference;
-    emit preferenceChanged();
+    Q_EMIT preferenceChanged();
 }
 
 void PlaybackPreferenceEditor::applyPreference(const PlaybackPreference &preference)
 {
     m_preference = preference.withDerivedMirrorFields();
-    emit preferenceChanged();
-    emit preferenceApplied();
+    Q_EMIT preferenceChanged();
+    Q_EMIT preferenceApplied();
     if (m_services.playbackSession) {
         if (PlaybackViewModel *viewModel = m_services.playbackSession->playbackViewModel())
             viewModel->applyServerPreference(m_preference);
@@ -247,7 +247,7 @@ Task<PreferenceSaveOutcome> PlaybackPreferenceEditor::save(
     }
 
     setHasPendingSynchronization(true);
-    emit pendingWriteStored();
+    Q_EMIT pendingWriteStored();
     applyPreference(stored);
     if (isOffline())
         co_return saved(Kind::storedOffline);
@@ -263,7 +263,7 @@ void PlaybackPreferenceEditor::setHasConfirmedBaseline(bool value)
     if (m_hasConfirmedBaseline == value)
         return;
     m_hasConfirmedBaseline = value;
-    emit hasConfirmedBaselineChanged();
+    Q_EMIT hasConfirmedBaselineChanged();
 }
 
 void PlaybackPreferenceEditor::setHasPendingSynchronization(bool value)
@@ -271,7 +271,7 @@ void PlaybackPreferenceEditor::setHasPendingSynchronization(bool value)
     if (m_hasPendingSynchronization == value)
         return;
     m_hasPendingSynchronization = value;
-    emit hasPendingSynchronizationChanged();
+    Q_EMIT hasPendingSynchronizationChanged();
 }
 
 } // namespace talvoro

@@ -115,7 +115,7 @@ VoiceSelectionModel::VoiceSelectionModel(PlaybackPreferenceEditorServices servic
     , m_voices(this)
 {
     connect(&m_editor, &PlaybackPreferenceEditor::preferenceChanged, this, [this] {
-        emit preferenceChanged();
+        Q_EMIT preferenceChanged();
         refreshRowContext({VoiceCatalogRowsModel::IsGlobalRole, VoiceCatalogRowsModel::IsPendingGlobalRole,
             VoiceCatalogRowsModel::SetGlobalTextRole, VoiceCatalogRowsModel::SetGlobalAccessibleNameRole});
     });
@@ -124,18 +124,18 @@ VoiceSelectionModel::VoiceSelectionModel(PlaybackPreferenceEditorServices servic
     connect(&m_editor, &PlaybackPreferenceEditor::pendingWriteStored, this, [this] { setSynchronizationFailed(false); });
     connect(&m_editor, &PlaybackPreferenceEditor::hasConfirmedBaselineChanged, this, &VoiceSelectionModel::bannerChanged);
     connect(&m_editor, &PlaybackPreferenceEditor::hasPendingSynchronizationChanged, this, [this] {
-        emit bannerChanged();
+        Q_EMIT bannerChanged();
         refreshRowContext({VoiceCatalogRowsModel::IsPendingGlobalRole, VoiceCatalogRowsModel::SetGlobalTextRole,
             VoiceCatalogRowsModel::SetGlobalAccessibleNameRole});
     });
     connect(&m_editor, &PlaybackPreferenceEditor::availabilityChanged, this, [this] {
-        emit bannerChanged();
+        Q_EMIT bannerChanged();
         handleAvailabilityChange();
     });
     if (GlobalPlaybackSession *playback = m_editor.services().playbackSession) {
         connect(playback, &GlobalPlaybackSession::playbackViewModelChanged, this, [this] {
             observePlaybackViewModel();
-            emit hasPlaybackViewModelChanged();
+            Q_EMIT hasPlaybackViewModelChanged();
         });
     }
     if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
@@ -155,7 +155,7 @@ void VoiceSelectionModel::setSampleText(const QString &text)
         return;
     const QString previousSample = previewSample();
     m_sampleText = limited;
-    emit sampleTextChanged();
+    Q_EMIT sampleTextChanged();
     if (previewSample() != previousSample)
         refreshOfflineBadges();
 }
@@ -165,7 +165,7 @@ void VoiceSelectionModel::setSpellingSample(const QString &text)
     if (text == m_spellingSample)
         return;
     m_spellingSample = text;
-    emit spellingSampleChanged();
+    Q_EMIT spellingSampleChanged();
 }
 
 bool VoiceSelectionModel::canPreviewSpelling() const
@@ -185,7 +185,7 @@ void VoiceSelectionModel::setSelectedLanguage(Language language)
         return;
     m_selectedLanguage = language;
     m_selectedCategory.reset();
-    emit filterChanged();
+    Q_EMIT filterChanged();
     rebuildRows();
 }
 
@@ -197,7 +197,7 @@ void VoiceSelectionModel::setSelectedCategory(std::optional<TTSVoiceCategory> ca
     if (category == m_selectedCategory)
         return;
     m_selectedCategory = category;
-    emit filterChanged();
+    Q_EMIT filterChanged();
     rebuildRows();
 }
 
@@ -260,7 +260,7 @@ void VoiceSelectionModel::setSpellingRate(double rate)
     if (rate == m_spellingRate)
         return;
     m_spellingRate = rate;
-    emit spellingRateChanged();
+    Q_EMIT spellingRateChanged();
 }
 
 bool VoiceSelectionModel::hasPlaybackViewModel() const
@@ -456,7 +456,7 @@ Task<> VoiceSelectionModel::saveAll()
     if (!self)
         co_return;
     if (state == SyncState::synchronized)
-        emit dismissRequested();
+        Q_EMIT dismissRequested();
     setIsSaving(false);
 }
 
@@ -542,7 +542,7 @@ void VoiceSelectionModel::clearOperationError()
     if (!m_operationError)
         return;
     m_operationError.reset();
-    emit operationErrorChanged();
+    Q_EMIT operationErrorChanged();
 }
 
 void VoiceSelectionModel::sceneBecameActive()
@@ -560,7 +560,7 @@ void VoiceSelectionModel::handleAvailabilityChange()
 void VoiceSelectionModel::showError(const QString &message)
 {
     m_operationError = OperationError {text::newUuidText(), message};
-    emit operationErrorChanged();
+    Q_EMIT operationErrorChanged();
 }
 
 void VoiceSelectionModel::setIsSaving(bool saving)
@@ -568,7 +568,7 @@ void VoiceSelectionModel::setIsSaving(bool saving)
     if (saving == m_isSaving)
         return;
     m_isSaving = saving;
-    emit isSavingChanged();
+    Q_EMIT isSavingChanged();
 }
 
 void VoiceSelectionModel::setPendingGlobalVoiceID(std::optional<QString> id)
@@ -576,7 +576,7 @@ void VoiceSelectionModel::setPendingGlobalVoiceID(std::optional<QString> id)
     if (id == m_pendingGlobalVoiceID)
         return;
     m_pendingGlobalVoiceID = std::move(id);
-    emit pendingGlobalVoiceIDChanged();
+    Q_EMIT pendingGlobalVoiceIDChanged();
     refreshRowContext({VoiceCatalogRowsModel::IsSavingRole, VoiceCatalogRowsModel::SetGlobalTextRole});
 }
 
@@ -585,7 +585,7 @@ void VoiceSelectionModel::setSynchronizationFailed(bool failed)
     if (failed == m_synchronizationFailed)
         return;
     m_synchronizationFailed = failed;
-    emit bannerChanged();
+    Q_EMIT bannerChanged();
 }
 
 void VoiceSelectionModel::rebuildRows()

@@ -210,7 +210,7 @@ public:
     Q_INVOKABLE void startPreview(const QString &voiceId);
     Q_INVOKABLE void startSpellingPreview() { previewSpelling(); }
     Q_INVOKABLE void clearOperationError();
-    Q_INVOKABLE void cancel() { emit dismissRequested(); }
+    Q_INVOKABLE void cancel() { Q_EMIT dismissRequested(); }
     // The app came to the foreground.
     void sceneBecameActive();
 

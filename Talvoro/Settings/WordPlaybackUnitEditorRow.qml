@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -147,8 +149,6 @@ Item {
                 Instantiator {
                     active: voiceMenu.visible
                     model: row.sheet.voiceMenuEntries(row.unit)
-                    // The delegate reaches the row it belongs to by id.
-                    // qmllint disable unqualified
                     delegate: WordPlaybackMenuItem {
                         required property var modelData
                         objectName: modelData.isHeader ? "" : "wordPlayback.voiceItem." + modelData.id
@@ -157,7 +157,6 @@ Item {
                         symbol: modelData.id === row.voiceId ? "checkmark" : "speaker.wave.2"
                         onTriggered: row.sheet.setVoice(row.unit, modelData.id)
                     }
-                    // qmllint enable unqualified
                     onObjectAdded: (index, object) => voiceMenu.insertItem(index + 1, object)
                     onObjectRemoved: (index, object) => voiceMenu.removeItem(object)
                 }
@@ -280,6 +279,7 @@ Item {
     // raw value as plain text.
     Rectangle {
         id: dragProxy
+        objectName: "wordPlayback.dragged." + row.unit
 
         property string dragText: row.unit
 

@@ -1,4 +1,4 @@
-#include "SceneDriver.h"
+#include "JourneySteps.h"
 #include "TestRegistry.h"
 
 #include "App/HomeViewModel.h"
@@ -12,32 +12,9 @@ using talvoro::HomeViewModel;
 
 namespace {
 
-QString textOf(QQuickItem *item)
-{
-    return item ? item->property("text").toString() : QString();
-}
-
-HomeViewModel *homeModel(const SceneDriver &scene)
-{
-    QQuickItem *home = scene.item(QStringLiteral("home.view"));
-    return home ? home->property("model").value<HomeViewModel *>() : nullptr;
-}
-
 QString publicRow(int index)
 {
     return QStringLiteral("home.publicLexicon.%1").arg(index);
-}
-
-// Drags the content down by `distance` and lets go, as a finger pulling to refresh.
-void pullDown(QQuickWindow *window, qreal distance)
-{
-    const QPoint start(window->width() / 2, window->height() / 3);
-    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, start);
-    for (int step = 1; step <= 20; ++step) {
-        QTest::qWait(16);
-        QTest::mouseMove(window, start + QPoint(0, int(distance * step / 20)));
-    }
-    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, start + QPoint(0, int(distance)));
 }
 
 } // namespace
@@ -67,7 +44,7 @@ private Q_SLOTS:
         QVERIFY(!scene.item(publicRow(int(served.size()))));
         for (int i = 0; i < served.size(); ++i)
             QCOMPARE(textOf(scene.item(publicRow(i))), served.at(i)[QStringLiteral("name")].toString());
-        HomeViewModel *model = homeModel(scene);
+        HomeViewModel *model = modelOf<HomeViewModel>(scene, QStringLiteral("home.view"));
         QVERIFY(model);
         QVERIFY(scene.waitFor([model] { return model->loadPhase() == HomeViewModel::HomeLoadPhase::idle; }));
         QVERIFY(!scene.savePng(QStringLiteral("journey-home")).isEmpty());

@@ -1,4 +1,4 @@
-#include "SceneDriver.h"
+#include "JourneySteps.h"
 #include "TestRegistry.h"
 
 #include <QDir>
@@ -7,15 +7,6 @@
 #include <QUuid>
 
 using namespace scenetest;
-
-namespace {
-
-QString textOf(QQuickItem *item)
-{
-    return item ? item->property("text").toString() : QString();
-}
-
-} // namespace
 
 class AppJourneyTest : public QObject {
     Q_OBJECT

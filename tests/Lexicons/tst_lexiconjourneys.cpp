@@ -96,12 +96,7 @@ void dragRow(SceneDriver &scene, int from, int to)
     QVERIFY(handle && target);
     const QPointF start = handle->mapToScene(QPointF(handle->width() / 2, handle->height() / 2));
     const QPointF end = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
-    QTest::mousePress(scene.window(), Qt::LeftButton, Qt::NoModifier, start.toPoint());
-    for (int step = 1; step <= 12; ++step) {
-        QTest::qWait(16);
-        QTest::mouseMove(scene.window(), (start + (end - start) * step / 12.0).toPoint());
-    }
-    QTest::mouseRelease(scene.window(), Qt::LeftButton, Qt::NoModifier, end.toPoint());
+    drag(scene.window(), start, end);
 }
 
 talvoro::UserLexiconDetailModel *signInAndOpen(SceneDriver &scene, const QString &name)

@@ -53,25 +53,8 @@ void swipeLeft(SceneDriver &scene, const QString &objectName)
     QQuickItem *row = scene.item(objectName);
     QVERIFY(row);
     const QPointF start = row->mapToScene(QPointF(row->width() - 30, row->height() / 2));
-    QTest::mousePress(scene.window(), Qt::LeftButton, Qt::NoModifier, start.toPoint());
-    for (int step = 1; step <= 12; ++step) {
-        QTest::qWait(16);
-        QTest::mouseMove(scene.window(), (start - QPointF(step * 15, 0)).toPoint());
-    }
-    QTest::mouseRelease(scene.window(), Qt::LeftButton, Qt::NoModifier, (start - QPointF(180, 0)).toPoint());
-    QTest::qWait(300);
-}
-
-// Drags the content down and lets go, as a finger pulling to refresh.
-void pullDown(QQuickWindow *window)
-{
-    const QPoint start(window->width() / 2, window->height() / 3);
-    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, start);
-    for (int step = 1; step <= 20; ++step) {
-        QTest::qWait(16);
-        QTest::mouseMove(window, start + QPoint(0, step * 11));
-    }
-    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, start + QPoint(0, 220));
+    drag(scene.window(), start, start - QPointF(180, 0));
+    settle();
 }
 
 bool openPlaylists(SceneDriver &scene)
@@ -224,15 +207,16 @@ private Q_SLOTS:
         QVERIFY(pressAlertAction(scene, QStringLiteral("知道了")));
 
         QVERIFY(scene.startBackend());
-        // The failed attempt waits out a short back-off before a sync sends it again.
-        bool gone = false;
-        for (int attempt = 0; attempt < 4 && !gone; ++attempt) {
-            QTest::qWait(2500);
-            pullDown(scene.window());
-            QVERIFY(scene.waitFor([list] { return !list->isLoading(); }));
-            gone = serverPlaylists(scene, backendToken(scene)).size() == 1;
-        }
-        QVERIFY(gone);
+        // The failed attempt waits out a short back-off: pulls before its end send
+        // nothing, the first one after it sends the deletion.
+        QVERIFY(scene.waitFor(
+            [&] {
+                settle();
+                pullDown(scene.window());
+                return scene.waitFor([list] { return !list->isLoading(); })
+                    && serverPlaylists(scene, backendToken(scene)).size() == 1;
+            },
+            30s));
         QCOMPARE(list->playlists().size(), 1);
     }
 

@@ -49,7 +49,7 @@ void reveal(SceneDriver &scene, const QString &objectName)
     const QPointF at = target->mapToItem(content, QPointF(0, 0));
     scroll->setProperty("contentY", std::max(0.0, at.y() - 120));
     // A tap right after the jump is taken by the list as the end of a movement.
-    QTest::qWait(500);
+    settle();
 }
 
 } // namespace

@@ -45,7 +45,7 @@ bool pressInForm(SceneDriver &scene, const QString &objectName)
     const qreal top = target->mapToItem(content, QPointF(0, 0)).y();
     const qreal most = std::max<qreal>(0, form->property("contentHeight").toReal() - form->height());
     form->setProperty("contentY", std::clamp<qreal>(top - form->height() / 3, 0, most));
-    QTest::qWait(50);
+    settle();
     return scene.press(objectName);
 }
 
@@ -57,13 +57,8 @@ void dragUnit(SceneDriver &scene, const QString &dragged, const QString &target)
     QVERIFY(handle && row);
     const QPointF start = handle->mapToScene(QPointF(20, handle->height() / 2));
     const QPointF end = row->mapToScene(QPointF(20, row->height() / 2));
-    QTest::mousePress(scene.window(), Qt::LeftButton, Qt::NoModifier, start.toPoint());
-    QTest::qWait(500);
-    for (int step = 1; step <= 12; ++step) {
-        QTest::qWait(16);
-        QTest::mouseMove(scene.window(), (start + (end - start) * step / 12.0).toPoint());
-    }
-    QTest::mouseRelease(scene.window(), Qt::LeftButton, Qt::NoModifier, end.toPoint());
+    drag(scene.window(), start, end, 12,
+        [&] { return scene.item(QStringLiteral("wordPlayback.dragged.") + dragged) != nullptr; });
 }
 
 // Opens "设置播放方式" of the lexicon's first word; the sheet's model once its

@@ -5,14 +5,17 @@
 #include "Lexicons/UserLexiconDetailModel.h"
 #include "Lexicons/UserLexiconListModel.h"
 
+#include <QGuiApplication>
 #include <QJSValue>
 #include <QJsonObject>
 #include <QQuickItem>
 #include <QTest>
+#include <QtQuickTest/quicktest.h>
 
 // Steps that journeys through the real app share: the demo account, a token of
-// its own to look at what the backend holds, waiting for transitions, taps on the
-// buttons of alerts and confirmation dialogs, and the way to a private lexicon.
+// its own to look at what the backend holds, waiting for what moves to come to
+// rest, a finger's drags, taps on the buttons of alerts and confirmation dialogs,
+// and the way to a private lexicon.
 namespace scenetest {
 
 inline const QString demoUser = QStringLiteral("demo");
@@ -23,10 +26,83 @@ inline QString textOf(QQuickItem *item)
     return item ? item->property("text").toString() : QString();
 }
 
-// Lets a push or a sheet finish moving into place before it is touched.
+// Whether something under `object` still moves: a stack view changing pages, a
+// sheet or an alert sliding in or out, a list dragged, flicked or springing back,
+// or still holding the speed of a jump the journey made it take (it would take the
+// next tap as the end of that movement), or an animation that ends. Animations
+// that never end (a spinner) do not count.
+inline bool isMoving(QObject *object)
+{
+    if (object->inherits("QQuickStackView") && object->property("busy").toBool())
+        return true;
+    // A popup is visible from the start of its entrance and opened only once it
+    // has finished, until its exit starts.
+    if (object->inherits("QQuickPopup") && object->property("visible").toBool() != object->property("opened").toBool())
+        return true;
+    if (object->inherits("QQuickFlickable")
+        && (object->property("moving").toBool() || object->property("verticalVelocity").toReal() != 0
+            || object->property("horizontalVelocity").toReal() != 0))
+        return true;
+    if (object->inherits("QQuickAbstractAnimation") && object->property("running").toBool()
+        && object->property("loops").toInt() > 0)
+        return true;
+    auto *item = qobject_cast<QQuickItem *>(object);
+    if (item) {
+        for (QQuickItem *child : item->childItems()) {
+            if (isMoving(child))
+                return true;
+        }
+    }
+    // Child items that are also QObject children were seen above.
+    for (QObject *child : object->children()) {
+        auto *childItem = qobject_cast<QQuickItem *>(child);
+        if ((!item || !childItem || childItem->parentItem() != item) && isMoving(child))
+            return true;
+    }
+    return false;
+}
+
+// Waits until nothing in any window moves and every window has laid itself out, so
+// that the next tap lands where the item is shown. A scene that never comes to
+// rest is reported and the journey goes on, to fail where it shows.
 inline void settle()
 {
-    QTest::qWait(450);
+    const auto still = [] {
+        for (QWindow *window : QGuiApplication::topLevelWindows()) {
+            auto *quick = qobject_cast<QQuickWindow *>(window);
+            if (quick && quick->isVisible() && (isMoving(quick) || QQuickTest::qIsPolishScheduled(quick)))
+                return false;
+        }
+        return true;
+    };
+    if (!QTest::qWaitFor(still, 10000))
+        qWarning("The scene is still moving after 10 s");
+}
+
+// Drags from `from` to `to` in steps a frame apart, as a finger would, and lets
+// go. The steps are a frame apart in the events' own times, which is what a flick
+// is measured by; between them the scene lays itself out. A drag that starts with
+// a long press holds still until `tookHold` says the press was taken as one.
+inline void drag(QQuickWindow *window, QPointF from, QPointF to, int steps = 12,
+    const std::function<bool()> &tookHold = nullptr)
+{
+    constexpr int frame = 16;
+    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, from.toPoint());
+    if (tookHold && !QTest::qWaitFor(tookHold, 10000))
+        qWarning("The long press was not taken as one");
+    for (int step = 1; step <= steps; ++step) {
+        QTest::mouseMove(window, (from + (to - from) * step / steps).toPoint(), frame);
+        QQuickTest::qWaitForPolish(window);
+    }
+    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, to.toPoint(), frame);
+}
+
+// Drags the content down by `distance` from the upper third of the window and lets
+// go, as a finger pulling to refresh.
+inline void pullDown(QQuickWindow *window, qreal distance = 220)
+{
+    const QPointF start(window->width() / 2, window->height() / 3);
+    drag(window, start, start + QPointF(0, distance), 20);
 }
 
 // The model of the page with this object name.
