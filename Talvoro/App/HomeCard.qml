@@ -18,8 +18,12 @@ ORVCardStyle {
     Layout.fillHeight: true
     Accessible.role: Accessible.Button
     Accessible.name: root.title + "，" + root.subtitle
+    // A pane sizes itself by its one child only; a card with a link laid over it has two.
+    contentWidth: column.implicitWidth
+    contentHeight: column.implicitHeight
 
     ColumnLayout {
+        id: column
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.verticalCenter: parent.verticalCenter

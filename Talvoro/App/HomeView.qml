@@ -309,8 +309,9 @@ Item {
                     Icon {
                         name: root.model.statusBannerIsError ? "exclamationmark.triangle.fill" : "wifi.exclamationmark"
                         tint: root.model.statusBannerIsError ? Theme.danger : Theme.textSecondary
-                        Layout.alignment: Qt.AlignTop
+                        Layout.alignment: Qt.AlignVCenter
                     }
+                    // The three are centred on one another: "重试" is taller than a line of text.
                     PlainText {
                         objectName: "home.banner.message"
                         text: root.model.statusBannerMessage
@@ -318,7 +319,7 @@ Item {
                         color: Theme.textSecondary
                         wrapMode: Text.Wrap
                         Layout.fillWidth: true
-                        Layout.alignment: Qt.AlignTop
+                        Layout.alignment: Qt.AlignVCenter
                     }
                     AbstractButton {
                         objectName: "home.banner.retry"
@@ -326,7 +327,7 @@ Item {
                         implicitHeight: Math.max(44, implicitContentHeight)
                         text: "重试"
                         Accessible.name: text
-                        Layout.alignment: Qt.AlignTop
+                        Layout.alignment: Qt.AlignVCenter
                         onClicked: root.model.reload(true)
                         contentItem: PlainText {
                             text: "重试"
