@@ -93,6 +93,31 @@ private Q_SLOTS:
         QCOMPARE(control.right(), 12 + morph::compactWidth(390) - 8);
         QVERIFY(control.bottom() <= 844);
     }
+
+    // A copy inside a scrolled view is drawn only where that view shows: the area
+    // narrows from the whole layer at the bar to the view's part at the page.
+    void theTravellingAreaFollowsWhatTheViewShows_data()
+    {
+        QTest::addColumn<qreal>("p");
+        QTest::addColumn<QRectF>("expected");
+        QTest::newRow("bar") << 0.0 << QRectF(0, 0, 390, 844);
+        QTest::newRow("half way") << 0.5 << QRectF(8, 75, 374, 667);
+        QTest::newRow("page") << 1.0 << QRectF(16, 150, 358, 490);
+    }
+    void theTravellingAreaFollowsWhatTheViewShows()
+    {
+        QFETCH(qreal, p);
+        QFETCH(QRectF, expected);
+        PlayerSharedElementRegistry registry;
+        registry.report(PlayerMorph::CompactTitle, QRectF(80, 790, 100, 22));
+        registry.report(PlayerMorph::ExpandedTitle, QRectF(100, 40, 190, 48), QRectF(16, 150, 358, 490));
+        registry.setProgress(p);
+        QCOMPARE(registry.travellingArea(PlayerMorph::CompactTitle, PlayerMorph::ExpandedTitle, 390, 844), expected);
+        // Withdrawn, the page's copy no longer cuts the travelling one.
+        registry.withdraw(PlayerMorph::ExpandedTitle);
+        QCOMPARE(registry.travellingArea(PlayerMorph::CompactTitle, PlayerMorph::ExpandedTitle, 390, 844),
+            QRectF(0, 0, 390, 844));
+    }
 };
 
 class PlaybackSurfaceHostModelTest : public QObject {

@@ -173,6 +173,7 @@ private Q_SLOTS:
         auto host = fixture.host();
         scenetest::Screen screen;
         QVERIFY(openPage(fixture, *host, screen));
+        QTest::qWait(100); // the card's wrapped texts settle its height
         QQuickItem *word = screen.item("player.card.word");
         QQuickItem *card = screen.item("player.card");
         QQuickItem *scroll = card->parentItem()->parentItem(); // the flickable around the card
