@@ -49,7 +49,7 @@ Item {
     NavStack {
         id: stack
         anchors.fill: parent
-        anchors.bottomMargin: root.keepsPlaybackRoom ? 64 : 0
+        anchors.bottomMargin: root.keepsPlaybackRoom ? PlayerMorph.compactRoom : 0
         initialPage: homePage
     }
 

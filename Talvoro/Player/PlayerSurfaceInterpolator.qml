@@ -95,7 +95,7 @@ Item {
             GlobalPlaybackBar {
                 z: 2
                 x: (root.width - root.compactWidth) / 2
-                y: root.height - 64
+                y: root.height - PlayerMorph.compactRoom
                 width: root.compactWidth
                 height: 64
                 host: root.model

@@ -232,6 +232,9 @@ private Q_SLOTS:
         scenetest::detail::collectTexts(bar, texts);
         QQuickItem *position = nullptr;
         for (QQuickItem *text : texts) {
+            // Whole: nothing of the bar is cut by its surface, whatever the text size.
+            QVERIFY2(scenetest::detail::drawnRect(text).height() >= sceneRect(text).height() - 0.5,
+                qPrintable(text->property("text").toString() + QStringLiteral(" is cut")));
             if (text->property("text").toString().contains(QStringLiteral("3 / 12")))
                 position = text;
         }
