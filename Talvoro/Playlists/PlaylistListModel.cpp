@@ -16,7 +16,7 @@ PlaylistListModel::PlaylistListModel(PlaylistServices services, QObject *parent)
     : QObject(parent)
     , m_services(std::move(services))
 {
-    connect(&m_rows, &ScreenListModel::loadingChanged, this, &PlaylistListModel::isLoadingChanged);
+    connect(&m_rows, &PlaylistRowsModel::showsProgressChanged, this, &PlaylistListModel::isLoadingChanged);
 }
 
 void PlaylistListModel::setShowCreateSheet(bool shown)
@@ -52,14 +52,6 @@ void PlaylistListModel::setOperationMessage(const QString &title, const QString 
 {
     m_operationMessage = PlaylistOperationMessage {text::newUuidText(), title, message};
     Q_EMIT operationMessageChanged();
-}
-
-void PlaylistListModel::setLoadBeganEmpty(bool empty)
-{
-    if (m_loadBeganEmpty == empty)
-        return;
-    m_loadBeganEmpty = empty;
-    Q_EMIT isLoadingChanged();
 }
 
 void PlaylistListModel::dismissOperationMessage()
@@ -102,7 +94,6 @@ Task<> PlaylistListModel::runLoad(QPointer<PlaylistListModel> self, bool showsOf
         co_return;
     }
     PlaylistRowsModel &rows = self->m_rows;
-    self->setLoadBeganEmpty(rows.rows().isEmpty());
     const quint64 generation = rows.beginLoad();
     try {
         rows.setRows(services.store->fetchPlaylists(ownerKey));

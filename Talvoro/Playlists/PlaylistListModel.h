@@ -44,9 +44,7 @@ public:
 
     PlaylistRowsModel *playlistRows() { return &m_rows; }
     const QList<ORVPlaylist> &playlists() const { return m_rows.rows(); }
-    // A load runs and the list was empty when it began: a list with rows keeps them
-    // on screen, and shows its empty state when a read finds them gone.
-    bool isLoading() const { return m_rows.loading() && m_loadBeganEmpty; }
+    bool isLoading() const { return m_rows.showsProgress(); }
     bool showCreateSheet() const { return m_showCreateSheet; }
     void setShowCreateSheet(bool shown);
     QString newPlaylistName() const { return m_newPlaylistName; }
@@ -94,7 +92,6 @@ private:
     static Task<> runRefresh(QPointer<PlaylistListModel> self, QPointer<PendingOperation> pending);
 
     void setOperationMessage(const QString &title, const QString &message);
-    void setLoadBeganEmpty(bool empty);
     void setCreating(bool creating);
 
     PlaylistServices m_services;
@@ -102,7 +99,6 @@ private:
     bool m_showCreateSheet = false;
     QString m_newPlaylistName;
     bool m_isCreating = false;
-    bool m_loadBeganEmpty = false;
     std::optional<PlaylistOperationMessage> m_operationMessage;
 };
 
