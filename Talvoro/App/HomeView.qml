@@ -240,9 +240,13 @@ Item {
                                     ORVCardStyle {
                                         id: rowCard
                                         anchors.fill: parent
-                                        RowLayout {
+                                        // The badge goes under the name when the text is
+                                        // too large to share the line with it.
+                                        GridLayout {
                                             anchors.fill: parent
-                                            spacing: Theme.spacing.sm
+                                            columns: Theme.isAccessibilitySize ? 1 : 2
+                                            columnSpacing: Theme.spacing.sm
+                                            rowSpacing: Theme.spacing.sm
                                             ColumnLayout {
                                                 spacing: 4
                                                 Layout.fillWidth: true
