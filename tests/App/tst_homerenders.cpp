@@ -60,7 +60,8 @@ QStringList layoutFaults(const Screen &screen)
     QList<QQuickItem *> cards;
     for (const char *card : {"home.translationCard", "home.playlistsCard", "home.userLexiconsCard"})
         cards.append(screen.item(card));
-    for (int row = 0; QQuickItem *link = screen.item(QByteArray("home.publicLexicon.") + QByteArray::number(row)); ++row)
+    for (int row = 0; QQuickItem *link = screen.item(QByteArray("home.publicLexicon.") + QByteArray::number(row));
+         ++row)
         cards.append(link->parentItem());
     for (QQuickItem *card : cards) {
         QList<QQuickItem *> texts;
@@ -89,7 +90,8 @@ private Q_SLOTS:
         for (const char *state : {"content", "loading", "empty", "offline", "note"}) {
             for (int v = 0; v < int(std::size(homeLooks)); ++v) {
                 // Every look for the content; the banner once more at the largest text size.
-                const bool shown = v < 2 || QByteArray(state) == "content" || (v == 3 && QByteArray(state) == "offline");
+                const bool shown
+                    = v < 2 || QByteArray(state) == "content" || (v == 3 && QByteArray(state) == "offline");
                 if (!shown)
                     continue;
                 QTest::addRow("%s-%s", state, homeLooks[v].suffix) << QString::fromLatin1(state) << v;

@@ -136,7 +136,8 @@ private Q_SLOTS:
             surface->setProperty("progress", p);
             QTest::qWait(50);
             QList<std::optional<QRectF>> reported;
-            for (auto role : {PlayerMorph::ExpandedActivityIcon, PlayerMorph::ExpandedTitle, PlayerMorph::ExpandedControl})
+            for (auto role :
+                {PlayerMorph::ExpandedActivityIcon, PlayerMorph::ExpandedTitle, PlayerMorph::ExpandedControl})
                 reported.append(registry->reported(playermorph::Role(role)));
             return std::pair(reported, sceneRect(screen.item("player.chrome.title")));
         };
@@ -180,21 +181,23 @@ private Q_SLOTS:
         const qreal end = scroll->property("contentHeight").toReal() - scroll->height();
         QVERIFY2(end > 0, "the card fits: nothing to scroll");
         const qreal wordY = word->mapToItem(card, QPointF(0, 0)).y();
-        scroll->setProperty("contentY", scrolled == "top" ? 0.0
-                : scrolled == "end"                      ? end
-                                                         : std::min(end, wordY + word->height() / 2));
+        scroll->setProperty("contentY",
+            scrolled == "top"       ? 0.0
+                : scrolled == "end" ? end
+                                    : std::min(end, wordY + word->height() / 2));
         QTest::qWait(100);
         screen.save(QStringLiteral("player-scrolled-%1-%2")
-                .arg(QString(scrolled).replace(QLatin1Char(' '), QLatin1Char('-')), QString::fromLatin1(looks[look].suffix)));
+                        .arg(QString(scrolled).replace(QLatin1Char(' '), QLatin1Char('-')),
+                            QString::fromLatin1(looks[look].suffix)));
         const QRectF visible = sceneRect(scroll).adjusted(-0.5, -0.5, 0.5, 0.5);
         const QMap<QString, QRectF> drawn = drawnChrome(screen.item("player.chrome"));
         for (auto it = drawn.begin(); it != drawn.end(); ++it) {
             QVERIFY2(visible.contains(*it),
                 qPrintable(QStringLiteral("%1 drawn at y %2, the card shows %3 to %4")
-                        .arg(it.key())
-                        .arg(it->y())
-                        .arg(visible.top())
-                        .arg(visible.bottom())));
+                               .arg(it.key())
+                               .arg(it->y())
+                               .arg(visible.top())
+                               .arg(visible.bottom())));
         }
         // Unscrolled, both stand where the card's own would be.
         if (scrolled == "top")
@@ -214,7 +217,8 @@ private Q_SLOTS:
         QFETCH(int, look);
         apply(looks[look]);
         PlayerFixture fixture;
-        fixture.session.play(QStringLiteral("晨读测试：大学英语四级核心词汇"), words(12), QStringLiteral("token"), lin, 2);
+        fixture.session.play(
+            QStringLiteral("晨读测试：大学英语四级核心词汇"), words(12), QStringLiteral("token"), lin, 2);
         settle();
         auto host = fixture.host();
         scenetest::Screen screen;
