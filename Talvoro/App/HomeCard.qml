@@ -20,8 +20,12 @@ ORVCardStyle {
     Layout.fillWidth: true
     Layout.preferredWidth: 1
     Layout.fillHeight: true
+    // A pane sizes itself by its one child only; a card with a link laid over it has two.
+    contentWidth: column.implicitWidth
+    contentHeight: column.implicitHeight
 
     ColumnLayout {
+        id: column
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.verticalCenter: parent.verticalCenter

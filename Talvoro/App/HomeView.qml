@@ -58,7 +58,7 @@ Item {
         visible: !root.coveredByPlayer
         enabled: !root.coveredByPlayer
         anchors.fill: parent
-        anchors.bottomMargin: root.keepsPlaybackRoom ? 64 : 0
+        anchors.bottomMargin: root.keepsPlaybackRoom ? PlayerMorph.compactRoom : 0
         initialPage: homePage
     }
 
@@ -254,9 +254,13 @@ Item {
                                     ORVCardStyle {
                                         id: rowCard
                                         anchors.fill: parent
-                                        RowLayout {
+                                        // The badge goes under the name when the text is
+                                        // too large to share the line with it.
+                                        GridLayout {
                                             anchors.fill: parent
-                                            spacing: Theme.spacing.sm
+                                            columns: Theme.isAccessibilitySize ? 1 : 2
+                                            columnSpacing: Theme.spacing.sm
+                                            rowSpacing: Theme.spacing.sm
                                             ColumnLayout {
                                                 spacing: 4
                                                 Layout.fillWidth: true
@@ -326,8 +330,9 @@ Item {
                     Icon {
                         name: root.model.statusBannerIsError ? "exclamationmark.triangle.fill" : "wifi.exclamationmark"
                         tint: root.model.statusBannerIsError ? Theme.danger : Theme.textSecondary
-                        Layout.alignment: Qt.AlignTop
+                        Layout.alignment: Qt.AlignVCenter
                     }
+                    // The three are centred on one another: "重试" is taller than a line of text.
                     PlainText {
                         objectName: "home.banner.message"
                         text: root.model.statusBannerMessage
@@ -336,7 +341,7 @@ Item {
                         color: Theme.textSecondary
                         wrapMode: Text.Wrap
                         Layout.fillWidth: true
-                        Layout.alignment: Qt.AlignTop
+                        Layout.alignment: Qt.AlignVCenter
                     }
                     AbstractButton {
                         objectName: "home.banner.retry"
@@ -344,7 +349,7 @@ Item {
                         implicitHeight: Math.max(44, implicitContentHeight)
                         text: "重试"
                         Accessible.name: text
-                        Layout.alignment: Qt.AlignTop
+                        Layout.alignment: Qt.AlignVCenter
                         onClicked: root.model.reload(true)
                         contentItem: PlainText {
                             text: "重试"

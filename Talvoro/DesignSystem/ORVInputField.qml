@@ -41,7 +41,9 @@ Rectangle {
         anchors.rightMargin: 16
         spacing: 16
 
+        // A row without a symbol gives its text the room.
         Icon {
+            visible: root.iconName !== ""
             name: root.iconName
             size: Theme.scaled(18, Theme.Body)
             tint: Theme.textSecondary

@@ -19,6 +19,10 @@ Item {
 
     readonly property string activity: root.host.activity
     readonly property bool marking: root.managesSharedTransitionElements
+    // The bar keeps its height at every text size, as the morph starts from it: its
+    // two lines grow with the text size only as far as they fit in it.
+    readonly property real titleSize: Math.min(Theme.fontSize(Theme.Subheadline), 17)
+    readonly property real subtitleSize: Math.min(Theme.fontSize(Theme.Caption1), 13)
 
     visible: root.host.hasPresentation
     implicitHeight: Math.max(64, row.implicitHeight + 16)
@@ -78,7 +82,8 @@ Item {
                     PlainText {
                         objectName: "player.bar.word"
                         text: root.host.word
-                        font: Theme.font(Theme.Subheadline, Font.DemiBold)
+                        font.pixelSize: root.titleSize
+                        font.weight: Font.DemiBold
                         color: Theme.textPrimary
                         elide: Text.ElideRight
                         maximumLineCount: 1
@@ -94,14 +99,11 @@ Item {
                             space: root.space
                         }
                     }
-                    PlainText {
+                    GlobalPlaybackBarSubtitle {
                         objectName: "player.bar.subtitle"
-                        text: root.host.statusText + " · " + root.host.playlistName + " · "
-                            + root.host.progressText
-                        font: Theme.font(Theme.Caption1)
-                        color: Theme.textSecondary
-                        elide: Text.ElideRight
-                        maximumLineCount: 1
+                        head: root.host.statusText + " · " + root.host.playlistName
+                        tail: " · " + root.host.progressText
+                        fontSize: root.subtitleSize
                         Layout.fillWidth: true
                         Accessible.ignored: true
                     }

@@ -33,7 +33,7 @@ SurfaceGeometry surface(qreal progress, QSizeF available)
     const qreal h = available.height();
     const qreal cw = compactWidth(w);
     const qreal ch = compactHeight;
-    const qreal restingY = h - ch / 2;
+    const qreal restingY = h - compactBottomMargin - ch / 2;
     return {
         cw + (w - cw) * p,
         ch + (h - ch) * p,
@@ -49,14 +49,14 @@ QRectF fallbackRect(Role role, QSizeF available)
     const qreal w = available.width();
     const qreal h = available.height();
     const qreal cw = compactWidth(w);
-    const qreal ch = compactHeight;
+    const qreal barTop = h - compactBottomMargin - compactHeight;
     switch (role) {
     case Role::compactActivityIcon:
-        return {(w - cw) / 2 + 16, h - ch + 10, 44, 44};
+        return {(w - cw) / 2 + 16, barTop + 10, 44, 44};
     case Role::compactTitle:
-        return {(w - cw) / 2 + 68, h - ch + 8, std::max<qreal>(cw - 132, 80), 22};
+        return {(w - cw) / 2 + 68, barTop + 8, std::max<qreal>(cw - 132, 80), 22};
     case Role::compactControl:
-        return {(w + cw) / 2 - 52, h - ch + 10, 44, 44};
+        return {(w + cw) / 2 - 52, barTop + 10, 44, 44};
     case Role::expandedActivityIcon:
         return {w / 2 - 10, 0.3 * h, 20, 20};
     case Role::expandedTitle:

@@ -16,6 +16,9 @@ namespace talvoro {
 namespace playermorph {
 
 inline constexpr qreal compactHeight = 64;
+// The bar rests this far above the bottom edge, as far as it stands in from each
+// side, so its border and corners show whole.
+inline constexpr qreal compactBottomMargin = 12;
 inline constexpr qreal minimumControlSize = 44;
 
 // 0 below 0, 1 above 1, and an S-curve between.
@@ -72,6 +75,8 @@ class PlayerMorph : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_SINGLETON
+    // What a screen keeps free at its bottom for the bar: its height and its margin.
+    Q_PROPERTY(qreal compactRoom READ compactRoom CONSTANT)
 
 public:
     enum Role {
@@ -86,6 +91,7 @@ public:
 
     using QObject::QObject;
 
+    static qreal compactRoom() { return playermorph::compactHeight + playermorph::compactBottomMargin; }
     Q_INVOKABLE static qreal smoothstep(qreal t) { return playermorph::smoothstep(t); }
     Q_INVOKABLE static qreal compactWidth(qreal availableWidth) { return playermorph::compactWidth(availableWidth); }
     // {width, height, centerX, centerY, cornerRadius, pageOpacity, barOpacity}

@@ -2,12 +2,14 @@
 
 namespace talvoro {
 
-void PlayerSharedElementRegistry::report(PlayerMorph::Role role, const QRectF &bounds)
+void PlayerSharedElementRegistry::report(PlayerMorph::Role role, const QRectF &bounds, const QRectF &shownArea)
 {
     auto &slot = m_bounds.at(std::size_t(role));
-    if (slot == bounds)
+    auto &area = m_shownAreas.at(std::size_t(role));
+    if (slot == bounds && area == shownArea)
         return;
     slot = bounds;
+    area = shownArea;
     ++m_revision;
     Q_EMIT framesChanged();
 }
@@ -18,6 +20,7 @@ void PlayerSharedElementRegistry::withdraw(PlayerMorph::Role role)
     if (!slot)
         return;
     slot.reset();
+    m_shownAreas.at(std::size_t(role)) = QRectF();
     ++m_revision;
     Q_EMIT framesChanged();
 }
@@ -32,6 +35,16 @@ QRectF PlayerSharedElementRegistry::travellingFrame(
     PlayerMorph::Role compact, PlayerMorph::Role expanded, qreal width, qreal height) const
 {
     return playermorph::interpolate(frame(compact, width, height), frame(expanded, width, height), m_progress);
+}
+
+QRectF PlayerSharedElementRegistry::travellingArea(
+    PlayerMorph::Role compact, PlayerMorph::Role expanded, qreal width, qreal height) const
+{
+    const auto shown = [&](PlayerMorph::Role role) {
+        const QRectF &area = m_shownAreas.at(std::size_t(role));
+        return area.isNull() ? QRectF(0, 0, width, height) : area;
+    };
+    return playermorph::interpolate(shown(compact), shown(expanded), m_progress);
 }
 
 void PlayerSharedElementRegistry::setProgress(qreal progress)

@@ -14,7 +14,9 @@ namespace talvoro {
 // Where the bar's and the page's copies of the travelling elements stand, in the
 // morph layer's coordinates. Each marked copy reports its bounds under its role
 // (the later report of a role wins) and withdraws them when it leaves; a role
-// nobody reported stands at its fallback rectangle.
+// nobody reported stands at its fallback rectangle. A copy inside a scrolled view
+// also reports the part of the layer that view shows, and the travelling copy is
+// drawn only there.
 class PlayerSharedElementRegistry : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -27,7 +29,8 @@ class PlayerSharedElementRegistry : public QObject {
 public:
     using QObject::QObject;
 
-    Q_INVOKABLE void report(talvoro::PlayerMorph::Role role, const QRectF &bounds);
+    // `shownArea` null: nothing around the copy cuts it.
+    Q_INVOKABLE void report(talvoro::PlayerMorph::Role role, const QRectF &bounds, const QRectF &shownArea = {});
     Q_INVOKABLE void withdraw(talvoro::PlayerMorph::Role role);
     std::optional<QRectF> reported(playermorph::Role role) const { return m_bounds.at(std::size_t(role)); }
 
@@ -35,6 +38,11 @@ public:
     Q_INVOKABLE QRectF frame(talvoro::PlayerMorph::Role role, qreal width, qreal height) const;
     // An element's rectangle at the current progress, from its compact to its expanded role.
     Q_INVOKABLE QRectF travellingFrame(
+        talvoro::PlayerMorph::Role compact, talvoro::PlayerMorph::Role expanded, qreal width, qreal height) const;
+    // The part of the area of width × height the element may be drawn in at the
+    // current progress: from what its compact copy's view shows to what its
+    // expanded copy's view shows.
+    Q_INVOKABLE QRectF travellingArea(
         talvoro::PlayerMorph::Role compact, talvoro::PlayerMorph::Role expanded, qreal width, qreal height) const;
 
     qreal progress() const { return m_progress; }
@@ -47,6 +55,7 @@ Q_SIGNALS:
 
 private:
     std::array<std::optional<QRectF>, playermorph::roleCount> m_bounds;
+    std::array<QRectF, playermorph::roleCount> m_shownAreas;
     qreal m_progress = 0;
     int m_revision = 0;
 };

@@ -26,42 +26,66 @@ Item {
     readonly property rect iconFrame: root.frame(PlayerMorph.CompactActivityIcon, PlayerMorph.ExpandedActivityIcon)
     readonly property rect titleFrame: root.frame(PlayerMorph.CompactTitle, PlayerMorph.ExpandedTitle)
     readonly property rect controlFrame: root.frame(PlayerMorph.CompactControl, PlayerMorph.ExpandedControl)
+    // Where the icon and the word may be drawn: the page's card scrolls, and its
+    // copies show only where the card does.
+    function area(compact, expanded) {
+        return root.registry.revision >= 0 && root.registry.progress >= -1
+            ? root.registry.travellingArea(compact, expanded, root.width, root.height) : Qt.rect(0, 0, 0, 0);
+    }
+    readonly property rect iconArea: root.area(PlayerMorph.CompactActivityIcon, PlayerMorph.ExpandedActivityIcon)
+    readonly property rect titleArea: root.area(PlayerMorph.CompactTitle, PlayerMorph.ExpandedTitle)
 
-    Rectangle {
-        x: root.iconFrame.x
-        y: root.iconFrame.y
-        width: root.iconFrame.width
-        height: root.iconFrame.height
-        radius: root.metrics.iconCornerRadius
-        color: Qt.alpha(Theme.accent, root.metrics.iconTintOpacity)
-        Accessible.ignored: true
+    Item {
+        x: root.iconArea.x
+        y: root.iconArea.y
+        width: root.iconArea.width
+        height: root.iconArea.height
+        clip: true
 
-        Icon {
-            anchors.centerIn: parent
-            name: root.host.activitySymbol
-            size: root.metrics.iconSize
-            font.weight: Font.DemiBold
-            tint: Theme.accent
+        Rectangle {
+            x: root.iconFrame.x - root.iconArea.x
+            y: root.iconFrame.y - root.iconArea.y
+            width: root.iconFrame.width
+            height: root.iconFrame.height
+            radius: root.metrics.iconCornerRadius
+            color: Qt.alpha(Theme.accent, root.metrics.iconTintOpacity)
+            Accessible.ignored: true
+
+            Icon {
+                anchors.centerIn: parent
+                name: root.host.activitySymbol
+                size: root.metrics.iconSize
+                font.weight: Font.DemiBold
+                tint: Theme.accent
+            }
         }
     }
 
-    PlainText {
-        objectName: "player.chrome.title"
-        x: root.titleFrame.x
-        y: root.titleFrame.y
-        width: Math.max(root.titleFrame.width, 1)
-        height: Math.max(root.titleFrame.height, 1)
-        text: root.host.word
-        font.pixelSize: root.metrics.titleSize
-        font.weight: Font.Bold
-        color: Theme.textPrimary
-        horizontalAlignment: Text.AlignHCenter
-        verticalAlignment: Text.AlignVCenter
-        maximumLineCount: 1
-        fontSizeMode: Text.HorizontalFit
-        minimumPixelSize: Math.round(root.metrics.titleSize * 0.6)
-        Accessible.role: Accessible.Heading
-        Accessible.ignored: !root.isExpandedTarget
+    Item {
+        x: root.titleArea.x
+        y: root.titleArea.y
+        width: root.titleArea.width
+        height: root.titleArea.height
+        clip: true
+
+        PlainText {
+            objectName: "player.chrome.title"
+            x: root.titleFrame.x - root.titleArea.x
+            y: root.titleFrame.y - root.titleArea.y
+            width: Math.max(root.titleFrame.width, 1)
+            height: Math.max(root.titleFrame.height, 1)
+            text: root.host.word
+            font.pixelSize: root.metrics.titleSize
+            font.weight: Font.Bold
+            color: Theme.textPrimary
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+            maximumLineCount: 1
+            fontSizeMode: Text.HorizontalFit
+            minimumPixelSize: Math.round(root.metrics.titleSize * 0.6)
+            Accessible.role: Accessible.Heading
+            Accessible.ignored: !root.isExpandedTarget
+        }
     }
 
     AbstractButton {

@@ -70,11 +70,13 @@ Item {
                 model: root.model.pageMounted ? 1 : 0
 
                 // A plain wrapper: the page's own required model is not a delegate role.
+                // It stays visible at opacity 0 (nothing of it is drawn then), so
+                // the page's marked elements report where they stand from the
+                // first frame of the morph.
                 Item {
                     width: layer.width
                     height: layer.height
                     opacity: root.geometry.pageOpacity
-                    visible: opacity > 0
                     // Touches reach the page only while it is presented.
                     enabled: root.model.presented
                     Accessible.ignored: !root.model.presented
@@ -93,7 +95,7 @@ Item {
             GlobalPlaybackBar {
                 z: 2
                 x: (root.width - root.compactWidth) / 2
-                y: root.height - 64
+                y: root.height - PlayerMorph.compactRoom
                 width: root.compactWidth
                 height: 64
                 host: root.model

@@ -16,7 +16,7 @@ PlaylistListModel::PlaylistListModel(PlaylistServices services, QObject *parent)
     : QObject(parent)
     , m_services(std::move(services))
 {
-    connect(&m_rows, &ScreenListModel::loadingChanged, this, &PlaylistListModel::isLoadingChanged);
+    connect(&m_rows, &PlaylistRowsModel::showsProgressChanged, this, &PlaylistListModel::isLoadingChanged);
 }
 
 void PlaylistListModel::setShowCreateSheet(bool shown)
@@ -106,17 +106,24 @@ Task<> PlaylistListModel::runLoad(QPointer<PlaylistListModel> self, bool showsOf
     const QString accessToken = services.accessToken();
     const PlaylistSyncReport report
         = co_await services.synchronizePlaylists(accessToken, ownerKey, forceSynchronization);
-    if (!self || !self->m_rows.isCurrentLoad(generation))
+    if (!self)
         co_return;
-    try {
-        self->m_rows.setRows(services.store->fetchPlaylists(ownerKey));
-    } catch (...) {
-        self->setOperationMessage(failureTitle, describe(std::current_exception()));
-        self->m_rows.finishLoad(generation);
-        co_return;
+    // An overtaken load leaves the rows and the deletions' report to the newer one,
+    // but a pull still says why it brought nothing, which a load that is no pull
+    // (the app coming back to the foreground) would not.
+    const bool current = self->m_rows.isCurrentLoad(generation);
+    if (current) {
+        try {
+            self->m_rows.setRows(services.store->fetchPlaylists(ownerKey));
+        } catch (...) {
+            self->setOperationMessage(failureTitle, describe(std::current_exception()));
+            self->m_rows.finishLoad(generation);
+            co_return;
+        }
     }
     if (!report.deletionRetry.failures.isEmpty()) {
-        self->setOperationMessage(QStringLiteral("已从本机删除"), pendingCloudDeletionText);
+        if (current)
+            self->setOperationMessage(QStringLiteral("已从本机删除"), pendingCloudDeletionText);
     } else if (showsOfflineNotice && report.synchronizationErrorDescription) {
         self->setOperationMessage(QStringLiteral("当前处于离线状态"),
             QStringLiteral("已显示本地数据。请在网络恢复后下拉刷新；原因：") + *report.synchronizationErrorDescription);

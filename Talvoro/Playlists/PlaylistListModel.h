@@ -44,7 +44,7 @@ public:
 
     PlaylistRowsModel *playlistRows() { return &m_rows; }
     const QList<ORVPlaylist> &playlists() const { return m_rows.rows(); }
-    bool isLoading() const { return m_rows.loading(); }
+    bool isLoading() const { return m_rows.showsProgress(); }
     bool showCreateSheet() const { return m_showCreateSheet; }
     void setShowCreateSheet(bool shown);
     QString newPlaylistName() const { return m_newPlaylistName; }

@@ -137,6 +137,29 @@ Task<ORVPlaylist> performPlaylistWrite(
     co_return result;
 }
 
+quint64 PlaylistRowsModel::beginLoad()
+{
+    m_loadBeganEmpty = m_rows.isEmpty();
+    const quint64 generation = ScreenListModel::beginLoad();
+    noteProgress();
+    return generation;
+}
+
+bool PlaylistRowsModel::finishLoad(quint64 generation, const QString &errorMessage)
+{
+    const bool finished = ScreenListModel::finishLoad(generation, errorMessage);
+    noteProgress();
+    return finished;
+}
+
+void PlaylistRowsModel::noteProgress()
+{
+    if (showsProgress() == m_showedProgress)
+        return;
+    m_showedProgress = showsProgress();
+    Q_EMIT showsProgressChanged();
+}
+
 void PlaylistRowsModel::setRows(QList<ORVPlaylist> rows)
 {
     replaceRows(m_rows, std::move(rows));

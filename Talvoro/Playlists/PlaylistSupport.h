@@ -105,17 +105,29 @@ public:
     void setMarked(QSet<qint64> ids);
     const QSet<qint64> &marked() const { return m_marked; }
 
-    using ScreenListModel::beginLoad;
-    using ScreenListModel::finishLoad;
+    // A load that overtakes every earlier one, as a screen's list runs it: its
+    // progress shows only when the list had no rows as it began, so a reload over
+    // rows keeps them on screen, and a read that finds them gone shows the empty
+    // state at once.
+    quint64 beginLoad();
+    bool finishLoad(quint64 generation, const QString &errorMessage = {});
     using ScreenListModel::isCurrentLoad;
+    bool showsProgress() const { return loading() && m_loadBeganEmpty; }
 
     int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
+Q_SIGNALS:
+    void showsProgressChanged();
+
 private:
+    void noteProgress();
+
     QList<ORVPlaylist> m_rows;
     QSet<qint64> m_marked;
+    bool m_loadBeganEmpty = false;
+    bool m_showedProgress = false;
 };
 
 } // namespace talvoro

@@ -34,7 +34,7 @@ SelectOrCreatePlaylistModel::SelectOrCreatePlaylistModel(
     , m_onAdded(std::move(onAdded))
     , m_services(std::move(services))
 {
-    connect(&m_rows, &ScreenListModel::loadingChanged, this, &SelectOrCreatePlaylistModel::isLoadingChanged);
+    connect(&m_rows, &PlaylistRowsModel::showsProgressChanged, this, &SelectOrCreatePlaylistModel::isLoadingChanged);
 }
 
 void SelectOrCreatePlaylistModel::setNewPlaylistName(const QString &name)

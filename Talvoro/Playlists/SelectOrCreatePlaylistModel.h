@@ -55,7 +55,7 @@ public:
     const QList<ORVPlaylist> &playlists() const { return m_rows.rows(); }
     const QList<ORVWord> &words() const { return m_words; }
     int selectedCount() const { return int(m_words.size()); }
-    bool isLoading() const { return m_rows.loading(); }
+    bool isLoading() const { return m_rows.showsProgress(); }
     QString newPlaylistName() const { return m_newPlaylistName; }
     void setNewPlaylistName(const QString &name);
     bool canCreate() const { return !m_isSubmitting && !trimmedSpacesAndTabs(m_newPlaylistName).isEmpty(); }

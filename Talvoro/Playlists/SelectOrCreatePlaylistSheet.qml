@@ -64,8 +64,10 @@ NavPage {
                 RowLayout {
                     spacing: 12
                     Layout.fillWidth: true
+                    // No symbol: beside the button the example name needs all the room.
                     PlaylistNameField {
                         identifier: "playlistPicker.name"
+                        iconName: ""
                         placeholder: "新列表名称 (如: 高频听词)"
                         text: root.model.newPlaylistName
                         onEdited: text => root.model.newPlaylistName = text
@@ -109,83 +111,94 @@ NavPage {
                 Repeater {
                     model: root.model.playlists
 
-                    delegate: RowLayout {
+                    delegate: Item {
                         id: row
                         required property int index
                         required property var playlistId
                         required property string name
                         required property int itemCount
                         required property bool marked
+                        required property int rowPosition
 
-                        spacing: 12
                         Layout.fillWidth: true
-                        Layout.topMargin: 2
-                        Layout.bottomMargin: 2
+                        implicitHeight: line.implicitHeight + 4
 
-                        ColumnLayout {
-                            spacing: 4
-                            Layout.fillWidth: true
-                            PlainText {
-                                objectName: "playlistPicker.row." + row.index
-                                text: row.name
-                                font: Theme.font(Theme.Headline)
-                                elide: Text.ElideRight
-                                Layout.fillWidth: true
-                            }
-                            PlainText {
-                                text: row.itemCount + " 个既有词汇"
-                                font: Theme.font(Theme.Caption1)
-                                color: Theme.textSecondary
-                            }
-                        }
-                        Row {
-                            objectName: "playlistPicker.added." + row.index
-                            visible: row.marked
-                            spacing: 4
-                            Icon {
-                                name: "checkmark.circle.fill"
-                                size: Theme.fontSize(Theme.Caption1)
-                                tint: Theme.success
-                                anchors.verticalCenter: parent.verticalCenter
-                            }
-                            PlainText {
-                                text: "保存成功"
-                                font: Theme.font(Theme.Caption1, Font.Bold)
-                                color: Theme.success
-                                anchors.verticalCenter: parent.verticalCenter
-                            }
-                        }
-                        AbstractButton {
-                            id: addButton
-                            objectName: "playlistPicker.add." + row.index
-                            visible: !row.marked
-                            enabled: !root.model.isSubmitting
-                            implicitWidth: implicitContentWidth + 24
-                            implicitHeight: Math.max(36, implicitContentHeight + 12)
-                            Accessible.role: Accessible.Button
-                            Accessible.name: "添加到" + row.name
-                            onClicked: root.model.append(row.playlistId)
-                            background: Rectangle {
-                                radius: 8
-                                color: Qt.alpha(Theme.accent, addButton.down ? 0.2 : 0.1)
-                                opacity: addButton.enabled ? 1 : 0.5
-                            }
-                            contentItem: Row {
+                        RowLayout {
+                            id: line
+                            y: 2
+                            width: row.width
+                            spacing: 12
+
+                            ColumnLayout {
                                 spacing: 4
-                                leftPadding: 12
+                                Layout.fillWidth: true
+                                PlainText {
+                                    objectName: "playlistPicker.row." + row.index
+                                    text: row.name
+                                    font: Theme.font(Theme.Headline)
+                                    elide: Text.ElideRight
+                                    Layout.fillWidth: true
+                                }
+                                PlainText {
+                                    text: row.itemCount + " 个既有词汇"
+                                    font: Theme.font(Theme.Caption1)
+                                    color: Theme.textSecondary
+                                }
+                            }
+                            Row {
+                                objectName: "playlistPicker.added." + row.index
+                                visible: row.marked
+                                spacing: 4
                                 Icon {
-                                    name: "plus.circle.fill"
-                                    size: Theme.fontSize(Theme.Subheadline)
-                                    tint: Theme.accent
+                                    name: "checkmark.circle.fill"
+                                    size: Theme.fontSize(Theme.Caption1)
+                                    tint: Theme.success
                                     anchors.verticalCenter: parent.verticalCenter
                                 }
                                 PlainText {
-                                    text: "添加"
-                                    font: Theme.font(Theme.Subheadline, Font.DemiBold)
-                                    color: Theme.accent
+                                    text: "保存成功"
+                                    font: Theme.font(Theme.Caption1, Font.Bold)
+                                    color: Theme.success
                                     anchors.verticalCenter: parent.verticalCenter
                                 }
                             }
+                            AbstractButton {
+                                id: addButton
+                                objectName: "playlistPicker.add." + row.index
+                                visible: !row.marked
+                                enabled: !root.model.isSubmitting
+                                implicitWidth: implicitContentWidth + 24
+                                implicitHeight: Math.max(36, implicitContentHeight + 12)
+                                Accessible.role: Accessible.Button
+                                Accessible.name: "添加到" + row.name
+                                onClicked: root.model.append(row.playlistId)
+                                background: Rectangle {
+                                    radius: 8
+                                    color: Qt.alpha(Theme.accent, addButton.down ? 0.2 : 0.1)
+                                    opacity: addButton.enabled ? 1 : 0.5
+                                }
+                                contentItem: Row {
+                                    spacing: 4
+                                    leftPadding: 12
+                                    Icon {
+                                        name: "plus.circle.fill"
+                                        size: Theme.fontSize(Theme.Subheadline)
+                                        tint: Theme.accent
+                                        anchors.verticalCenter: parent.verticalCenter
+                                    }
+                                    PlainText {
+                                        text: "添加"
+                                        font: Theme.font(Theme.Subheadline, Font.DemiBold)
+                                        color: Theme.accent
+                                        anchors.verticalCenter: parent.verticalCenter
+                                    }
+                                }
+                            }
+                        }
+                        // Halfway into the gap to the next row.
+                        ORVListRowSeparatorModifier {
+                            position: row.rowPosition
+                            anchors.bottomMargin: -4
                         }
                     }
                 }

@@ -45,6 +45,36 @@ QByteArray lexiconAnswer(int wordCount)
         .toUtf8();
 }
 
+// The shared looks and the largest text size there is, where the cards stack and
+// every text wraps the most.
+const Look homeLooks[] = {looks[0], looks[1], looks[2],
+    {"largest", talvoro::Theme::Light, talvoro::Theme::AccessibilityExtraExtraExtraLarge},
+    {"largest-dark", talvoro::Theme::Dark, talvoro::Theme::AccessibilityExtraExtraExtraLarge}};
+
+// What is wrong with the home screen's layout as drawn: texts over one another,
+// and texts reaching out of their card (a card shorter than what it holds lets
+// them spill over the next one).
+QStringList layoutFaults(const Screen &screen)
+{
+    QStringList faults = overlappingTexts(screen.window);
+    QList<QQuickItem *> cards;
+    for (const char *card : {"home.translationCard", "home.playlistsCard", "home.userLexiconsCard"})
+        cards.append(screen.item(card));
+    for (int row = 0; QQuickItem *link = screen.item(QByteArray("home.publicLexicon.") + QByteArray::number(row));
+         ++row)
+        cards.append(link->parentItem());
+    for (QQuickItem *card : cards) {
+        QList<QQuickItem *> texts;
+        scenetest::detail::collectTexts(card, texts);
+        const QRectF bounds = card->mapRectToScene(card->boundingRect()).adjusted(-0.5, -0.5, 0.5, 0.5);
+        for (QQuickItem *text : texts) {
+            if (!bounds.contains(text->mapRectToScene(text->boundingRect())))
+                faults.append(text->property("text").toString() + QStringLiteral(" out of its card"));
+        }
+    }
+    return faults;
+}
+
 } // namespace
 
 class HomeRenderTest : public QObject {
@@ -58,10 +88,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("state");
         QTest::addColumn<int>("look");
         for (const char *state : {"content", "loading", "empty", "offline", "note"}) {
-            for (int v = 0; v < 3; ++v) {
-                if (v == 2 && QByteArray(state) != "content")
+            for (int v = 0; v < int(std::size(homeLooks)); ++v) {
+                // Every look for the content; the banner once more at the largest text size.
+                const bool shown
+                    = v < 2 || QByteArray(state) == "content" || (v == 3 && QByteArray(state) == "offline");
+                if (!shown)
                     continue;
-                QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
+                QTest::addRow("%s-%s", state, homeLooks[v].suffix) << QString::fromLatin1(state) << v;
             }
         }
     }
@@ -69,7 +102,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, state);
         QFETCH(int, look);
-        apply(looks[look]);
+        apply(homeLooks[look]);
         SessionFixture sessions;
         sessions.signIn();
         FakeHomeAPIClient api;
@@ -116,7 +149,24 @@ private Q_SLOTS:
             awaitResult(model.load(
                 QStringLiteral("A1"), UserSummary {7, QStringLiteral("alice")}, sessions.session.get(), true));
         }
-        screen.save(QStringLiteral("home-%1-%2").arg(state, QString::fromLatin1(looks[look].suffix)));
+        screen.save(QStringLiteral("home-%1-%2").arg(state, QString::fromLatin1(homeLooks[look].suffix)));
+        // The banner floats over the content, which keeps room for it at its end.
+        if (!screen.isShown("home.banner"))
+            QCOMPARE(layoutFaults(screen), QStringList());
+        QQuickItem *scroll = screen.item("home.scroll");
+        const qreal end = scroll->property("contentHeight").toReal() - scroll->height();
+        if (end > 0) {
+            scroll->setProperty("contentY", end);
+            screen.save(QStringLiteral("home-%1-%2-end").arg(state, QString::fromLatin1(homeLooks[look].suffix)));
+        }
+        QCOMPARE(layoutFaults(screen), QStringList());
+        if (QQuickItem *banner = screen.item("home.banner")) {
+            // One line of text sits in the middle of the banner, level with "重试".
+            const QQuickItem *message = screen.item("home.banner.message");
+            const qreal offset = message->mapRectToScene(message->boundingRect()).center().y()
+                - banner->mapRectToScene(banner->boundingRect()).center().y();
+            QVERIFY2(qAbs(offset) <= 1, qPrintable(QStringLiteral("the text sits %1 off the middle").arg(offset)));
+        }
         QCOMPARE(screen.isShown("home.publicLexicon.0"), state == "content" || state == "offline" || state == "note");
         QCOMPARE(screen.isShown("home.banner"), state == "offline" || state == "note");
         if (state == "offline")

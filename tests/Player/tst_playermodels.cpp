@@ -20,18 +20,18 @@ class PlayerMorphTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // A 390 × 844 screen: the bar is 366 × 64 on the bottom edge.
+    // A 390 × 844 screen: the bar is 366 × 64, 12 above the bottom edge.
     void surfaceFollowsProgress_data()
     {
         QTest::addColumn<qreal>("p");
         QTest::addColumn<QList<qreal>>("expected"); // width, height, centre y, radius, page, bar
-        QTest::newRow("bar") << 0.0 << QList<qreal> {366, 64, 812, 16, 0, 1};
-        QTest::newRow("page starts") << 0.12 << QList<qreal> {368.88, 157.6, 765.2, 14.08, 0, 0.83135};
-        QTest::newRow("bar half gone") << 0.23 << QList<qreal> {371.52, 243.4, 722.3, 12.32, 0.08851, 0.5};
-        QTest::newRow("page half shown") << 0.42 << QList<qreal> {376.08, 391.6, 648.2, 9.28, 0.5, 0.02137};
-        QTest::newRow("page opaque") << 0.72 << QList<qreal> {383.28, 625.6, 531.2, 4.48, 1, 0};
+        QTest::newRow("bar") << 0.0 << QList<qreal> {366, 64, 800, 16, 0, 1};
+        QTest::newRow("page starts") << 0.12 << QList<qreal> {368.88, 157.6, 754.64, 14.08, 0, 0.83135};
+        QTest::newRow("bar half gone") << 0.23 << QList<qreal> {371.52, 243.4, 713.06, 12.32, 0.08851, 0.5};
+        QTest::newRow("page half shown") << 0.42 << QList<qreal> {376.08, 391.6, 641.24, 9.28, 0.5, 0.02137};
+        QTest::newRow("page opaque") << 0.72 << QList<qreal> {383.28, 625.6, 527.84, 4.48, 1, 0};
         QTest::newRow("page") << 1.0 << QList<qreal> {390, 844, 422, 0, 1, 0};
-        QTest::newRow("clamped below") << -0.5 << QList<qreal> {366, 64, 812, 16, 0, 1};
+        QTest::newRow("clamped below") << -0.5 << QList<qreal> {366, 64, 800, 16, 0, 1};
         QTest::newRow("clamped above") << 1.5 << QList<qreal> {390, 844, 422, 0, 1, 0};
     }
     void surfaceFollowsProgress()
@@ -91,7 +91,32 @@ private Q_SLOTS:
         // The bar's fallback control sits inside the bar, 8 in from its right edge.
         const QRectF control = morph::fallbackRect(morph::Role::compactControl, size);
         QCOMPARE(control.right(), 12 + morph::compactWidth(390) - 8);
-        QVERIFY(control.bottom() <= 844);
+        QVERIFY(control.bottom() <= 844 - 12);
+    }
+
+    // A copy inside a scrolled view is drawn only where that view shows: the area
+    // narrows from the whole layer at the bar to the view's part at the page.
+    void theTravellingAreaFollowsWhatTheViewShows_data()
+    {
+        QTest::addColumn<qreal>("p");
+        QTest::addColumn<QRectF>("expected");
+        QTest::newRow("bar") << 0.0 << QRectF(0, 0, 390, 844);
+        QTest::newRow("half way") << 0.5 << QRectF(8, 75, 374, 667);
+        QTest::newRow("page") << 1.0 << QRectF(16, 150, 358, 490);
+    }
+    void theTravellingAreaFollowsWhatTheViewShows()
+    {
+        QFETCH(qreal, p);
+        QFETCH(QRectF, expected);
+        PlayerSharedElementRegistry registry;
+        registry.report(PlayerMorph::CompactTitle, QRectF(80, 790, 100, 22));
+        registry.report(PlayerMorph::ExpandedTitle, QRectF(100, 40, 190, 48), QRectF(16, 150, 358, 490));
+        registry.setProgress(p);
+        QCOMPARE(registry.travellingArea(PlayerMorph::CompactTitle, PlayerMorph::ExpandedTitle, 390, 844), expected);
+        // Withdrawn, the page's copy no longer cuts the travelling one.
+        registry.withdraw(PlayerMorph::ExpandedTitle);
+        QCOMPARE(registry.travellingArea(PlayerMorph::CompactTitle, PlayerMorph::ExpandedTitle, 390, 844),
+            QRectF(0, 0, 390, 844));
     }
 };
 

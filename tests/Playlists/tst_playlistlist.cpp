@@ -189,6 +189,66 @@ private Q_SLOTS:
         QVERIFY(!model.isLoading());
     }
 
+    // The progress shows only for a list that was empty when the load began: a
+    // list whose rows are gone from the device shows its empty state at once.
+    void progressOnlyOverAnEmptyList_data()
+    {
+        QTest::addColumn<bool>("rowsBefore");
+        QTest::addColumn<bool>("rowsRead");
+        QTest::addColumn<bool>("loading");
+        QTest::newRow("empty, nothing stored") << false << false << true;
+        QTest::newRow("rows, all gone") << true << false << false;
+        QTest::newRow("rows, still there") << true << true << false;
+    }
+    void progressOnlyOverAnEmptyList()
+    {
+        QFETCH(bool, rowsBefore);
+        QFETCH(bool, rowsRead);
+        QFETCH(bool, loading);
+        PlaylistFixture f;
+        PlaylistListModel model(f.services());
+        if (rowsBefore) {
+            f.realStore.upsertPlaylist(playlist(1, QStringLiteral("通勤")), f.owner);
+            awaitResult(model.loadPlaylists(false, false));
+            if (!rowsRead)
+                f.realStore.tombstonePlaylist(f.owner, 1);
+        }
+        f.sync.hold = true;
+        auto load = startAwaiting(model.loadPlaylists(false, false));
+        QCOMPARE(model.playlists().isEmpty(), !rowsRead);
+        QCOMPARE(model.isLoading(), loading);
+        f.sync.gates.last()->open();
+        QTRY_VERIFY(load->finished);
+        QVERIFY(!model.isLoading());
+    }
+
+    // The app coming back to the foreground while a pull waits for the server starts
+    // a load of its own; the pull still says why nothing new came.
+    void aPullOvertakenKeepsItsOfflineNotice_data()
+    {
+        QTest::addColumn<bool>("pullEndsFirst");
+        QTest::newRow("pull ends first") << true;
+        QTest::newRow("reload ends first") << false;
+    }
+    void aPullOvertakenKeepsItsOfflineNotice()
+    {
+        QFETCH(bool, pullEndsFirst);
+        PlaylistFixture f;
+        f.realStore.upsertPlaylist(playlist(1, QStringLiteral("通勤")), f.owner);
+        f.sync.report.synchronizationErrorDescription = QStringLiteral("网络连接已中断");
+        PlaylistListModel model(f.services());
+        f.sync.hold = true;
+        auto pull = startAwaiting(model.loadPlaylists(true, true));
+        auto reload = startAwaiting(model.loadPlaylists(false, false));
+        QCOMPARE(f.sync.gates.size(), 2);
+        f.sync.gates[pullEndsFirst ? 0 : 1]->open();
+        f.sync.gates[pullEndsFirst ? 1 : 0]->open();
+        QTRY_VERIFY(pull->finished && reload->finished);
+        QCOMPARE(model.operationTitle(), QStringLiteral("当前处于离线状态"));
+        QCOMPARE(model.playlists().size(), 1);
+        QVERIFY(!model.isLoading());
+    }
+
     void loadWithoutPartition()
     {
         PlaylistFixture f;

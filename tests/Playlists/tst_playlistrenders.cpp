@@ -6,6 +6,7 @@
 #include "Playlists/PlaylistListModel.h"
 #include "Playlists/SelectOrCreatePlaylistModel.h"
 
+#include <QQuickItem>
 #include <QTest>
 
 using namespace playlisttesting;
@@ -38,6 +39,22 @@ void storeThree(PlaylistFixture &f)
     f.realStore.upsertPlaylist(morningReading(), f.owner);
     f.realStore.upsertPlaylist(playlist(2, QStringLiteral("通勤听词"), {item(1, QStringLiteral("a"), 1)}), f.owner);
     f.realStore.upsertPlaylist(playlist(1, QStringLiteral("睡前磨耳朵")), f.owner);
+}
+
+// The visible items under `item` of the type `type` (a C++ class or a QML file).
+void collectShown(QQuickItem *item, const char *type, QList<QQuickItem *> &found)
+{
+    if (!item->isVisible())
+        return;
+    if (item->inherits(type) || QByteArray(item->metaObject()->className()).startsWith(type))
+        found.append(item);
+    for (QQuickItem *child : item->childItems())
+        collectShown(child, type, found);
+}
+
+qreal sceneY(const QQuickItem *item)
+{
+    return item->mapToScene(QPointF(0, 0)).y();
 }
 
 } // namespace
@@ -168,7 +185,23 @@ private Q_SLOTS:
         QCOMPARE(screen.text("playlistPicker.count"), QStringLiteral("当前已选中 5 个词汇"));
         QCOMPARE(screen.isShown("playlistPicker.loading"), state == "loading");
         QCOMPARE(screen.isShown("playlistPicker.empty"), state == "empty");
+        // The name field shows the whole example it gives while empty.
+        QList<QQuickItem *> texts;
+        collectShown(screen.window->contentItem(), "QQuickText", texts);
+        for (QQuickItem *text : texts) {
+            if (text->property("text") == QStringLiteral("新列表名称 (如: 高频听词)"))
+                QVERIFY2(!text->property("truncated").toBool(), "the example name is cut");
+        }
         if (state == "content") {
+            // A separator under each row but the last, between it and the next.
+            QList<QQuickItem *> separators;
+            collectShown(screen.window->contentItem(), "ORVListRowSeparatorModifier", separators);
+            QCOMPARE(separators.size(), 2);
+            for (int i = 0; i < 2; ++i) {
+                const qreal y = sceneY(separators[i]);
+                QVERIFY(y > sceneY(screen.item(QByteArray("playlistPicker.row.") + QByteArray::number(i))));
+                QVERIFY(y < sceneY(screen.item(QByteArray("playlistPicker.row.") + QByteArray::number(i + 1))));
+            }
             QVERIFY(screen.isShown("playlistPicker.added.1"));
             QVERIFY(screen.isShown("playlistPicker.add.0"));
             QCOMPARE(screen.text("playlistPicker.toast"), QStringLiteral("已成功将 5 个词汇追加保存到“通勤听词”！"));

@@ -204,6 +204,35 @@ private Q_SLOTS:
         QCOMPARE(f.realStore.fetchPlaylists(f.owner)[0].items.size(), 2);
     }
 
+    // The spinner shows only over an empty list: a reload whose read finds the shown
+    // rows gone shows the "nothing yet" text at once.
+    void spinnerOnlyOverAnEmptyList_data()
+    {
+        QTest::addColumn<bool>("rowsBefore");
+        QTest::addColumn<bool>("spinner");
+        QTest::newRow("first load") << false << true;
+        QTest::newRow("reload, rows gone") << true << false;
+    }
+    void spinnerOnlyOverAnEmptyList()
+    {
+        QFETCH(bool, rowsBefore);
+        QFETCH(bool, spinner);
+        PlaylistFixture f;
+        Sheet s(f, selection({1}));
+        if (rowsBefore) {
+            f.realStore.upsertPlaylist(playlist(5, QStringLiteral("晨读")), f.owner);
+            awaitResult(s.model->loadPlaylists());
+            f.realStore.tombstonePlaylist(f.owner, 5);
+        }
+        f.sync.hold = true;
+        auto load = startAwaiting(s.model->loadPlaylists());
+        QVERIFY(s.model->playlists().isEmpty());
+        QCOMPARE(s.model->isLoading(), spinner);
+        f.sync.gates.last()->open();
+        QTRY_VERIFY(load->finished);
+        QVERIFY(!s.model->isLoading());
+    }
+
     // The load's notes, deletion note first; a signed-out session keeps the local rows.
     void loadNotes()
     {
