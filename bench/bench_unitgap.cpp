@@ -203,6 +203,15 @@ void silenceBetweenUnits(benchmark::State &state)
     }
     const ClipShape first = shapeOf(word->first, word->rate);
     const ClipShape second = shapeOf(word->second, word->rate);
+    // A sink renders a little ahead of time: a stream that ran dry and is sent
+    // more plays it from its first sample, but the monitor was already sent silence
+    // for those first milliseconds (at most the recorder's latency). Where the
+    // second clip begins with more silence than that, its first sound is heard
+    // where it is played.
+    if (second.leading < 25) {
+        state.SkipWithError("the second clip begins with too little silence to be timed on the monitor");
+        return;
+    }
 
     NetworkTransfer transfer;
     TTSNetworkManager speech(transfer, cache, [] { return std::optional<QUrl>(); });
