@@ -145,6 +145,10 @@ bool AudioStream::holdsUnplayedSamples() const
 
 bool AudioStream::open(const QAudioFormat &format)
 {
+    // A new stream reports itself idle as it starts: that is not the end of what
+    // an earlier one was sent.
+    m_pending.clear();
+    m_sent = 0;
     // Without a sound server the default device is null; the sink then refuses
     // to start.
     m_sink = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format);
