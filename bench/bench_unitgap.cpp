@@ -18,60 +18,29 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "QtBenchmarkMain.h"
+#include "SpeechClips.h"
 #include "StubAPIClient.h"
-#include "ToneClips.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
-#include <numbers>
 
 namespace {
 
 using namespace talvoro;
+using benchsupport::mp3Clip;
+using benchsupport::voiceLike;
 
 constexpr int captureRate = 48000;
 // A block is loud when a sample in it passes 1% of full scale; the clips' own
 // silence is found with the same rule, so coding noise counts the same on both sides.
 constexpr int loudLevel = 328;
-
-// A voice-like signal: a fundamental with falling harmonics.
-PcmAudio voiceLike(double frequency, double seconds)
-{
-    constexpr int rate = 24000;
-    PcmAudio audio {rate, 1, {}};
-    const auto frames = qint64(seconds * rate);
-    audio.samples.resize(frames * 2);
-    auto *samples = reinterpret_cast<qint16 *>(audio.samples.data());
-    for (qint64 i = 0; i < frames; ++i) {
-        double value = 0;
-        for (int harmonic = 1; harmonic <= 8; ++harmonic)
-            value += std::sin(2 * std::numbers::pi * frequency * harmonic * double(i) / rate) / harmonic;
-        samples[i] = qint16(value * 4000);
-    }
-    return audio;
-}
-
-// As the backend delivers speech: MP3, encoded by lame. Empty when lame failed.
-QByteArray mp3Clip(const PcmAudio &audio)
-{
-    QTemporaryDir dir;
-    QFile wave(dir.filePath(QStringLiteral("in.wav")));
-    if (!wave.open(QIODevice::WriteOnly))
-        return {};
-    wave.write(testsupport::waveFile(audio));
-    wave.close();
-    QProcess::execute(QStringLiteral("lame"), {QStringLiteral("--quiet"), wave.fileName(), dir.filePath("out.mp3")});
-    QFile mp3(dir.filePath(QStringLiteral("out.mp3")));
-    return mp3.open(QIODevice::ReadOnly) ? mp3.readAll() : QByteArray();
-}
 
 // Whether each millisecond of mono 16-bit audio at `rate` holds sound.
 QList<bool> loudMilliseconds(const QByteArray &samples, int rate, int channels)
@@ -180,8 +149,8 @@ std::optional<Word> cachedWord(AudioCacheManager &cache)
     result.word.voiceEn = QStringLiteral("en-GB-SoniaNeural");
     result.word.voiceZh = QStringLiteral("zh-CN-XiaoxiaoNeural");
     result.word.speechRate = 1.25;
-    result.first = mp3Clip(voiceLike(150, 0.6));
-    result.second = mp3Clip(voiceLike(220, 0.6));
+    result.first = mp3Clip(voiceLike(0.6, 150));
+    result.second = mp3Clip(voiceLike(0.6, 220));
     const QList<ResolvedPlaybackUnit> plan
         = PlaybackWordSnapshot(result.word).plan(PlaybackPreference(), TTSVoice::defaultEnglish());
     if (result.first.isEmpty() || result.second.isEmpty() || plan.size() != 2)

@@ -10,11 +10,11 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QStandardPaths>
 #include <QDataStream>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -545,7 +545,6 @@ private Q_SLOTS:
         m_desktop->unregisterService(mprisName);
     }
 };
-
 
 // Clips after one another through the player's one stream on the sound server
 // (the test run's null sink), as a list plays them: each clip starts from the
