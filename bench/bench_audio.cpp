@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 
 #include "QtBenchmarkMain.h"
-#include "ToneClips.h"
+#include "SpeechClips.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,38 +20,13 @@
 
 namespace {
 
+using benchsupport::voiceLike;
 using talvoro::PcmAudio;
-using testsupport::waveFile;
 
-// A voice-like signal: a 150 Hz fundamental with falling harmonics.
-PcmAudio voiceLike(double seconds)
-{
-    constexpr int rate = 24000;
-    PcmAudio audio {rate, 1, {}};
-    const auto frames = qint64(seconds * rate);
-    audio.samples.resize(frames * 2);
-    auto *samples = reinterpret_cast<qint16 *>(audio.samples.data());
-    for (qint64 i = 0; i < frames; ++i) {
-        double value = 0;
-        for (int harmonic = 1; harmonic <= 8; ++harmonic)
-            value += std::sin(2 * std::numbers::pi * 150 * harmonic * double(i) / rate) / harmonic;
-        samples[i] = qint16(value * 4000);
-    }
-    return audio;
-}
-
-// A word-length clip as the backend delivers it: MP3, encoded by lame.
+// A word-length clip as the backend delivers it.
 QByteArray mp3Clip(double seconds)
 {
-    QTemporaryDir dir;
-    QFile wave(dir.filePath(QStringLiteral("in.wav")));
-    if (!wave.open(QIODevice::WriteOnly))
-        return {};
-    wave.write(waveFile(voiceLike(seconds)));
-    wave.close();
-    QProcess::execute(QStringLiteral("lame"), {QStringLiteral("--quiet"), wave.fileName(), dir.filePath("out.mp3")});
-    QFile mp3(dir.filePath(QStringLiteral("out.mp3")));
-    return mp3.open(QIODevice::ReadOnly) ? mp3.readAll() : QByteArray();
+    return benchsupport::mp3Clip(voiceLike(seconds));
 }
 
 void timeStretch(benchmark::State &state)

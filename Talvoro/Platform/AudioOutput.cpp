@@ -1,49 +1,37 @@
 #include "Platform/AudioOutput.h"
 
-#include "Platform/Logging.h"
-
-#include <QAudioFormat>
-#include <QAudioSink>
-#include <QMediaDevices>
+#include "Platform/AudioStream.h"
 
 #include <algorithm>
 
 namespace talvoro {
 
 AudioOutput::AudioOutput(const QByteArray &clip, double rate, QObject *parent)
+    : AudioOutput(clip, rate, static_cast<AudioStream *>(nullptr), parent)
+{ }
+
+AudioOutput::AudioOutput(const QByteArray &clip, double rate, AudioStream &stream, QObject *parent)
+    : AudioOutput(clip, rate, &stream, parent)
+{ }
+
+AudioOutput::AudioOutput(const QByteArray &clip, double rate, AudioStream *stream, QObject *parent)
     : QObject(parent)
     , m_rate(rate)
+    , m_ownStream(stream ? nullptr : std::make_unique<AudioStream>())
+    , m_stream(stream ? stream : m_ownStream.get())
 {
     const PcmAudio decoded = decodeAudio(clip);
     m_durationSeconds = decoded.durationSeconds();
-    PcmAudio stretched = timeStretch(decoded, rate);
-    m_frameBytes = 2 * stretched.channels;
-    m_samples = std::move(stretched.samples);
-    m_buffer.setBuffer(&m_samples);
-    m_buffer.open(QIODevice::ReadOnly);
-
-    QAudioFormat format;
-    format.setSampleRate(stretched.sampleRate);
-    format.setChannelCount(stretched.channels);
-    format.setSampleFormat(QAudioFormat::Int16);
-    // Without a sound server the default device is null; the sink then refuses
-    // to start, which play() reports as a failure.
-    m_sink = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format);
-    connect(m_sink.get(), &QAudioSink::stateChanged, this, &AudioOutput::sinkStateChanged);
+    m_audio = timeStretch(decoded, rate);
+    connect(m_stream, &AudioStream::finished, this, &AudioOutput::streamFinished);
 }
 
 AudioOutput::~AudioOutput()
 {
-    m_state = State::stopped;
-    m_sink->disconnect(this);
-    m_sink->stop();
-}
-
-void AudioOutput::nameStreams(const QByteArray &role)
-{
-    // libpulse takes these properties from the environment for every client it
-    // connects; the "override" form wins over the generic name Qt gives.
-    qputenv("PULSE_PROP_OVERRIDE", "application.name='Talvoro' media.role='" + role + "'");
+    m_stream->disconnect(this);
+    // A clip played to its end leaves the stream open for the next one.
+    if (m_state != State::stopped && m_state != State::failed)
+        m_stream->stop();
 }
 
 qint64 AudioOutput::positionMicroseconds() const
@@ -52,8 +40,8 @@ qint64 AudioOutput::positionMicroseconds() const
         return 0;
     if (m_state == State::ended)
         return qint64(m_durationSeconds * 1e6);
-    // Time heard, not bytes handed over: the sink takes a whole short clip at once.
-    // The clip's own time runs `rate` times as fast as the stretched audio plays.
+    // Time heard, not bytes handed over: the stream takes a short clip almost at
+    // once. The clip's own time runs `rate` times as fast as the stretched audio plays.
     qint64 heardMs = m_heardBeforePause;
     if (m_state == State::playing && m_playingSince.isValid())
         heardMs += m_playingSince.elapsed();
@@ -62,12 +50,12 @@ qint64 AudioOutput::positionMicroseconds() const
 
 void AudioOutput::setVolume(double volume)
 {
-    m_sink->setVolume(std::clamp(volume, 0.0, 1.0));
+    m_stream->setVolume(volume);
 }
 
 qint64 AudioOutput::framesDelivered() const
 {
-    return m_buffer.pos() / m_frameBytes;
+    return m_state == State::stopped ? 0 : m_stream->framesDelivered();
 }
 
 void AudioOutput::play()
@@ -78,23 +66,17 @@ void AudioOutput::play()
     case State::paused:
         m_state = State::playing;
         m_playingSince.start();
-        m_sink->resume();
+        m_stream->resume();
         return;
     case State::stopped:
     case State::ended:
     case State::failed:
         break;
     }
-    m_sink->stop();
-    m_buffer.seek(0);
     m_state = State::playing;
     m_heardBeforePause = 0;
     m_playingSince.start();
-    m_sink->start(&m_buffer);
-    if (m_sink->state() == QAudio::StoppedState) {
-        qCCritical(log::audioPlayer) << "播放音频出错：声音设备无法开始播放，错误" << m_sink->error();
-        end(State::failed);
-    }
+    m_stream->play(m_audio);
 }
 
 void AudioOutput::pause()
@@ -103,43 +85,21 @@ void AudioOutput::pause()
         return;
     m_state = State::paused;
     m_heardBeforePause += m_playingSince.elapsed();
-    m_sink->suspend();
+    m_stream->pause();
 }
 
 void AudioOutput::stop()
 {
     m_state = State::stopped;
-    m_sink->stop();
+    m_stream->stop();
 }
 
-void AudioOutput::sinkStateChanged()
+void AudioOutput::streamFinished(bool successfully)
 {
-    if (m_state != State::playing)
+    if (m_state != State::playing && m_state != State::paused)
         return;
-    switch (m_sink->state()) {
-    case QAudio::IdleState:
-        // Idle with samples left is an underrun the sink recovers from itself.
-        if (m_buffer.atEnd())
-            end(State::ended);
-        break;
-    case QAudio::StoppedState:
-        if (m_sink->error() != QAudio::NoError) {
-            qCCritical(log::audioPlayer) << "声音设备中止了播放，错误" << m_sink->error();
-            end(State::failed);
-        }
-        break;
-    case QAudio::ActiveState:
-    case QAudio::SuspendedState:
-        break;
-    }
-}
-
-void AudioOutput::end(State state)
-{
-    m_state = state;
-    const bool successfully = state == State::ended;
-    QMetaObject::invokeMethod(
-        this, [this, successfully] { Q_EMIT finished(successfully); }, Qt::QueuedConnection);
+    m_state = successfully ? State::ended : State::failed;
+    Q_EMIT finished(successfully);
 }
 
 } // namespace talvoro

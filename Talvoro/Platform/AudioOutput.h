@@ -2,18 +2,18 @@
 
 #include "Platform/AudioClip.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QObject>
 
 #include <memory>
 
-class QAudioSink;
-
 namespace talvoro {
 
+class AudioStream;
+
 // One clip on the default sound device: decoded and stretched to its rate when it
-// is made, then played from memory through a QAudioSink. Its end or failure comes
+// is made, then played from memory through an AudioStream, the caller's (so that
+// clips after one another share it) or one of its own. Its end or failure comes
 // as a queued signal, so it never reaches a caller inside its own call, and an
 // output destroyed before the signal ran reports nothing.
 class AudioOutput : public QObject {
@@ -22,6 +22,8 @@ public:
     // Throws AudioDecodingError when the bytes are no readable audio. `rate` is
     // the speed to play at, > 0; the pitch stays where it is.
     AudioOutput(const QByteArray &clip, double rate, QObject *parent = nullptr);
+    // Plays through `stream`, which must outlive the output.
+    AudioOutput(const QByteArray &clip, double rate, AudioStream &stream, QObject *parent = nullptr);
     ~AudioOutput() override;
 
     double rate() const { return m_rate; }
@@ -34,11 +36,6 @@ public:
     qint64 positionMicroseconds() const;
     // 0 (silent) to 1 (as recorded).
     void setVolume(double volume);
-
-    // Names the app's streams on the sound server "Talvoro", with `role` (a
-    // PulseAudio media role: "music", "video", ...), so a volume mixer shows what
-    // they are. Takes effect only before the first sound output of the process.
-    static void nameStreams(const QByteArray &role);
 
     // From the beginning when it never played or has ended; a paused clip continues.
     void play();
@@ -53,15 +50,15 @@ Q_SIGNALS:
 private:
     enum class State { stopped, playing, paused, ended, failed };
 
-    void sinkStateChanged();
-    void end(State state);
+    // Plays through `stream`, or a stream of its own when none is given.
+    AudioOutput(const QByteArray &clip, double rate, AudioStream *stream, QObject *parent);
+    void streamFinished(bool successfully);
 
     double m_rate;
-    double m_durationSeconds;
-    int m_frameBytes;
-    QByteArray m_samples;
-    QBuffer m_buffer;
-    std::unique_ptr<QAudioSink> m_sink;
+    double m_durationSeconds = 0;
+    PcmAudio m_audio;
+    std::unique_ptr<AudioStream> m_ownStream;
+    AudioStream *m_stream;
     State m_state = State::stopped;
     QElapsedTimer m_playingSince;
     qint64 m_heardBeforePause = 0; // milliseconds

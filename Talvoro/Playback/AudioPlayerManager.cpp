@@ -3,6 +3,7 @@
 #include "Platform/Async.h"
 #include "Platform/AudioOutput.h"
 #include "Platform/AudioSession.h"
+#include "Platform/AudioStream.h"
 #include "Platform/Logging.h"
 
 #include <QCoreApplication>
@@ -15,9 +16,10 @@ namespace talvoro {
 AudioPlayerManager::AudioPlayerManager(AudioSession &session, QObject *parent)
     : QObject(parent)
     , m_session(session)
+    , m_stream(std::make_unique<AudioStream>())
 {
     // Speech practice is the app's content: the mixer lists it as music, like a player's.
-    AudioOutput::nameStreams("music");
+    AudioStream::nameStreams("music");
     connect(&m_nowPlaying, &NowPlaying::playCommand, this,
         [this] { notifyDelegate([](AudioPlayerManagerDelegate &d) { d.remotePlay(); }); });
     connect(&m_nowPlaying, &NowPlaying::pauseCommand, this,
@@ -48,14 +50,15 @@ void AudioPlayerManager::setDelegate(AudioPlayerManagerDelegate *delegate)
 
 void AudioPlayerManager::play(const QByteArray &audio, const QString &title, float rate)
 {
-    stop();
+    // Stopped as stop() does, but the stream stays for this clip.
+    dropClip();
     configureAudioSession();
     // NaN would reach the time-stretch as a speed; it plays at the normal rate.
     if (std::isnan(rate))
         rate = 1.0F;
     const float clamped = std::clamp(rate, minimumRate, maximumRate);
     try {
-        m_output = std::make_unique<AudioOutput>(audio, clamped);
+        m_output = std::make_unique<AudioOutput>(audio, clamped, *m_stream);
     } catch (const AppError &error) {
         qCCritical(log::audioPlayer).noquote() << QStringLiteral("播放音频出错：%1").arg(error.description());
         notifyDelegate([](AudioPlayerManagerDelegate &d) { d.audioPlayerDidFinish(false); });
@@ -70,6 +73,12 @@ void AudioPlayerManager::play(const QByteArray &audio, const QString &title, flo
 }
 
 void AudioPlayerManager::stop()
+{
+    dropClip();
+    m_stream->close();
+}
+
+void AudioPlayerManager::dropClip()
 {
     m_output.reset();
     m_nowPlaying.setInfo(std::nullopt);

@@ -14,10 +14,12 @@ namespace talvoro {
 
 class AudioOutput;
 class AudioSession;
+class AudioStream;
 
 // Plays one speech clip at a time and connects playback to the desktop: the sound
 // output, what is shown as playing, the media keys and the interruptions. It
-// decides nothing itself: every event goes to the delegate.
+// decides nothing itself: every event goes to the delegate. Clips played one after
+// another share one stream on the sound server; stopping closes it.
 class AudioPlayerManager : public QObject, public AudioPlayerProtocol {
     Q_OBJECT
 public:
@@ -45,12 +47,14 @@ public:
     QString remoteCommandServiceName() const { return m_nowPlaying.serviceName(); }
 
 private:
+    void dropClip();
     void configureAudioSession();
     void handleInterruption(quint64 type, quint64 options);
     void notifyDelegate(std::function<void(AudioPlayerManagerDelegate &)> call);
 
     AudioSession &m_session;
     NowPlaying m_nowPlaying {minimumRate, maximumRate};
+    std::unique_ptr<AudioStream> m_stream;
     std::unique_ptr<AudioOutput> m_output;
     AudioPlayerManagerDelegate *m_delegate = nullptr;
     std::weak_ptr<void> m_delegateLifetime;

@@ -38,4 +38,18 @@ inline QString streamCorked()
     return corked < 0 ? QString() : streams.mid(corked + 8, 3).trimmed();
 }
 
+// The sound server's numbers of this process's streams, in the order it lists them.
+inline QList<int> streamIndexes()
+{
+    const QString streams
+        = runDesktopClient(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+    const QString ours = QStringLiteral("application.process.id = \"%1\"").arg(QCoreApplication::applicationPid());
+    QList<int> indexes;
+    for (const QString &block : streams.split(QStringLiteral("Sink Input #"), Qt::SkipEmptyParts)) {
+        if (block.contains(ours))
+            indexes.append(block.section(QLatin1Char('\n'), 0, 0).trimmed().toInt());
+    }
+    return indexes;
+}
+
 } // namespace scenetest
