@@ -2,7 +2,7 @@
 
 #include "Persistence/PlaybackPreferenceOfflineStore.h"
 #include "Platform/RandomSource.h"
-#include "Player/DelayScheduler.h"
+#include "Screens/DelayScheduler.h"
 #include "Playback/SpeechCacheKey.h"
 
 #include <QDeadlineTimer>

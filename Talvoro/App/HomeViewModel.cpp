@@ -1,7 +1,7 @@
 #include "HomeViewModel.h"
 
 #include "Networking/BackendConfiguration.h"
-#include "PendingOperation.h"
+#include "Screens/PendingOperation.h"
 #include "Persistence/LocalWordStoreError.h"
 #include "Platform/Text.h"
 

@@ -1,15 +1,19 @@
 #pragma once
 
+#include "Lexicons/PublicLexiconDetailModel.h"
+#include "Lexicons/UserLexiconListModel.h"
 #include "Models/Lexicon.h"
 #include "Models/Playlist.h"
 #include "Networking/APIClientProtocol.h"
-#include "PendingOperation.h"
 #include "Persistence/LocalWordStoreProtocol.h"
 #include "Persistence/QuenbrySyncEngine.h"
 #include "Platform/Async.h"
-#include "ScreenListModel.h"
+#include "Playlists/PlaylistListModel.h"
+#include "Screens/PendingOperation.h"
+#include "Screens/ScreenListModel.h"
+#include "Screens/TokenRefreshRetry.h"
 #include "Session/AppSession.h"
-#include "Session/TokenRefreshRetry.h"
+#include "Settings/AccountSettingsModel.h"
 
 #include <QObject>
 #include <QPointer>

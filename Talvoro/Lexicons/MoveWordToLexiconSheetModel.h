@@ -1,6 +1,6 @@
 #pragma once
 
-#include "App/ScreenListModel.h"
+#include "Screens/ScreenListModel.h"
 #include "Models/Lexicon.h"
 #include "Models/Word.h"
 #include "Networking/ORVMobileAPIClient.h"

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "App/ScreenListModel.h"
 #include "Models/Lexicon.h"
 #include "Networking/ORVMobileAPIClient.h"
 #include "Platform/Async.h"
+#include "Playlists/SelectOrCreatePlaylistModel.h"
+#include "Screens/ScreenListModel.h"
 
 #include <QPointer>
 #include <QSet>

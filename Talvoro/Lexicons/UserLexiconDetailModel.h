@@ -1,7 +1,7 @@
 #pragma once
 
 #include "AddWordSheetModel.h"
-#include "App/ScreenListModel.h"
+#include "Screens/ScreenListModel.h"
 #include "DesignSystem/ToastController.h"
 #include "Models/PlaybackPreference.h"
 #include "Playback/GlobalPlaybackSession.h"

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "App/ScreenListModel.h"
-#include "UserLexiconServices.h"
+#include "Lexicons/UserLexiconDetailModel.h"
+#include "Lexicons/UserLexiconServices.h"
+#include "Screens/ScreenListModel.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "App/PendingOperation.h"
-#include "PlaylistSupport.h"
+#include "Playlists/PlaylistDetailModel.h"
+#include "Playlists/PlaylistSupport.h"
+#include "Screens/PendingOperation.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "Settings/CacheManagementModel.h"
 
-#include "Player/DelayScheduler.h"
+#include "Screens/DelayScheduler.h"
 #include "Playback/AudioCacheManager.h"
 
 namespace talvoro {

@@ -50,7 +50,7 @@ struct Detail {
 } // namespace
 
 Q_DECLARE_METATYPE(talvoro::SessionRefreshResult)
-Q_DECLARE_METATYPE(talvoro::PlaylistSessionRefused::Reason)
+Q_DECLARE_METATYPE(talvoro::SessionRefused::Reason)
 
 class PlaylistDetailTest : public QObject {
     Q_OBJECT
@@ -154,7 +154,7 @@ private Q_SLOTS:
     // What a refresh that leaves no usable token means for the write.
     void refusalForEachRefreshResult_data()
     {
-        using Reason = PlaylistSessionRefused::Reason;
+        using Reason = SessionRefused::Reason;
         QTest::addColumn<SessionRefreshResult>("result");
         QTest::addColumn<Reason>("reason");
         QTest::newRow("refreshed, no token") << SessionRefreshResult::of(Kind::refreshed) << Reason::changed;
@@ -170,8 +170,8 @@ private Q_SLOTS:
     void refusalForEachRefreshResult()
     {
         QFETCH(SessionRefreshResult, result);
-        QFETCH(PlaylistSessionRefused::Reason, reason);
-        QCOMPARE(PlaylistSessionRefused::forRefresh(result), reason);
+        QFETCH(SessionRefused::Reason, reason);
+        QCOMPARE(SessionRefused::forRefresh(result), reason);
     }
 
     // Another caller refreshed the token for the same account while this write was
