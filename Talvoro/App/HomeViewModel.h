@@ -33,6 +33,7 @@ class PublicLexiconListModel : public talvoro::ScreenListModel {
 
 public:
     enum Role { LexiconIdRole = Qt::UserRole + 1, NameRole, DescriptionRole, WordCountRole };
+    Q_ENUM(Role)
 
     using ScreenListModel::ScreenListModel;
     const QList<PublicLexiconSummary> &rows() const { return m_rows; }

@@ -25,6 +25,7 @@ class MoveTargetRowsModel : public talvoro::ScreenListModel {
 
 public:
     enum Role { LexiconIdRole = Qt::UserRole + 1, NameRole, WordCountRole, RowPositionRole, SelectedRole };
+    Q_ENUM(Role)
 
     using ScreenListModel::ScreenListModel;
     const QList<UserLexicon> &rows() const { return m_rows; }

@@ -37,6 +37,7 @@ public:
         SelectedRole,
         RowPositionRole,
     };
+    Q_ENUM(Role)
 
     PublicLexiconDetailModel(ORVMobileAPIClient &apiClient, qint64 lexiconId, QObject *parent = nullptr);
 

@@ -14,7 +14,7 @@ Item {
     property PlayerSharedElementRegistry registry: null
     property Item space: null
 
-    readonly property string activity: root.host.activity
+    readonly property int activity: root.host.activity
     readonly property bool marking: root.managesSharedTransitionElements
 
     visible: root.host.hasPresentation
@@ -111,7 +111,7 @@ Item {
             objectName: "player.bar.control"
             Layout.preferredWidth: 44
             Layout.preferredHeight: 44
-            enabled: root.activity !== "loading" && !root.marking
+            enabled: root.activity !== PlaybackState.Loading && !root.marking
             opacity: root.marking ? 0 : 1
             onClicked: root.host.togglePlayback()
             Accessible.role: Accessible.Button
@@ -122,7 +122,7 @@ Item {
                 name: root.host.controlSymbol
                 size: 17
                 font.weight: Font.DemiBold
-                tint: root.activity === "loading" ? Theme.textSecondary : Theme.accent
+                tint: root.activity === PlaybackState.Loading ? Theme.textSecondary : Theme.accent
             }
 
             PlayerSharedElement {

@@ -80,6 +80,7 @@ class PlaylistRowsModel : public talvoro::ScreenListModel {
 
 public:
     enum Role { PlaylistIdRole = Qt::UserRole + 1, NameRole, ItemCountRole, RowPositionRole, MarkedRole };
+    Q_ENUM(Role)
 
     using ScreenListModel::ScreenListModel;
     const QList<ORVPlaylist> &rows() const { return m_rows; }

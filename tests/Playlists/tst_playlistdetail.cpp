@@ -3,6 +3,7 @@
 
 #include "Playlists/PlaylistDetailModel.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -27,6 +28,7 @@ struct Detail {
     GlobalPlaybackSession playback {
         [] { return std::unique_ptr<PlaybackViewModel>(); }, [](const QString &, const TTSVoice &) { return false; }};
     std::unique_ptr<PlaylistDetailModel> model;
+    std::unique_ptr<QAbstractItemModelTester> tester;
 
     explicit Detail(PlaylistFixture &fixture, const ORVPlaylist &shown = morning())
         : f(fixture)
@@ -34,6 +36,8 @@ struct Detail {
         f.realStore.upsertPlaylist(shown, f.owner);
         model = std::make_unique<PlaylistDetailModel>(
             shown, [this](std::optional<QString> text) { reported.append(text); }, f.services(), playback);
+        tester = std::make_unique<QAbstractItemModelTester>(
+            model->itemRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
     QString messageShown() const
     {
