@@ -6,7 +6,6 @@
 #include "Playback/SpeechCacheKey.h"
 
 #include <QDeadlineTimer>
-#include <QGuiApplication>
 #include <QThread>
 
 #include <algorithm>
@@ -87,6 +86,7 @@ std::unique_ptr<PlaybackViewModel> DependencyContainer::makePlaybackViewModel()
     environment.baseURL = m_environment.backendBaseURL;
     environment.defaults = m_defaults.get();
     environment.preferenceSync = &m_preferenceSync;
+    environment.random = &RandomSource::system();
     environment.legacyVoice = [this](const QString &ownerKey) {
         return m_olderClient
             .legacyStoredPreferences(ownerKey, QString::fromUtf16(PlaybackViewModel::defaultEnglishVoiceID))
@@ -136,12 +136,10 @@ PlaylistListModel *DependencyContainer::makePlaylistListModel(QObject *owner)
 {
     auto *model = new PlaylistListModel(playlistServices(), owner);
     // Back in the foreground, the list loads again (and retries queued deletions).
-    if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        connect(application, &QGuiApplication::applicationStateChanged, model, [model](Qt::ApplicationState state) {
-            if (state == Qt::ApplicationActive)
-                model->reload();
-        });
-    }
+    connect(&m_appActivity, &AppActivity::activeChanged, model, [model](bool active) {
+        if (active)
+            model->reload();
+    });
     return model;
 }
 
@@ -254,6 +252,7 @@ PlaybackPreferenceEditorServices DependencyContainer::preferenceEditorServices()
     services.apiClient = &m_apiClient;
     services.connectivity = m_connectivity.get();
     services.playbackSession = m_playbackSession.get();
+    services.appActivity = &m_appActivity;
     return services;
 }
 

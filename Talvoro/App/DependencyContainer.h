@@ -44,6 +44,7 @@
 #include "Playlists/PlaylistListModel.h"
 #include "Playlists/SelectOrCreatePlaylistModel.h"
 #include "Player/PlaybackSurfaceHostModel.h"
+#include "Screens/AppActivity.h"
 #include "Session/AppSession.h"
 #include "Settings/EditWordPlaybackSheetModel.h"
 #include "Settings/AccountSettingsModel.h"
@@ -109,6 +110,7 @@ public:
     GlobalPlaybackSession &playbackSession() { return *m_playbackSession; }
     AppLaunchCoordinator &launchCoordinator() { return *m_launchCoordinator; }
     ORVNetworkConnectivityMonitor &connectivity() { return *m_connectivity; }
+    AppActivity &appActivity() { return m_appActivity; }
 
     // Screen models.
     Q_INVOKABLE talvoro::LoginScreenModel *makeLoginScreenModel(QObject *owner);
@@ -171,6 +173,7 @@ private:
     std::unique_ptr<GlobalPlaybackSession> m_playbackSession;
     std::unique_ptr<AppLaunchCoordinator> m_launchCoordinator;
     std::unique_ptr<ORVNetworkConnectivityMonitor> m_connectivity;
+    AppActivity m_appActivity;
 };
 
 } // namespace talvoro
