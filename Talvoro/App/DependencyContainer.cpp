@@ -2,8 +2,8 @@
 
 #include "Persistence/PlaybackPreferenceOfflineStore.h"
 #include "Platform/RandomSource.h"
-#include "Screens/DelayScheduler.h"
 #include "Playback/SpeechCacheKey.h"
+#include "Screens/DelayScheduler.h"
 
 #include <QDeadlineTimer>
 #include <QThread>
@@ -108,12 +108,23 @@ HomeViewModel *DependencyContainer::makeHomeViewModel(QObject *owner)
         return m_syncEngine.synchronizePlaylists(accessToken, ownerKey, force);
     };
     return new HomeViewModel(m_apiClient, localStore, synchronizePlaylists, *m_session,
-        BackendConfiguration::environmentPartitionKey(m_environment.backendBaseURL()), owner);
+        BackendConfiguration::environmentPartitionKey(m_environment.backendBaseURL()), homeScreens(), owner);
+}
+
+HomeScreens DependencyContainer::homeScreens()
+{
+    HomeScreens screens;
+    screens.publicLexiconDetail
+        = [this](qint64 lexiconId, QObject *owner) { return makePublicLexiconDetailModel(lexiconId, owner); };
+    screens.playlistList = [this](QObject *owner) { return makePlaylistListModel(owner); };
+    screens.userLexiconList = [this](QObject *owner) { return makeUserLexiconListModel(owner); };
+    screens.accountSettings = [this](QObject *owner) { return makeAccountSettingsModel(owner); };
+    return screens;
 }
 
 PublicLexiconDetailModel *DependencyContainer::makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner)
 {
-    return new PublicLexiconDetailModel(m_apiClient, lexiconId, owner);
+    return new PublicLexiconDetailModel(m_apiClient, lexiconId, playlistSheetFactory(), owner);
 }
 
 PlaylistServices DependencyContainer::playlistServices()
@@ -134,7 +145,10 @@ PlaylistServices DependencyContainer::playlistServices()
 
 PlaylistListModel *DependencyContainer::makePlaylistListModel(QObject *owner)
 {
-    auto *model = new PlaylistListModel(playlistServices(), owner);
+    auto makeDetail = [this](ORVPlaylist playlist, PlaylistListModel::DeletionCallback onDelete, QObject *detailOwner) {
+        return makePlaylistDetailModel(std::move(playlist), std::move(onDelete), detailOwner);
+    };
+    auto *model = new PlaylistListModel(playlistServices(), makeDetail, owner);
     // Back in the foreground, the list loads again (and retries queued deletions).
     connect(&m_appActivity, &AppActivity::activeChanged, model, [model](bool active) {
         if (active)
@@ -144,24 +158,20 @@ PlaylistListModel *DependencyContainer::makePlaylistListModel(QObject *owner)
 }
 
 PlaylistDetailModel *DependencyContainer::makePlaylistDetailModel(
-    PlaylistListModel *list, qint64 playlistId, QObject *owner)
+    ORVPlaylist playlist, PlaylistListModel::DeletionCallback onDelete, QObject *owner)
 {
-    ORVPlaylist playlist;
-    PlaylistListModel::DeletionCallback onDelete;
-    if (list) {
-        if (const ORVPlaylist *row = list->playlistRows()->find(playlistId))
-            playlist = *row;
-        onDelete = list->detailDeletionCallback();
-    }
-    return new PlaylistDetailModel(playlist, onDelete, playlistServices(), *m_playbackSession, owner);
+    return new PlaylistDetailModel(
+        std::move(playlist), std::move(onDelete), playlistServices(), *m_playbackSession, owner);
 }
 
-SelectOrCreatePlaylistModel *DependencyContainer::makeSelectOrCreatePlaylistModel(
-    PublicLexiconDetailModel *lexicon, QObject *owner)
+SelectOrCreatePlaylistModel *DependencyContainer::makeSelectOrCreatePlaylistModel(QList<ORVWord> words, QObject *owner)
 {
-    // The lexicon screens have nothing to do once words were added.
-    return new SelectOrCreatePlaylistModel(
-        lexicon ? lexicon->selectedWords() : QList<ORVWord>(), {}, playlistServices(), owner);
+    return new SelectOrCreatePlaylistModel(std::move(words), {}, playlistServices(), owner);
+}
+
+PublicLexiconDetailModel::PlaylistSheetFactory DependencyContainer::playlistSheetFactory()
+{
+    return [this](QList<ORVWord> words, QObject *owner) { return makeSelectOrCreatePlaylistModel(std::move(words), owner); };
 }
 
 UserLexiconServices DependencyContainer::userLexiconServices()
@@ -187,24 +197,16 @@ UserLexiconServices DependencyContainer::userLexiconServices()
 
 UserLexiconListModel *DependencyContainer::makeUserLexiconListModel(QObject *owner)
 {
-    return new UserLexiconListModel(userLexiconServices(), owner);
+    auto makeDetail = [this](UserLexicon lexicon, QObject *detailOwner) {
+        return makeUserLexiconDetailModel(std::move(lexicon), detailOwner);
+    };
+    return new UserLexiconListModel(userLexiconServices(), makeDetail, owner);
 }
 
-UserLexiconDetailModel *DependencyContainer::makeUserLexiconDetailModel(
-    UserLexiconListModel *list, qint64 lexiconId, QObject *owner)
+UserLexiconDetailModel *DependencyContainer::makeUserLexiconDetailModel(UserLexicon lexicon, QObject *owner)
 {
-    UserLexicon lexicon;
-    lexicon.id = lexiconId;
-    if (list) {
-        if (const UserLexicon *row = list->lexiconRows()->find(lexiconId))
-            lexicon = *row;
-    }
-    // The lexicon screen has nothing to do once words were added to a playlist.
-    auto makePlaylistSheet = [this](QList<ORVWord> words, QObject *sheetOwner) {
-        return new SelectOrCreatePlaylistModel(std::move(words), {}, playlistServices(), sheetOwner);
-    };
-    auto *model
-        = new UserLexiconDetailModel(lexicon, userLexiconServices(), *m_playbackSession, makePlaylistSheet, owner);
+    auto *model = new UserLexiconDetailModel(
+        std::move(lexicon), userLexiconServices(), *m_playbackSession, playlistSheetFactory(), owner);
     model->setPlaybackSheetFactory([this](ORVWord word, EditWordPlaybackSheetModel::SaveCallback onSave,
                                        QObject *sheetOwner) {
         return makeEditWordPlaybackSheetModel(std::move(word), std::move(onSave), sheetOwner);

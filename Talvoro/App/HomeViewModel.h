@@ -47,6 +47,15 @@ private:
     QList<PublicLexiconSummary> m_rows;
 };
 
+// The screens home opens, each built over the app's services and owned by the
+// page that shows it.
+struct HomeScreens {
+    std::function<PublicLexiconDetailModel *(qint64 lexiconId, QObject *owner)> publicLexiconDetail;
+    std::function<PlaylistListModel *(QObject *owner)> playlistList;
+    std::function<UserLexiconListModel *(QObject *owner)> userLexiconList;
+    std::function<AccountSettingsModel *(QObject *owner)> accountSettings;
+};
+
 // What the home screen shows: public lexicons, and the signed-in user's private
 // lexicons and playlists, local data first, then refreshed from the backend. Loads
 // for the same account share the load in flight; a forced load asked for during an
@@ -69,6 +78,7 @@ class HomeViewModel final : public QObject {
     Q_PROPERTY(QString statusBannerMessage READ statusBannerMessage NOTIFY statusBannerChanged)
     Q_PROPERTY(bool statusBannerIsError READ statusBannerIsError NOTIFY statusBannerChanged)
     Q_PROPERTY(QString greeting READ greeting NOTIFY greetingChanged)
+    Q_PROPERTY(bool opensScreens READ opensScreens CONSTANT)
 
 public:
     enum class HomeLoadPhase { idle, initialLoading, refreshing };
@@ -95,7 +105,7 @@ public:
     // owner keys are built; without one no local data is read.
     HomeViewModel(APIClientProtocol &apiClient, LocalStoreProvider localStoreProvider,
         PlaylistSynchronizer playlistSynchronizer, AppSession &session, std::optional<QString> environmentKey,
-        QObject *parent = nullptr);
+        HomeScreens screens = {}, QObject *parent = nullptr);
     ~HomeViewModel() override;
 
     // Returns when the load that serves the request has finished; a forced call also
@@ -121,6 +131,14 @@ public:
     QString greeting() const;
 
     static std::optional<QString> playlistSynchronizationText(const PlaylistSyncReport &report);
+
+    // Without its screens (a home over fakes) home opens nothing.
+    bool opensScreens() const;
+    // The screens home opens, owned by `owner`; null without a factory.
+    Q_INVOKABLE talvoro::PublicLexiconDetailModel *makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner);
+    Q_INVOKABLE talvoro::PlaylistListModel *makePlaylistListModel(QObject *owner);
+    Q_INVOKABLE talvoro::UserLexiconListModel *makeUserLexiconListModel(QObject *owner);
+    Q_INVOKABLE talvoro::AccountSettingsModel *makeAccountSettingsModel(QObject *owner);
 
 Q_SIGNALS:
     void userLexiconsChanged();
@@ -166,6 +184,7 @@ private:
     PlaylistSynchronizer m_playlistSynchronizer;
     AppSession &m_session;
     std::optional<QString> m_environmentKey;
+    HomeScreens m_screens;
     LocalWordStoreProtocol *m_localStore = nullptr;
 
     PublicLexiconListModel m_publicLexicons;

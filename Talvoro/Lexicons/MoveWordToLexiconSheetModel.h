@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Screens/ScreenListModel.h"
 #include "Models/Lexicon.h"
 #include "Models/Word.h"
 #include "Networking/ORVMobileAPIClient.h"
 #include "Platform/Async.h"
+#include "Screens/ScreenListModel.h"
 #include "Session/AppSession.h"
 
 #include <QObject>

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "Screens/ScreenListModel.h"
-#include "Screens/SessionRefusal.h"
 #include "Models/Playlist.h"
 #include "Networking/ORVMobileAPIClient.h"
 #include "Persistence/LocalWordStoreProtocol.h"
 #include "Persistence/QuenbrySyncEngine.h"
 #include "Platform/Async.h"
-#include "Session/AppSession.h"
+#include "Screens/ScreenListModel.h"
+#include "Screens/SessionRefusal.h"
 #include "Screens/TokenRefreshRetry.h"
+#include "Session/AppSession.h"
 
 #include <QPointer>
 #include <QSet>

@@ -252,6 +252,49 @@ private Q_SLOTS:
         QCOMPARE(model.operationTitle(), QStringLiteral("云端删除待同步"));
         QCOMPARE(model.operationMessageText(), QStringLiteral("稍后重试"));
     }
+
+    // A tapped row opens the detail of that row's playlist, whose deletion reaches
+    // this list; an id no row has opens an empty detail, and a list without a
+    // factory opens nothing.
+    void aRowOpensItsOwnDetail_data()
+    {
+        QTest::addColumn<qint64>("tapped");
+        QTest::addColumn<QString>("shownName");
+        QTest::newRow("first row") << qint64(1) << QStringLiteral("通勤");
+        QTest::newRow("second row") << qint64(2) << QStringLiteral("睡前");
+        QTest::newRow("no such row") << qint64(9) << QString();
+    }
+    void aRowOpensItsOwnDetail()
+    {
+        QFETCH(qint64, tapped);
+        QFETCH(QString, shownName);
+        PlaylistFixture f;
+        f.realStore.upsertPlaylist(playlist(1, QStringLiteral("通勤")), f.owner);
+        f.realStore.upsertPlaylist(playlist(2, QStringLiteral("睡前")), f.owner);
+        std::optional<ORVPlaylist> opened;
+        PlaylistListModel::DeletionCallback reportDeletion;
+        QObject owner;
+        const QObject *openedFor = nullptr;
+        PlaylistListModel model(f.services(),
+            [&](ORVPlaylist shown, PlaylistListModel::DeletionCallback onDelete, QObject *detailOwner) {
+                opened = shown;
+                reportDeletion = std::move(onDelete);
+                openedFor = detailOwner;
+                return nullptr;
+            });
+        awaitResult(model.loadPlaylists(false, false));
+        QVERIFY(model.opensDetail());
+        model.makePlaylistDetailModel(tapped, &owner);
+        QVERIFY(opened);
+        QCOMPARE(opened->name, shownName);
+        QCOMPARE(openedFor, &owner);
+        reportDeletion(QStringLiteral("稍后重试"));
+        QCOMPARE(model.operationMessageText(), QStringLiteral("稍后重试"));
+
+        PlaylistListModel withoutFactory(f.services());
+        QVERIFY(!withoutFactory.opensDetail());
+        QCOMPARE(withoutFactory.makePlaylistDetailModel(tapped, &owner), nullptr);
+    }
 };
 
 TALVORO_TEST(PlaylistListTest)
