@@ -2,11 +2,10 @@
 
 #include "Persistence/PlaybackPreferenceOfflineStore.h"
 #include "Platform/RandomSource.h"
-#include "Player/DelayScheduler.h"
 #include "Playback/SpeechCacheKey.h"
+#include "Screens/DelayScheduler.h"
 
 #include <QDeadlineTimer>
-#include <QGuiApplication>
 #include <QThread>
 
 #include <algorithm>
@@ -87,6 +86,7 @@ std::unique_ptr<PlaybackViewModel> DependencyContainer::makePlaybackViewModel()
     environment.baseURL = m_environment.backendBaseURL;
     environment.defaults = m_defaults.get();
     environment.preferenceSync = &m_preferenceSync;
+    environment.random = &RandomSource::system();
     environment.legacyVoice = [this](const QString &ownerKey) {
         return m_olderClient
             .legacyStoredPreferences(ownerKey, QString::fromUtf16(PlaybackViewModel::defaultEnglishVoiceID))
@@ -108,12 +108,23 @@ HomeViewModel *DependencyContainer::makeHomeViewModel(QObject *owner)
         return m_syncEngine.synchronizePlaylists(accessToken, ownerKey, force);
     };
     return new HomeViewModel(m_apiClient, localStore, synchronizePlaylists, *m_session,
-        BackendConfiguration::environmentPartitionKey(m_environment.backendBaseURL()), owner);
+        BackendConfiguration::environmentPartitionKey(m_environment.backendBaseURL()), homeScreens(), owner);
+}
+
+HomeScreens DependencyContainer::homeScreens()
+{
+    HomeScreens screens;
+    screens.publicLexiconDetail
+        = [this](qint64 lexiconId, QObject *owner) { return makePublicLexiconDetailModel(lexiconId, owner); };
+    screens.playlistList = [this](QObject *owner) { return makePlaylistListModel(owner); };
+    screens.userLexiconList = [this](QObject *owner) { return makeUserLexiconListModel(owner); };
+    screens.accountSettings = [this](QObject *owner) { return makeAccountSettingsModel(owner); };
+    return screens;
 }
 
 PublicLexiconDetailModel *DependencyContainer::makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner)
 {
-    return new PublicLexiconDetailModel(m_apiClient, lexiconId, owner);
+    return new PublicLexiconDetailModel(m_apiClient, lexiconId, playlistSheetFactory(), owner);
 }
 
 PlaylistServices DependencyContainer::playlistServices()
@@ -134,36 +145,33 @@ PlaylistServices DependencyContainer::playlistServices()
 
 PlaylistListModel *DependencyContainer::makePlaylistListModel(QObject *owner)
 {
-    auto *model = new PlaylistListModel(playlistServices(), owner);
+    auto makeDetail = [this](ORVPlaylist playlist, PlaylistListModel::DeletionCallback onDelete, QObject *detailOwner) {
+        return makePlaylistDetailModel(std::move(playlist), std::move(onDelete), detailOwner);
+    };
+    auto *model = new PlaylistListModel(playlistServices(), makeDetail, owner);
     // Back in the foreground, the list loads again (and retries queued deletions).
-    if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        connect(application, &QGuiApplication::applicationStateChanged, model, [model](Qt::ApplicationState state) {
-            if (state == Qt::ApplicationActive)
-                model->reload();
-        });
-    }
+    connect(&m_appActivity, &AppActivity::activeChanged, model, [model](bool active) {
+        if (active)
+            model->reload();
+    });
     return model;
 }
 
 PlaylistDetailModel *DependencyContainer::makePlaylistDetailModel(
-    PlaylistListModel *list, qint64 playlistId, QObject *owner)
+    ORVPlaylist playlist, PlaylistListModel::DeletionCallback onDelete, QObject *owner)
 {
-    ORVPlaylist playlist;
-    PlaylistListModel::DeletionCallback onDelete;
-    if (list) {
-        if (const ORVPlaylist *row = list->playlistRows()->find(playlistId))
-            playlist = *row;
-        onDelete = list->detailDeletionCallback();
-    }
-    return new PlaylistDetailModel(playlist, onDelete, playlistServices(), *m_playbackSession, owner);
+    return new PlaylistDetailModel(
+        std::move(playlist), std::move(onDelete), playlistServices(), *m_playbackSession, owner);
 }
 
-SelectOrCreatePlaylistModel *DependencyContainer::makeSelectOrCreatePlaylistModel(
-    PublicLexiconDetailModel *lexicon, QObject *owner)
+SelectOrCreatePlaylistModel *DependencyContainer::makeSelectOrCreatePlaylistModel(QList<ORVWord> words, QObject *owner)
 {
-    // The lexicon screens have nothing to do once words were added.
-    return new SelectOrCreatePlaylistModel(
-        lexicon ? lexicon->selectedWords() : QList<ORVWord>(), {}, playlistServices(), owner);
+    return new SelectOrCreatePlaylistModel(std::move(words), {}, playlistServices(), owner);
+}
+
+PublicLexiconDetailModel::PlaylistSheetFactory DependencyContainer::playlistSheetFactory()
+{
+    return [this](QList<ORVWord> words, QObject *owner) { return makeSelectOrCreatePlaylistModel(std::move(words), owner); };
 }
 
 UserLexiconServices DependencyContainer::userLexiconServices()
@@ -189,24 +197,16 @@ UserLexiconServices DependencyContainer::userLexiconServices()
 
 UserLexiconListModel *DependencyContainer::makeUserLexiconListModel(QObject *owner)
 {
-    return new UserLexiconListModel(userLexiconServices(), owner);
+    auto makeDetail = [this](UserLexicon lexicon, QObject *detailOwner) {
+        return makeUserLexiconDetailModel(std::move(lexicon), detailOwner);
+    };
+    return new UserLexiconListModel(userLexiconServices(), makeDetail, owner);
 }
 
-UserLexiconDetailModel *DependencyContainer::makeUserLexiconDetailModel(
-    UserLexiconListModel *list, qint64 lexiconId, QObject *owner)
+UserLexiconDetailModel *DependencyContainer::makeUserLexiconDetailModel(UserLexicon lexicon, QObject *owner)
 {
-    UserLexicon lexicon;
-    lexicon.id = lexiconId;
-    if (list) {
-        if (const UserLexicon *row = list->lexiconRows()->find(lexiconId))
-            lexicon = *row;
-    }
-    // The lexicon screen has nothing to do once words were added to a playlist.
-    auto makePlaylistSheet = [this](QList<ORVWord> words, QObject *sheetOwner) {
-        return new SelectOrCreatePlaylistModel(std::move(words), {}, playlistServices(), sheetOwner);
-    };
-    auto *model
-        = new UserLexiconDetailModel(lexicon, userLexiconServices(), *m_playbackSession, makePlaylistSheet, owner);
+    auto *model = new UserLexiconDetailModel(
+        std::move(lexicon), userLexiconServices(), *m_playbackSession, playlistSheetFactory(), owner);
     model->setPlaybackSheetFactory([this](ORVWord word, EditWordPlaybackSheetModel::SaveCallback onSave,
                                        QObject *sheetOwner) {
         return makeEditWordPlaybackSheetModel(std::move(word), std::move(onSave), sheetOwner);
@@ -254,6 +254,7 @@ PlaybackPreferenceEditorServices DependencyContainer::preferenceEditorServices()
     services.apiClient = &m_apiClient;
     services.connectivity = m_connectivity.get();
     services.playbackSession = m_playbackSession.get();
+    services.appActivity = &m_appActivity;
     return services;
 }
 

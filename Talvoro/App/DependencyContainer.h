@@ -9,11 +9,14 @@
 // - a screen is a C++ screen model (a QObject holding the screen's state and
 //   operations, with its services through their interfaces) and a QML view that
 //   only lays out and binds;
-// - the model is made by a Q_INVOKABLE factory here, `make<Screen>Model(owner)`,
-//   which constructs it over the services it needs and parents it to `owner` (the
-//   view that shows it), so it lives exactly as long as that view;
+// - the model is made by a factory here, `make<Screen>Model(..., owner)`, which
+//   constructs it over the services it needs and parents it to `owner` (the view
+//   that shows it), so it lives exactly as long as that view;
 // - the view receives it as `required property <ModelType> model`, so a test can
-//   render the same view over a model built on fakes.
+//   render the same view over a model built on fakes;
+// - a view opens the next screen through its own model (`model.make<Next>Model`),
+//   which holds this container's factory for that one screen; only the root view
+//   holds the container.
 
 #include "App/AppLaunchCoordinator.h"
 #include "App/HomeViewModel.h"
@@ -44,6 +47,7 @@
 #include "Playlists/PlaylistListModel.h"
 #include "Playlists/SelectOrCreatePlaylistModel.h"
 #include "Player/PlaybackSurfaceHostModel.h"
+#include "Screens/AppActivity.h"
 #include "Session/AppSession.h"
 #include "Settings/EditWordPlaybackSheetModel.h"
 #include "Settings/AccountSettingsModel.h"
@@ -109,30 +113,33 @@ public:
     GlobalPlaybackSession &playbackSession() { return *m_playbackSession; }
     AppLaunchCoordinator &launchCoordinator() { return *m_launchCoordinator; }
     ORVNetworkConnectivityMonitor &connectivity() { return *m_connectivity; }
+    AppActivity &appActivity() { return m_appActivity; }
 
-    // Screen models.
+    // Screen models. The root view makes its own; every other screen is reached
+    // through the model of the screen that opens it.
     Q_INVOKABLE talvoro::LoginScreenModel *makeLoginScreenModel(QObject *owner);
     Q_INVOKABLE talvoro::HomeViewModel *makeHomeViewModel(QObject *owner);
-    Q_INVOKABLE talvoro::PublicLexiconDetailModel *makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner);
-    Q_INVOKABLE talvoro::PlaylistListModel *makePlaylistListModel(QObject *owner);
-    // The detail of one of the list's playlists, reporting its deletion to the list.
-    Q_INVOKABLE talvoro::PlaylistDetailModel *makePlaylistDetailModel(
-        talvoro::PlaylistListModel *list, qint64 playlistId, QObject *owner);
-    // The pick-or-create sheet for the lexicon's selected words, in list order.
-    Q_INVOKABLE talvoro::SelectOrCreatePlaylistModel *makeSelectOrCreatePlaylistModel(
-        talvoro::PublicLexiconDetailModel *lexicon, QObject *owner);
-    PlaylistServices playlistServices();
-    Q_INVOKABLE talvoro::UserLexiconListModel *makeUserLexiconListModel(QObject *owner);
-    // The detail of one of the list's lexicons.
-    Q_INVOKABLE talvoro::UserLexiconDetailModel *makeUserLexiconDetailModel(
-        talvoro::UserLexiconListModel *list, qint64 lexiconId, QObject *owner);
-    UserLexiconServices userLexiconServices();
     Q_INVOKABLE talvoro::PlaybackSurfaceHostModel *makePlaybackSurfaceHostModel(QObject *owner);
+    HomeScreens homeScreens();
+    PublicLexiconDetailModel *makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner);
+    PlaylistListModel *makePlaylistListModel(QObject *owner);
+    // The detail of `playlist`, reporting its deletion through `onDelete`.
+    PlaylistDetailModel *makePlaylistDetailModel(
+        ORVPlaylist playlist, PlaylistListModel::DeletionCallback onDelete, QObject *owner);
+    // The pick-or-create sheet for these words; the lexicon screens have nothing to
+    // do once words were added.
+    SelectOrCreatePlaylistModel *makeSelectOrCreatePlaylistModel(QList<ORVWord> words, QObject *owner);
+    // The same sheet as the lexicon screens keep it, to open for their selection.
+    PublicLexiconDetailModel::PlaylistSheetFactory playlistSheetFactory();
+    PlaylistServices playlistServices();
+    UserLexiconListModel *makeUserLexiconListModel(QObject *owner);
+    UserLexiconDetailModel *makeUserLexiconDetailModel(UserLexicon lexicon, QObject *owner);
+    UserLexiconServices userLexiconServices();
     // The per-word playback sheet for `word`; `onSave` gets the saved word, also
     // when the sheet was closed before the save came back.
     EditWordPlaybackSheetModel *makeEditWordPlaybackSheetModel(
         ORVWord word, EditWordPlaybackSheetModel::SaveCallback onSave, QObject *owner);
-    Q_INVOKABLE talvoro::AccountSettingsModel *makeAccountSettingsModel(QObject *owner);
+    AccountSettingsModel *makeAccountSettingsModel(QObject *owner);
     SettingsScreens settingsScreens();
     // What every screen that edits the global playback preference shares.
     PlaybackPreferenceEditorServices preferenceEditorServices();
@@ -171,6 +178,7 @@ private:
     std::unique_ptr<GlobalPlaybackSession> m_playbackSession;
     std::unique_ptr<AppLaunchCoordinator> m_launchCoordinator;
     std::unique_ptr<ORVNetworkConnectivityMonitor> m_connectivity;
+    AppActivity m_appActivity;
 };
 
 } // namespace talvoro

@@ -14,9 +14,6 @@ Item {
     objectName: "home.view"
 
     required property HomeViewModel model
-    // Builds the models of the screens opened from here; without it (a view over
-    // a model on fakes) nothing opens.
-    property DependencyContainer container: null
     // The app-wide playback session: while it presents something the content
     // keeps room for the bar, and the playback surface lies over everything.
     property var playbackSession: null
@@ -30,20 +27,21 @@ Item {
         && root.shownPlaybackHost !== null && root.shownPlaybackHost.progress >= 1
     readonly property GlobalPlaybackSurfaceHost shownPlaybackHost: hostLoader.item as GlobalPlaybackSurfaceHost
 
+    // A model over fakes builds no screens: then nothing opens.
     function openPublicLexicon(lexiconId) {
-        if (root.container)
+        if (root.model.opensScreens)
             stack.push(detailPage, { lexiconId: lexiconId });
     }
     function openPlaylists() {
-        if (root.container)
+        if (root.model.opensScreens)
             stack.push(playlistListPage, {});
     }
     function openUserLexicons() {
-        if (root.container)
+        if (root.model.opensScreens)
             stack.push(userLexiconListPage, {});
     }
     function openAccountSettings() {
-        if (root.container)
+        if (root.model.opensScreens)
             stack.push(accountSettingsPage, {});
     }
 
@@ -76,31 +74,28 @@ Item {
         // The page owns its model.
         PublicLexiconDetailView {
             required property var lexiconId
-            model: root.container.makePublicLexiconDetailModel(lexiconId, this)
-            container: root.container
+            model: root.model.makePublicLexiconDetailModel(lexiconId, this)
         }
     }
 
     Component {
         id: playlistListPage
         PlaylistListView {
-            model: root.container.makePlaylistListModel(this)
-            container: root.container
+            model: root.model.makePlaylistListModel(this)
         }
     }
 
     Component {
         id: userLexiconListPage
         UserLexiconListView {
-            model: root.container.makeUserLexiconListModel(this)
-            container: root.container
+            model: root.model.makeUserLexiconListModel(this)
         }
     }
 
     Component {
         id: accountSettingsPage
         AccountSettingsView {
-            model: root.container.makeAccountSettingsModel(this)
+            model: root.model.makeAccountSettingsModel(this)
         }
     }
 

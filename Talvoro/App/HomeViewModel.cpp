@@ -1,9 +1,9 @@
 #include "HomeViewModel.h"
 
 #include "Networking/BackendConfiguration.h"
-#include "PendingOperation.h"
 #include "Persistence/LocalWordStoreError.h"
 #include "Platform/Text.h"
+#include "Screens/PendingOperation.h"
 
 #include <coroutine>
 
@@ -63,15 +63,42 @@ HomeViewModel::HomeLoadContext HomeViewModel::HomeLoadRequest::context() const
 
 HomeViewModel::HomeViewModel(APIClientProtocol &apiClient, LocalStoreProvider localStoreProvider,
     PlaylistSynchronizer playlistSynchronizer, AppSession &session, std::optional<QString> environmentKey,
-    QObject *parent)
+    HomeScreens screens, QObject *parent)
     : QObject(parent)
     , m_apiClient(apiClient)
     , m_localStoreProvider(std::move(localStoreProvider))
     , m_playlistSynchronizer(std::move(playlistSynchronizer))
     , m_session(session)
     , m_environmentKey(std::move(environmentKey))
+    , m_screens(std::move(screens))
 {
     connect(&m_session, &AppSession::stateChanged, this, &HomeViewModel::greetingChanged);
+}
+
+bool HomeViewModel::opensScreens() const
+{
+    return m_screens.publicLexiconDetail && m_screens.playlistList && m_screens.userLexiconList
+        && m_screens.accountSettings;
+}
+
+PublicLexiconDetailModel *HomeViewModel::makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner)
+{
+    return m_screens.publicLexiconDetail ? m_screens.publicLexiconDetail(lexiconId, owner) : nullptr;
+}
+
+PlaylistListModel *HomeViewModel::makePlaylistListModel(QObject *owner)
+{
+    return m_screens.playlistList ? m_screens.playlistList(owner) : nullptr;
+}
+
+UserLexiconListModel *HomeViewModel::makeUserLexiconListModel(QObject *owner)
+{
+    return m_screens.userLexiconList ? m_screens.userLexiconList(owner) : nullptr;
+}
+
+AccountSettingsModel *HomeViewModel::makeAccountSettingsModel(QObject *owner)
+{
+    return m_screens.accountSettings ? m_screens.accountSettings(owner) : nullptr;
 }
 
 HomeViewModel::~HomeViewModel()

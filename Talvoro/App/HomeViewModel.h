@@ -1,15 +1,19 @@
 #pragma once
 
+#include "Lexicons/PublicLexiconDetailModel.h"
+#include "Lexicons/UserLexiconListModel.h"
 #include "Models/Lexicon.h"
 #include "Models/Playlist.h"
 #include "Networking/APIClientProtocol.h"
-#include "PendingOperation.h"
 #include "Persistence/LocalWordStoreProtocol.h"
 #include "Persistence/QuenbrySyncEngine.h"
 #include "Platform/Async.h"
-#include "ScreenListModel.h"
+#include "Playlists/PlaylistListModel.h"
+#include "Screens/PendingOperation.h"
+#include "Screens/ScreenListModel.h"
+#include "Screens/TokenRefreshRetry.h"
 #include "Session/AppSession.h"
-#include "Session/TokenRefreshRetry.h"
+#include "Settings/AccountSettingsModel.h"
 
 #include <QObject>
 #include <QPointer>
@@ -29,6 +33,7 @@ class PublicLexiconListModel : public talvoro::ScreenListModel {
 
 public:
     enum Role { LexiconIdRole = Qt::UserRole + 1, NameRole, DescriptionRole, WordCountRole };
+    Q_ENUM(Role)
 
     using ScreenListModel::ScreenListModel;
     const QList<PublicLexiconSummary> &rows() const { return m_rows; }
@@ -40,6 +45,15 @@ public:
 
 private:
     QList<PublicLexiconSummary> m_rows;
+};
+
+// The screens home opens, each built over the app's services and owned by the
+// page that shows it.
+struct HomeScreens {
+    std::function<PublicLexiconDetailModel *(qint64 lexiconId, QObject *owner)> publicLexiconDetail;
+    std::function<PlaylistListModel *(QObject *owner)> playlistList;
+    std::function<UserLexiconListModel *(QObject *owner)> userLexiconList;
+    std::function<AccountSettingsModel *(QObject *owner)> accountSettings;
 };
 
 // What the home screen shows: public lexicons, and the signed-in user's private
@@ -64,6 +78,7 @@ class HomeViewModel final : public QObject {
     Q_PROPERTY(QString statusBannerMessage READ statusBannerMessage NOTIFY statusBannerChanged)
     Q_PROPERTY(bool statusBannerIsError READ statusBannerIsError NOTIFY statusBannerChanged)
     Q_PROPERTY(QString greeting READ greeting NOTIFY greetingChanged)
+    Q_PROPERTY(bool opensScreens READ opensScreens CONSTANT)
 
 public:
     enum class HomeLoadPhase { idle, initialLoading, refreshing };
@@ -90,7 +105,7 @@ public:
     // owner keys are built; without one no local data is read.
     HomeViewModel(APIClientProtocol &apiClient, LocalStoreProvider localStoreProvider,
         PlaylistSynchronizer playlistSynchronizer, AppSession &session, std::optional<QString> environmentKey,
-        QObject *parent = nullptr);
+        HomeScreens screens = {}, QObject *parent = nullptr);
     ~HomeViewModel() override;
 
     // Returns when the load that serves the request has finished; a forced call also
@@ -116,6 +131,14 @@ public:
     QString greeting() const;
 
     static std::optional<QString> playlistSynchronizationText(const PlaylistSyncReport &report);
+
+    // Without its screens (a home over fakes) home opens nothing.
+    bool opensScreens() const;
+    // The screens home opens, owned by `owner`; null without a factory.
+    Q_INVOKABLE talvoro::PublicLexiconDetailModel *makePublicLexiconDetailModel(qint64 lexiconId, QObject *owner);
+    Q_INVOKABLE talvoro::PlaylistListModel *makePlaylistListModel(QObject *owner);
+    Q_INVOKABLE talvoro::UserLexiconListModel *makeUserLexiconListModel(QObject *owner);
+    Q_INVOKABLE talvoro::AccountSettingsModel *makeAccountSettingsModel(QObject *owner);
 
 Q_SIGNALS:
     void userLexiconsChanged();
@@ -161,6 +184,7 @@ private:
     PlaylistSynchronizer m_playlistSynchronizer;
     AppSession &m_session;
     std::optional<QString> m_environmentKey;
+    HomeScreens m_screens;
     LocalWordStoreProtocol *m_localStore = nullptr;
 
     PublicLexiconListModel m_publicLexicons;

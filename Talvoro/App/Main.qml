@@ -47,7 +47,6 @@ Window {
         id: homeScreen
         HomeView {
             model: root.container.makeHomeViewModel(this)
-            container: root.container
             playbackSession: root.container.playbackSession
             playbackHost: Component {
                 GlobalPlaybackSurfaceHost {

@@ -2,7 +2,6 @@
 
 #include "DesignSystem/Theme.h"
 
-#include <QGuiApplication>
 
 namespace talvoro {
 
@@ -26,10 +25,9 @@ TalvoroApplication::~TalvoroApplication() = default;
 void TalvoroApplication::start()
 {
     m_controller->start();
-    AppController *controller = m_controller.get();
-    QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged, controller,
-        [controller](Qt::ApplicationState state) { controller->setActive(state == Qt::ApplicationActive); });
-    m_controller->setActive(QGuiApplication::applicationState() == Qt::ApplicationActive);
+    AppActivity &activity = m_container.appActivity();
+    QObject::connect(&activity, &AppActivity::activeChanged, m_controller.get(), &AppController::setActive);
+    m_controller->setActive(activity.isActive());
 }
 
 QUrl TalvoroApplication::rootUrl()

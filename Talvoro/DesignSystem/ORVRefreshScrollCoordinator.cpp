@@ -1,7 +1,5 @@
 #include "DesignSystem/ORVRefreshScrollCoordinator.h"
 
-#include "DesignSystem/Haptics.h"
-
 #include <QEasingCurve>
 
 namespace talvoro {
@@ -36,6 +34,14 @@ QString ORVRefreshScrollCoordinator::detail() const
     return {};
 }
 
+void ORVRefreshScrollCoordinator::setHaptics(Haptics *haptics)
+{
+    if (m_haptics == haptics)
+        return;
+    m_haptics = haptics;
+    Q_EMIT hapticsChanged();
+}
+
 void ORVRefreshScrollCoordinator::setRestingContentInsetTop(qreal inset)
 {
     if (m_restingContentInsetTop == inset)
@@ -63,7 +69,8 @@ void ORVRefreshScrollCoordinator::didScroll(qreal pull, bool isDragging)
         apply(Pulling, qMin(pull / threshold, 1.0));
     } else if (pull >= threshold) {
         if (!m_didEmitThresholdHaptic) {
-            Haptics::shared()->lightImpact();
+            if (m_haptics)
+                m_haptics->lightImpact();
             m_didEmitThresholdHaptic = true;
         }
         apply(Armed);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "DesignSystem/Haptics.h"
+
 #include <QObject>
+#include <QPointer>
 #include <QQmlEngine>
 #include <QString>
 
@@ -9,8 +12,9 @@ namespace talvoro {
 // The pull-to-refresh behaviour of ORVRefreshScrollView, apart from any drawing:
 // the view reports its pull distance (how far the content is dragged below its
 // resting place) and the end of each drag; the coordinator decides what the status
-// capsule shows, plays the threshold haptic, asks for a refresh and holds the
-// content down (the top inset) until the refresh is finished.
+// capsule shows, plays the threshold haptic on `haptics` (set from QML:
+// `haptics: Haptics`), asks for a refresh and holds the content down (the top
+// inset) until the refresh is finished.
 class ORVRefreshScrollCoordinator : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -34,6 +38,7 @@ class ORVRefreshScrollCoordinator : public QObject {
     Q_PROPERTY(QString armedDetail MEMBER m_armedDetail NOTIFY presentationChanged)
     Q_PROPERTY(QString refreshingTitle MEMBER m_refreshingTitle NOTIFY presentationChanged)
     Q_PROPERTY(QString refreshingDetail MEMBER m_refreshingDetail NOTIFY presentationChanged)
+    Q_PROPERTY(talvoro::Haptics *haptics READ haptics WRITE setHaptics NOTIFY hapticsChanged)
 
 public:
     enum State { Pulling, Idle, Armed, Refreshing };
@@ -57,6 +62,8 @@ public:
     qreal contentInsetTop() const { return m_contentInsetTop; }
     int insetAnimationDuration() const { return m_insetAnimationDuration; }
     int insetAnimationEasing() const { return m_insetAnimationEasing; }
+    Haptics *haptics() const { return m_haptics; }
+    void setHaptics(Haptics *haptics);
 
     Q_INVOKABLE void didScroll(qreal pull, bool isDragging);
     Q_INVOKABLE void didEndDragging(qreal pull);
@@ -74,6 +81,7 @@ Q_SIGNALS:
     void isCompletingChanged();
     void contentInsetTopChanged();
     void refreshRequested();
+    void hapticsChanged();
 
 private:
     void apply(State state, qreal progress = 0);
@@ -87,6 +95,7 @@ private:
     bool m_isCompleting = false;
     bool m_didEmitThresholdHaptic = false;
     bool m_dismantled = false;
+    QPointer<Haptics> m_haptics;
     qreal m_restingContentInsetTop = 0;
     qreal m_contentInsetTop = 0;
     int m_insetAnimationDuration = 0;

@@ -40,6 +40,7 @@ Flickable {
 
     ORVRefreshScrollCoordinator {
         id: coordinator
+        haptics: Haptics
 
         onRefreshRequested: {
             const target = coordinator;

@@ -21,6 +21,7 @@ ORVShimmerModifier {
             height: 40
             cornerRadius: 20
             color: Theme.mutedFill
+            theme: Theme
             frame: shimmer
             phase: shimmer.phase
             sweeping: shimmer.sweeping
@@ -35,6 +36,7 @@ ORVShimmerModifier {
                 height: 16
                 cornerRadius: 6
                 color: Theme.mutedFill
+                theme: Theme
                 frame: shimmer
                 phase: shimmer.phase
                 sweeping: shimmer.sweeping
@@ -44,6 +46,7 @@ ORVShimmerModifier {
                 height: 12
                 cornerRadius: 4
                 color: Theme.mutedFill
+                theme: Theme
                 frame: shimmer
                 phase: shimmer.phase
                 sweeping: shimmer.sweeping

@@ -170,15 +170,26 @@ ORVShimmerShape::ORVShimmerShape(QQuickItem *parent)
 {
     setAntialiasing(true);
     connect(this, &ORVShimmerShape::changed, this, [this] { update(); });
-    connect(Theme::shared(), &Theme::traitsChanged, this, [this] { update(); });
+}
+
+void ORVShimmerShape::setTheme(Theme *theme)
+{
+    if (m_theme == theme)
+        return;
+    if (m_theme)
+        disconnect(m_theme, nullptr, this, nullptr);
+    m_theme = theme;
+    if (m_theme)
+        connect(m_theme, &Theme::traitsChanged, this, [this] { update(); });
+    Q_EMIT changed();
 }
 
 void ORVShimmerShape::paint(QPainter *painter)
 {
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(Qt::NoPen);
-    if (m_sweeping && m_frame && m_frame->width() > 0) {
-        const Theme *theme = Theme::shared();
+    if (m_sweeping && m_theme && m_frame && m_frame->width() > 0) {
+        const Theme *theme = m_theme;
         const qreal frameWidth = m_frame->width();
         const qreal frameX = mapToItem(m_frame, QPointF(0, 0)).x();
         QLinearGradient gradient(

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DesignSystem/Theme.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPointer>
@@ -59,8 +61,8 @@ private:
 
 // A placeholder shape under the shimmer: its own colour when still, else the part
 // of the sweeping gradient that falls on it. The gradient spans `frame` (the
-// shimmer's bounds) from `phase` to `phase` + 1.2 of its width, in the theme's
-// shimmer colours.
+// shimmer's bounds) from `phase` to `phase` + 1.2 of its width, in the shimmer
+// colours of `theme` (set from QML: `theme: Theme`); without one it stays still.
 class ORVShimmerShape : public QQuickPaintedItem {
     Q_OBJECT
     QML_ELEMENT
@@ -69,10 +71,13 @@ class ORVShimmerShape : public QQuickPaintedItem {
     Q_PROPERTY(bool sweeping MEMBER m_sweeping NOTIFY changed)
     Q_PROPERTY(qreal phase MEMBER m_phase NOTIFY changed)
     Q_PROPERTY(QQuickItem *frame MEMBER m_frame NOTIFY changed)
+    Q_PROPERTY(talvoro::Theme *theme READ theme WRITE setTheme NOTIFY changed)
 
 public:
     explicit ORVShimmerShape(QQuickItem *parent = nullptr);
     void paint(QPainter *painter) override;
+    Theme *theme() const { return m_theme; }
+    void setTheme(Theme *theme);
 
 Q_SIGNALS:
     void changed();
@@ -83,6 +88,7 @@ private:
     bool m_sweeping = false;
     qreal m_phase = -1;
     QPointer<QQuickItem> m_frame;
+    QPointer<Theme> m_theme;
 };
 
 } // namespace talvoro

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "App/ScreenListModel.h"
 #include "Models/Lexicon.h"
 #include "Models/Word.h"
 #include "Networking/ORVMobileAPIClient.h"
 #include "Platform/Async.h"
+#include "Screens/ScreenListModel.h"
 #include "Session/AppSession.h"
 
 #include <QObject>
@@ -25,6 +25,7 @@ class MoveTargetRowsModel : public talvoro::ScreenListModel {
 
 public:
     enum Role { LexiconIdRole = Qt::UserRole + 1, NameRole, WordCountRole, RowPositionRole, SelectedRole };
+    Q_ENUM(Role)
 
     using ScreenListModel::ScreenListModel;
     const QList<UserLexicon> &rows() const { return m_rows; }

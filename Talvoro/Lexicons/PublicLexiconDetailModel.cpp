@@ -4,11 +4,18 @@
 
 namespace talvoro {
 
-PublicLexiconDetailModel::PublicLexiconDetailModel(ORVMobileAPIClient &apiClient, qint64 lexiconId, QObject *parent)
+PublicLexiconDetailModel::PublicLexiconDetailModel(
+    ORVMobileAPIClient &apiClient, qint64 lexiconId, PlaylistSheetFactory makePlaylistSheet, QObject *parent)
     : ScreenListModel(parent)
     , m_apiClient(apiClient)
     , m_lexiconId(lexiconId)
+    , m_makePlaylistSheet(std::move(makePlaylistSheet))
 { }
+
+SelectOrCreatePlaylistModel *PublicLexiconDetailModel::makeSelectOrCreatePlaylistModel(QObject *owner)
+{
+    return m_makePlaylistSheet ? m_makePlaylistSheet(selectedWords(), owner) : nullptr;
+}
 
 QString PublicLexiconDetailModel::name() const
 {

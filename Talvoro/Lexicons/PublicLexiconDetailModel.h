@@ -1,14 +1,16 @@
 #pragma once
 
-#include "App/ScreenListModel.h"
 #include "Models/Lexicon.h"
 #include "Networking/ORVMobileAPIClient.h"
 #include "Platform/Async.h"
+#include "Playlists/SelectOrCreatePlaylistModel.h"
+#include "Screens/ScreenListModel.h"
 
 #include <QPointer>
 #include <QSet>
 #include <QtQmlIntegration>
 
+#include <functional>
 #include <optional>
 
 namespace talvoro {
@@ -26,6 +28,7 @@ class PublicLexiconDetailModel final : public talvoro::ScreenListModel {
     Q_PROPERTY(QString lexiconDescription READ lexiconDescription NOTIFY detailChanged)
     Q_PROPERTY(int selectedCount READ selectedCount NOTIFY selectionChanged)
     Q_PROPERTY(bool allSelected READ allSelected NOTIFY selectionChanged)
+    Q_PROPERTY(bool opensPlaylistSheet READ opensPlaylistSheet CONSTANT)
 
 public:
     enum Role {
@@ -36,8 +39,13 @@ public:
         SelectedRole,
         RowPositionRole,
     };
+    Q_ENUM(Role)
 
-    PublicLexiconDetailModel(ORVMobileAPIClient &apiClient, qint64 lexiconId, QObject *parent = nullptr);
+    // Builds the pick-or-create playlist sheet for these words.
+    using PlaylistSheetFactory = std::function<SelectOrCreatePlaylistModel *(QList<ORVWord> words, QObject *owner)>;
+
+    PublicLexiconDetailModel(ORVMobileAPIClient &apiClient, qint64 lexiconId, PlaylistSheetFactory makePlaylistSheet = {},
+        QObject *parent = nullptr);
 
     qint64 lexiconId() const { return m_lexiconId; }
     bool hasDetail() const { return m_detail.has_value(); }
@@ -57,6 +65,12 @@ public:
     Q_INVOKABLE void toggleAllSelection();
     Q_INVOKABLE void toggleSelection(qint64 wordId);
 
+    // Without a sheet factory (a screen over fakes) the add button opens nothing.
+    bool opensPlaylistSheet() const { return bool(m_makePlaylistSheet); }
+    // The playlist sheet for the words selected now, in list order, owned by
+    // `owner`; null without a factory.
+    Q_INVOKABLE talvoro::SelectOrCreatePlaylistModel *makeSelectOrCreatePlaylistModel(QObject *owner);
+
     int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_words.size()); }
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
@@ -71,6 +85,7 @@ private:
 
     ORVMobileAPIClient &m_apiClient;
     const qint64 m_lexiconId;
+    PlaylistSheetFactory m_makePlaylistSheet;
     std::optional<PublicLexiconDetail> m_detail;
     QList<ORVWord> m_words;
     QSet<qint64> m_selectedWordIds;

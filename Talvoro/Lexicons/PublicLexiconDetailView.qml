@@ -14,8 +14,6 @@ NavPage {
     title: "公共词库详情"
 
     required property PublicLexiconDetailModel model
-    // Builds the playlist sheet's model; without it the add button opens nothing.
-    property DependencyContainer container: null
     property bool showsPlaylistSheet: false
 
     onAppeared: root.model.reload()
@@ -239,7 +237,7 @@ NavPage {
                 title: "添加到播放列表 (" + root.model.selectedCount + ")"
                 iconName: "plus.rectangle.on.folder.fill"
                 isDisabled: root.model.selectedCount === 0
-                onClicked: root.showsPlaylistSheet = root.container !== null
+                onClicked: root.showsPlaylistSheet = root.model.opensPlaylistSheet
             }
         }
     }
@@ -256,7 +254,7 @@ NavPage {
     Component {
         id: playlistSheetPage
         SelectOrCreatePlaylistSheet {
-            model: root.container.makeSelectOrCreatePlaylistModel(root.model, this)
+            model: root.model.makeSelectOrCreatePlaylistModel(this)
         }
     }
 }

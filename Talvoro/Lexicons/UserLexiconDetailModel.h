@@ -1,13 +1,13 @@
 #pragma once
 
 #include "AddWordSheetModel.h"
-#include "App/ScreenListModel.h"
 #include "DesignSystem/ToastController.h"
-#include "Models/PlaybackPreference.h"
-#include "Playback/GlobalPlaybackSession.h"
 #include "EditWordDetailsSheetModel.h"
+#include "Models/PlaybackPreference.h"
 #include "MoveWordToLexiconSheetModel.h"
+#include "Playback/GlobalPlaybackSession.h"
 #include "Playlists/SelectOrCreatePlaylistModel.h"
+#include "Screens/ScreenListModel.h"
 #include "Settings/EditWordPlaybackSheetModel.h"
 #include "UserLexiconServices.h"
 

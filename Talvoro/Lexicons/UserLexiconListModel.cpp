@@ -48,11 +48,23 @@ QHash<int, QByteArray> UserLexiconRowsModel::roleNames() const
         {WordCountRole, "wordCount"}, {RowPositionRole, "rowPosition"}};
 }
 
-UserLexiconListModel::UserLexiconListModel(UserLexiconServices services, QObject *parent)
+UserLexiconListModel::UserLexiconListModel(UserLexiconServices services, DetailFactory makeDetail, QObject *parent)
     : QObject(parent)
     , m_services(std::move(services))
+    , m_makeDetail(std::move(makeDetail))
 {
     connect(&m_rows, &ScreenListModel::loadingChanged, this, &UserLexiconListModel::isLoadingChanged);
+}
+
+UserLexiconDetailModel *UserLexiconListModel::makeUserLexiconDetailModel(qint64 lexiconId, QObject *owner)
+{
+    if (!m_makeDetail)
+        return nullptr;
+    UserLexicon lexicon;
+    lexicon.id = lexiconId;
+    if (const UserLexicon *row = m_rows.find(lexiconId))
+        lexicon = *row;
+    return m_makeDetail(std::move(lexicon), owner);
 }
 
 void UserLexiconListModel::setShowCreateSheet(bool shown)

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "App/ScreenListModel.h"
-#include "UserLexiconServices.h"
+#include "Lexicons/UserLexiconDetailModel.h"
+#include "Lexicons/UserLexiconServices.h"
+#include "Screens/ScreenListModel.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QtQmlIntegration>
 
+#include <functional>
 #include <optional>
 
 namespace talvoro {
@@ -54,9 +56,14 @@ class UserLexiconListModel final : public QObject {
     Q_PROPERTY(bool canCreate READ canCreate NOTIFY createStateChanged)
     Q_PROPERTY(bool isCreating READ isCreating NOTIFY createStateChanged)
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY errorMessageChanged)
+    Q_PROPERTY(bool opensDetail READ opensDetail CONSTANT)
 
 public:
-    explicit UserLexiconListModel(UserLexiconServices services, QObject *parent = nullptr);
+    // Builds the detail screen of one of the list's lexicons.
+    using DetailFactory = std::function<UserLexiconDetailModel *(UserLexicon lexicon, QObject *owner)>;
+
+    explicit UserLexiconListModel(
+        UserLexiconServices services, DetailFactory makeDetail = {}, QObject *parent = nullptr);
 
     UserLexiconRowsModel *lexiconRows() { return &m_rows; }
     const QList<UserLexicon> &lexicons() const { return m_rows.rows(); }
@@ -83,6 +90,12 @@ public:
 
     const UserLexiconServices &services() const { return m_services; }
 
+    // Without a detail factory (a list over fakes) rows open nothing.
+    bool opensDetail() const { return bool(m_makeDetail); }
+    // The detail of the lexicon with this id as the list shows it, owned by `owner`;
+    // null without a factory.
+    Q_INVOKABLE talvoro::UserLexiconDetailModel *makeUserLexiconDetailModel(qint64 lexiconId, QObject *owner);
+
 Q_SIGNALS:
     void isLoadingChanged();
     void showCreateSheetChanged();
@@ -96,6 +109,7 @@ private:
     void setCreating(bool creating);
 
     UserLexiconServices m_services;
+    DetailFactory m_makeDetail;
     UserLexiconRowsModel m_rows;
     bool m_showCreateSheet = false;
     QString m_newLexiconName;

@@ -17,11 +17,9 @@ NavPage {
     title: "我的私人词库"
 
     required property UserLexiconListModel model
-    // Builds the detail models; without it rows open nothing.
-    property DependencyContainer container: null
 
     function openLexicon(lexiconId) {
-        if (!root.container || !root.navStack)
+        if (!root.model.opensDetail || !root.navStack)
             return;
         root.navStack.push(detailPage, { lexiconId: lexiconId });
     }
@@ -236,7 +234,7 @@ NavPage {
         // The page owns its model.
         UserLexiconDetailView {
             required property var lexiconId
-            model: root.container.makeUserLexiconDetailModel(root.model, lexiconId, this)
+            model: root.model.makeUserLexiconDetailModel(lexiconId, this)
         }
     }
 }

@@ -44,6 +44,7 @@ PlaybackViewModel::PlaybackViewModel(TTSServiceProtocol &ttsService, AudioPlayer
     , m_audioCache(audioCache)
     , m_environment(std::move(environment))
 {
+    Q_ASSERT(m_environment.random);
     m_audioPlayer.setDelegate(this);
 }
 
@@ -192,8 +193,7 @@ void PlaybackViewModel::finishWord(qsizetype index)
 
 void PlaybackViewModel::advanceToNextWord(qsizetype index)
 {
-    RandomSource &random = m_environment.random ? *m_environment.random : RandomSource::system();
-    const std::optional<qsizetype> next = nextWordIndex(m_loopMode, index, m_playlist.size(), random);
+    const std::optional<qsizetype> next = nextWordIndex(m_loopMode, index, m_playlist.size(), *m_environment.random);
     if (next)
         playWord(*next);
     else

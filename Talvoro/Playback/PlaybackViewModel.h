@@ -58,7 +58,7 @@ struct PlaybackEnvironment {
     std::function<std::optional<QUrl>()> baseURL;
     // The older per-user voice setting, by owner key.
     std::function<QString(const QString &ownerKey)> legacyVoice;
-    RandomSource *random = nullptr; // for shuffle; the system's source when null
+    RandomSource *random = nullptr; // for shuffle; required
     // Where each user's playback preference is kept, and what sends its changes.
     KeyValueStore *defaults = nullptr;
     PlaybackPreferenceSyncCoordinator *preferenceSync = nullptr;

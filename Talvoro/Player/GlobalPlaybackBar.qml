@@ -17,7 +17,7 @@ Item {
     // the page lies over it).
     property bool accessibilityHidden: false
 
-    readonly property string activity: root.host.activity
+    readonly property int activity: root.host.activity
     readonly property bool marking: root.managesSharedTransitionElements
     // The bar keeps its height at every text size, as the morph starts from it: its
     // two lines grow with the text size only as far as they fit in it.
@@ -120,7 +120,7 @@ Item {
             objectName: "player.bar.control"
             Layout.preferredWidth: 44
             Layout.preferredHeight: 44
-            enabled: root.activity !== "loading" && !root.marking
+            enabled: root.activity !== PlaybackState.Loading && !root.marking
             opacity: root.marking ? 0 : 1
             onClicked: root.host.togglePlayback()
             Accessible.role: Accessible.Button
@@ -131,7 +131,7 @@ Item {
                 name: root.host.controlSymbol
                 size: 17
                 font.weight: Font.DemiBold
-                tint: root.activity === "loading" ? Theme.textSecondary : Theme.accent
+                tint: root.activity === PlaybackState.Loading ? Theme.textSecondary : Theme.accent
             }
 
             PlayerSharedElement {

@@ -153,39 +153,61 @@ QString PlaybackSurfaceHostModel::progressText() const
     return presentation ? presentation->progressText : QString();
 }
 
-QString PlaybackSurfaceHostModel::activity() const
+PlaybackState PlaybackSurfaceHostModel::activity() const
 {
     const auto &presentation = m_session.presentation();
-    return presentation ? rawValue(presentation->activity) : QString();
+    if (!presentation)
+        return PlaybackState::stopped;
+    switch (presentation->activity) {
+    case GlobalPlaybackActivity::loading:
+        return PlaybackState::loading;
+    case GlobalPlaybackActivity::playing:
+        return PlaybackState::playing;
+    case GlobalPlaybackActivity::paused:
+        break;
+    }
+    return PlaybackState::paused;
 }
 
 QString PlaybackSurfaceHostModel::activitySymbol() const
 {
-    return activity() == u"paused" ? QStringLiteral("pause.fill") : QStringLiteral("speaker.wave.2.fill");
+    return activity() == PlaybackState::paused ? QStringLiteral("pause.fill") : QStringLiteral("speaker.wave.2.fill");
 }
 
 QString PlaybackSurfaceHostModel::controlSymbol() const
 {
-    const QString current = activity();
-    if (current == u"playing")
+    switch (activity()) {
+    case PlaybackState::playing:
         return QStringLiteral("pause.fill");
-    return current == u"paused" ? QStringLiteral("play.fill") : QStringLiteral("ellipsis");
+    case PlaybackState::paused:
+        return QStringLiteral("play.fill");
+    default:
+        return QStringLiteral("ellipsis");
+    }
 }
 
 QString PlaybackSurfaceHostModel::expandedControlSymbol() const
 {
-    const QString current = activity();
-    if (current == u"playing")
+    switch (activity()) {
+    case PlaybackState::playing:
         return QStringLiteral("pause.circle.fill");
-    return current == u"paused" ? QStringLiteral("play.circle.fill") : QStringLiteral("ellipsis.circle.fill");
+    case PlaybackState::paused:
+        return QStringLiteral("play.circle.fill");
+    default:
+        return QStringLiteral("ellipsis.circle.fill");
+    }
 }
 
 QString PlaybackSurfaceHostModel::controlLabel() const
 {
-    const QString current = activity();
-    if (current == u"playing")
+    switch (activity()) {
+    case PlaybackState::playing:
         return QStringLiteral("暂停播放");
-    return current == u"paused" ? QStringLiteral("继续播放") : QStringLiteral("正在准备音频");
+    case PlaybackState::paused:
+        return QStringLiteral("继续播放");
+    default:
+        return QStringLiteral("正在准备音频");
+    }
 }
 
 void PlaybackSurfaceHostModel::openFullPlayer()

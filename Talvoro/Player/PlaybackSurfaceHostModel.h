@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Player/DelayScheduler.h"
+#include "Screens/DelayScheduler.h"
 
 #include "Settings/PlaybackSettingsModel.h"
 
@@ -41,8 +41,8 @@ class PlaybackSurfaceHostModel : public QObject {
     Q_PROPERTY(QString playlistName READ playlistName NOTIFY presentationChanged)
     Q_PROPERTY(QString statusText READ statusText NOTIFY presentationChanged)
     Q_PROPERTY(QString progressText READ progressText NOTIFY presentationChanged)
-    // "loading", "playing" or "paused"; empty without a presentation.
-    Q_PROPERTY(QString activity READ activity NOTIFY presentationChanged)
+    // A PlaybackState (PlaybackState.Loading in QML): stopped without a presentation.
+    Q_PROPERTY(int activity READ activityValue NOTIFY presentationChanged)
     // The activity icon, and the play/pause control's glyphs (bar and page) and label.
     Q_PROPERTY(QString activitySymbol READ activitySymbol NOTIFY presentationChanged)
     Q_PROPERTY(QString controlSymbol READ controlSymbol NOTIFY presentationChanged)
@@ -77,7 +77,9 @@ public:
     QString playlistName() const;
     QString statusText() const;
     QString progressText() const;
-    QString activity() const;
+    // What plays, as the bar shows it: stopped while there is nothing to show.
+    PlaybackState activity() const;
+    int activityValue() const { return int(activity()); }
     QString activitySymbol() const;
     QString controlSymbol() const;
     QString expandedControlSymbol() const;

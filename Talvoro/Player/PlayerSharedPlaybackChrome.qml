@@ -14,7 +14,7 @@ Item {
     property real progress: 0
     property bool isExpandedTarget: false
 
-    readonly property string activity: root.host.activity
+    readonly property int activity: root.host.activity
     readonly property var metrics: PlayerMorph.chrome(root.progress)
 
     // Bindings that read the registry's revision and progress, so they follow
@@ -96,12 +96,12 @@ Item {
         y: root.controlFrame.y + (root.controlFrame.height - h) / 2
         width: w
         height: h
-        enabled: root.activity !== "loading"
+        enabled: root.activity !== PlaybackState.Loading
         onClicked: root.host.togglePlayback()
         Accessible.role: Accessible.Button
         Accessible.name: root.host.controlLabel
 
-        readonly property color tint: root.activity === "loading" ? Theme.textSecondary : Theme.accent
+        readonly property color tint: root.activity === PlaybackState.Loading ? Theme.textSecondary : Theme.accent
         Icon {
             anchors.centerIn: parent
             name: root.host.controlSymbol

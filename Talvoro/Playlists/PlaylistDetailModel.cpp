@@ -21,23 +21,12 @@ bool isConflict(const std::exception_ptr &error)
     }
 }
 
+const QString sessionChangedText = QStringLiteral("登录账号已发生变化，为避免跨账号写入，本次操作已取消");
+
 // The session's refusal in this screen's words; every other failure as it is.
 QString describeRemovalFailure(const std::exception_ptr &error)
 {
-    try {
-        std::rethrow_exception(error);
-    } catch (const PlaylistSessionRefused &refused) {
-        using Kind = PlaylistDetailMutationError::Kind;
-        switch (refused.reason()) {
-        case PlaylistSessionRefused::Reason::expired:
-            return PlaylistDetailMutationError(Kind::sessionExpired).description();
-        case PlaylistSessionRefused::Reason::temporarilyUnavailable:
-            return PlaylistDetailMutationError(Kind::sessionTemporarilyUnavailable).description();
-        case PlaylistSessionRefused::Reason::changed:
-            return PlaylistDetailMutationError(Kind::sessionChanged).description();
-        }
-    } catch (...) { }
-    return describe(error);
+    return describeSessionRefusal(error, sessionChangedText).value_or(describe(error));
 }
 
 } // namespace
@@ -52,13 +41,13 @@ QString PlaylistDetailMutationError::description() const
     case Kind::locallyDeletedDuringMutation:
         return QStringLiteral("该播放列表已被删除，本次条目更新不会恢复它");
     case Kind::sessionExpired:
-        return PlaylistSessionRefused(PlaylistSessionRefused::Reason::expired).description();
+        return SessionRefused(SessionRefused::Reason::expired).description();
     case Kind::sessionTemporarilyUnavailable:
-        return PlaylistSessionRefused(PlaylistSessionRefused::Reason::temporarilyUnavailable).description();
+        return SessionRefused(SessionRefused::Reason::temporarilyUnavailable).description();
     case Kind::sessionChanged:
         break;
     }
-    return QStringLiteral("登录账号已发生变化，为避免跨账号写入，本次操作已取消");
+    return sessionChangedText;
 }
 
 void PlaylistItemRowsModel::setDeletingItemId(const QString &itemId)

@@ -41,6 +41,7 @@ class PlaylistItemRowsModel : public talvoro::ScreenListModel {
 
 public:
     enum Role { ItemIdRole = Qt::UserRole + 1, WordDisplayRole, IpaRole, RowPositionRole, DeletingRole };
+    Q_ENUM(Role)
 
     using ScreenListModel::ScreenListModel;
     const QList<ORVPlaylistItem> &rows() const { return m_rows; }

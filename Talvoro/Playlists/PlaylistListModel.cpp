@@ -12,9 +12,10 @@ const QString failureTitle = QStringLiteral("操作失败");
 
 } // namespace
 
-PlaylistListModel::PlaylistListModel(PlaylistServices services, QObject *parent)
+PlaylistListModel::PlaylistListModel(PlaylistServices services, DetailFactory makeDetail, QObject *parent)
     : QObject(parent)
     , m_services(std::move(services))
+    , m_makeDetail(std::move(makeDetail))
 {
     connect(&m_rows, &PlaylistRowsModel::showsProgressChanged, this, &PlaylistListModel::isLoadingChanged);
 }
@@ -278,6 +279,14 @@ PlaylistListModel::DeletionCallback PlaylistListModel::detailDeletionCallback()
         if (self)
             self->handleDetailDeletion(std::move(message));
     };
+}
+
+PlaylistDetailModel *PlaylistListModel::makePlaylistDetailModel(qint64 playlistId, QObject *owner)
+{
+    if (!m_makeDetail)
+        return nullptr;
+    const ORVPlaylist *row = m_rows.find(playlistId);
+    return m_makeDetail(row ? *row : ORVPlaylist(), detailDeletionCallback(), owner);
 }
 
 } // namespace talvoro

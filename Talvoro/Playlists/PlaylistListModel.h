@@ -1,7 +1,8 @@
 #pragma once
 
-#include "App/PendingOperation.h"
-#include "PlaylistSupport.h"
+#include "Playlists/PlaylistDetailModel.h"
+#include "Playlists/PlaylistSupport.h"
+#include "Screens/PendingOperation.h"
 
 #include <QObject>
 #include <QPointer>
@@ -36,11 +37,16 @@ class PlaylistListModel final : public QObject {
     Q_PROPERTY(QString operationMessageId READ operationMessageId NOTIFY operationMessageChanged)
     Q_PROPERTY(QString operationTitle READ operationTitle NOTIFY operationMessageChanged)
     Q_PROPERTY(QString operationMessage READ operationMessageText NOTIFY operationMessageChanged)
+    Q_PROPERTY(bool opensDetail READ opensDetail CONSTANT)
 
 public:
     using DeletionCallback = std::function<void(std::optional<QString> message)>;
+    // Builds the detail screen of one of the list's playlists; it reports a deletion
+    // through `onDelete`.
+    using DetailFactory
+        = std::function<PlaylistDetailModel *(ORVPlaylist playlist, DeletionCallback onDelete, QObject *owner)>;
 
-    explicit PlaylistListModel(PlaylistServices services, QObject *parent = nullptr);
+    explicit PlaylistListModel(PlaylistServices services, DetailFactory makeDetail = {}, QObject *parent = nullptr);
 
     PlaylistRowsModel *playlistRows() { return &m_rows; }
     const QList<ORVPlaylist> &playlists() const { return m_rows.rows(); }
@@ -78,6 +84,12 @@ public:
     // handleDetailDeletion for as long as this model lives.
     DeletionCallback detailDeletionCallback();
 
+    // Without a detail factory (a list over fakes) rows open nothing.
+    bool opensDetail() const { return bool(m_makeDetail); }
+    // The detail of the playlist with this id as the list shows it, owned by `owner`;
+    // null without a factory.
+    Q_INVOKABLE talvoro::PlaylistDetailModel *makePlaylistDetailModel(qint64 playlistId, QObject *owner);
+
 Q_SIGNALS:
     void isLoadingChanged();
     void showCreateSheetChanged();
@@ -95,6 +107,7 @@ private:
     void setCreating(bool creating);
 
     PlaylistServices m_services;
+    DetailFactory m_makeDetail;
     PlaylistRowsModel m_rows;
     bool m_showCreateSheet = false;
     QString m_newPlaylistName;

@@ -17,11 +17,9 @@ NavPage {
     title: "播放列表"
 
     required property PlaylistListModel model
-    // Builds the playlist detail models; without it rows open nothing.
-    property DependencyContainer container: null
 
     function openPlaylist(playlistId) {
-        if (!root.container || !root.navStack)
+        if (!root.model.opensDetail || !root.navStack)
             return;
         root.navStack.push(detailPage, { playlistId: playlistId });
     }
@@ -222,7 +220,7 @@ NavPage {
         // The page owns its model.
         PlaylistDetailView {
             required property var playlistId
-            model: root.container.makePlaylistDetailModel(root.model, playlistId, this)
+            model: root.model.makePlaylistDetailModel(playlistId, this)
         }
     }
 }

@@ -61,51 +61,21 @@ QString trimmedSpacesAndTabs(const QString &text)
     return text.mid(begin, end - begin);
 }
 
-QString PlaylistSessionRefused::description() const
-{
-    switch (m_reason) {
-    case Reason::expired:
-        return QStringLiteral("登录状态已失效，请重新登录后重试");
-    case Reason::temporarilyUnavailable:
-        return QStringLiteral("当前网络暂时无法续期登录状态，本地登录信息已保留，请稍后重试");
-    case Reason::changed:
-        break;
-    }
-    return QStringLiteral("登录账号已发生变化，本次操作已取消");
-}
-
 namespace {
 
-using Reason = PlaylistSessionRefused::Reason;
+using Reason = SessionRefused::Reason;
 
 // Sends the write only while `ownerKey` is still the signed-in owner, so a retry
 // never writes into another account.
 Task<ORVPlaylist> sendForOwner(PlaylistServices services, QString ownerKey, PlaylistWrite write, QString accessToken)
 {
     if (services.currentOwnerKey() != ownerKey)
-        throw PlaylistSessionRefused(Reason::changed);
+        throw SessionRefused(Reason::changed);
     ORVPlaylist answer = co_await write(accessToken);
     co_return answer;
 }
 
 } // namespace
-
-Reason PlaylistSessionRefused::forRefresh(const SessionRefreshResult &result)
-{
-    switch (result.kind) {
-    case SessionRefreshResult::Kind::transientFailure:
-    case SessionRefreshResult::Kind::cancelled:
-        return Reason::temporarilyUnavailable;
-    case SessionRefreshResult::Kind::noSession:
-    case SessionRefreshResult::Kind::definitivelyRejected:
-        return Reason::expired;
-    case SessionRefreshResult::Kind::refreshed: // but no usable token afterwards
-    case SessionRefreshResult::Kind::notNeeded:
-    case SessionRefreshResult::Kind::superseded:
-        break;
-    }
-    return Reason::changed;
-}
 
 Task<ORVPlaylist> performPlaylistWrite(
     PlaylistServices services, QString accessToken, QString ownerKey, bool dropAnswerForOtherOwner, PlaylistWrite write)
@@ -123,16 +93,16 @@ Task<ORVPlaylist> performPlaylistWrite(
     }
     if (declined) {
         if (declined->refresh)
-            throw PlaylistSessionRefused(PlaylistSessionRefused::forRefresh(*declined->refresh));
+            throw SessionRefused(SessionRefused::forRefresh(*declined->refresh));
         // The refused token had already been replaced: by another caller's refresh
         // for the same owner, the write may go once more with the current token.
         const std::optional<SessionCredentials> current = services.credentials();
         if (!current || current->accessToken == accessToken || services.currentOwnerKey() != ownerKey)
-            throw PlaylistSessionRefused(Reason::changed);
+            throw SessionRefused(Reason::changed);
         answer = co_await sendForOwner(services, ownerKey, write, current->accessToken);
     }
     if (dropAnswerForOtherOwner && services.currentOwnerKey() != ownerKey)
-        throw PlaylistSessionRefused(Reason::changed);
+        throw SessionRefused(Reason::changed);
     ORVPlaylist result = *answer;
     co_return result;
 }

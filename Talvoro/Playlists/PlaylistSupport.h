@@ -1,13 +1,14 @@
 #pragma once
 
-#include "App/ScreenListModel.h"
 #include "Models/Playlist.h"
 #include "Networking/ORVMobileAPIClient.h"
 #include "Persistence/LocalWordStoreProtocol.h"
 #include "Persistence/QuenbrySyncEngine.h"
 #include "Platform/Async.h"
+#include "Screens/ScreenListModel.h"
+#include "Screens/SessionRefusal.h"
+#include "Screens/TokenRefreshRetry.h"
 #include "Session/AppSession.h"
-#include "Session/TokenRefreshRetry.h"
 
 #include <QPointer>
 #include <QSet>
@@ -57,24 +58,6 @@ bool match(const QList<ORVPlaylistItem> &a, const QList<ORVPlaylistItem> &b);
 // whether a create button is enabled.
 QString trimmedSpacesAndTabs(const QString &text);
 
-// Why the session would not let a playlist write go on. Each screen shows it in
-// its own words.
-class PlaylistSessionRefused final : public AppError {
-public:
-    enum class Reason { expired, temporarilyUnavailable, changed };
-    explicit PlaylistSessionRefused(Reason reason)
-        : m_reason(reason)
-    { }
-    Reason reason() const { return m_reason; }
-    QString description() const override;
-    // Why a write cannot go on after the session's refresh came to `result`
-    // without a usable token.
-    static Reason forRefresh(const SessionRefreshResult &result);
-
-private:
-    Reason m_reason;
-};
-
 using PlaylistWrite = std::function<Task<ORVPlaylist>(QString accessToken)>;
 
 // Runs a playlist write with `accessToken`. After an unauthorized answer the session
@@ -83,7 +66,7 @@ using PlaylistWrite = std::function<Task<ORVPlaylist>(QString accessToken)>;
 // replaced the token for the same owner, the write runs once more with the current
 // one instead. No write is sent once the signed-in owner is no longer `ownerKey`;
 // with `dropAnswerForOtherOwner` an answer that arrives after the owner changed is
-// refused too. A refusal of the session throws PlaylistSessionRefused; any
+// refused too. A refusal of the session throws SessionRefused; any
 // other failure passes on unchanged.
 Task<ORVPlaylist> performPlaylistWrite(PlaylistServices services, QString accessToken, QString ownerKey,
     bool dropAnswerForOtherOwner, PlaylistWrite write);
@@ -97,6 +80,7 @@ class PlaylistRowsModel : public talvoro::ScreenListModel {
 
 public:
     enum Role { PlaylistIdRole = Qt::UserRole + 1, NameRole, ItemCountRole, RowPositionRole, MarkedRole };
+    Q_ENUM(Role)
 
     using ScreenListModel::ScreenListModel;
     const QList<ORVPlaylist> &rows() const { return m_rows; }

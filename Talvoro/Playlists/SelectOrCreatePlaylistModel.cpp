@@ -5,6 +5,10 @@
 
 namespace talvoro {
 
+namespace {
+const QString sessionChangedText = QStringLiteral("登录账号已发生变化，为避免把数据写入其他账号，本次操作已取消");
+} // namespace
+
 struct SelectOrCreatePlaylistModel::WriteContext {
     PlaylistServices services;
     AddedCallback onAdded;
@@ -18,13 +22,13 @@ QString PlaylistSelectionError::description() const
     case Kind::locallyDeletedDuringMutation:
         return QStringLiteral("该播放列表已在本机删除，本次云端结果不会覆盖删除记录");
     case Kind::sessionExpired:
-        return PlaylistSessionRefused(PlaylistSessionRefused::Reason::expired).description();
+        return SessionRefused(SessionRefused::Reason::expired).description();
     case Kind::sessionTemporarilyUnavailable:
-        return PlaylistSessionRefused(PlaylistSessionRefused::Reason::temporarilyUnavailable).description();
+        return SessionRefused(SessionRefused::Reason::temporarilyUnavailable).description();
     case Kind::sessionChanged:
         break;
     }
-    return QStringLiteral("登录账号已发生变化，为避免把数据写入其他账号，本次操作已取消");
+    return sessionChangedText;
 }
 
 SelectOrCreatePlaylistModel::SelectOrCreatePlaylistModel(
@@ -178,16 +182,9 @@ void SelectOrCreatePlaylistModel::showMutationError(const QString &prefix, const
     } catch (const MobileAPIError &apiError) {
         if (apiError.kind() == MobileAPIError::Kind::server && apiError.statusCode() == 409)
             text = QStringLiteral("播放列表已在其他设备修改，请刷新后重试");
-    } catch (const PlaylistSessionRefused &refused) {
-        using Kind = PlaylistSelectionError::Kind;
-        const Kind kind = refused.reason() == PlaylistSessionRefused::Reason::expired ? Kind::sessionExpired
-            : refused.reason() == PlaylistSessionRefused::Reason::temporarilyUnavailable
-            ? Kind::sessionTemporarilyUnavailable
-            : Kind::sessionChanged;
-        text = prefix + QStringLiteral("：") + PlaylistSelectionError(kind).description();
     } catch (...) { }
     if (text.isEmpty())
-        text = prefix + QStringLiteral("：") + describe(error);
+        text = prefix + QStringLiteral("：") + describeSessionRefusal(error, sessionChangedText).value_or(describe(error));
     setMessages(text, std::nullopt);
 }
 

@@ -1,7 +1,7 @@
 #include "Settings/CacheManagementModel.h"
 
-#include "Player/DelayScheduler.h"
 #include "Playback/AudioCacheManager.h"
+#include "Screens/DelayScheduler.h"
 
 namespace talvoro {
 

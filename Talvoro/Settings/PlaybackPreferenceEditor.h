@@ -10,6 +10,7 @@
 #include "Platform/KeyValueStore.h"
 #include "Platform/NetworkConnectivity.h"
 #include "Playback/GlobalPlaybackSession.h"
+#include "Screens/AppActivity.h"
 #include "Session/AppSession.h"
 
 #include <QObject>
@@ -33,6 +34,8 @@ struct PlaybackPreferenceEditorServices {
     PlaybackPreferenceAPIClientProtocol *apiClient = nullptr;
     ORVNetworkConnectivityMonitor *connectivity = nullptr;
     GlobalPlaybackSession *playbackSession = nullptr;
+    // Whether the app is in the foreground; a screen over fakes may have none.
+    AppActivity *appActivity = nullptr;
 };
 
 // How a load ended. The editor has already updated its own state; the screen adds

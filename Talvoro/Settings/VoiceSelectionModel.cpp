@@ -4,9 +4,6 @@
 #include "Models/PlaybackUnit.h"
 #include "Platform/Text.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
-
 namespace talvoro {
 
 namespace {
@@ -138,9 +135,9 @@ VoiceSelectionModel::VoiceSelectionModel(PlaybackPreferenceEditorServices servic
             Q_EMIT hasPlaybackViewModelChanged();
         });
     }
-    if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        connect(application, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-            if (state == Qt::ApplicationActive)
+    if (AppActivity *activity = m_editor.services().appActivity) {
+        connect(activity, &AppActivity::activeChanged, this, [this](bool active) {
+            if (active)
                 sceneBecameActive();
         });
     }

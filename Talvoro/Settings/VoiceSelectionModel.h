@@ -1,6 +1,6 @@
 #pragma once
 
-#include "App/ScreenListModel.h"
+#include "Screens/ScreenListModel.h"
 #include "Settings/PlaybackPreferenceEditor.h"
 #include "Settings/VoiceCatalogPresentation.h"
 

@@ -45,6 +45,7 @@ private Q_SLOTS:
     {
         QFETCH(QList<qreal>, pulls);
         ORVRefreshScrollCoordinator coordinator;
+        coordinator.setHaptics(Haptics::shared());
         for (qreal pull : pulls)
             coordinator.didScroll(pull, true);
         QTEST(coordinator.state(), "state");
@@ -67,6 +68,7 @@ private Q_SLOTS:
         QFETCH(qreal, pull);
         QFETCH(int, refreshes);
         ORVRefreshScrollCoordinator coordinator;
+        coordinator.setHaptics(Haptics::shared());
         coordinator.setRestingContentInsetTop(20);
         QSignalSpy requested(&coordinator, &ORVRefreshScrollCoordinator::refreshRequested);
 
@@ -95,6 +97,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, scrolledToRest);
         ORVRefreshScrollCoordinator coordinator;
+        coordinator.setHaptics(Haptics::shared());
         QSignalSpy requested(&coordinator, &ORVRefreshScrollCoordinator::refreshRequested);
         pullAndRelease(coordinator, 90);
         QCOMPARE(Haptics::shared()->lightImpactCount(), 1);
@@ -129,6 +132,7 @@ private Q_SLOTS:
     void aCancelledRefreshTouchesNothing()
     {
         ORVRefreshScrollCoordinator coordinator;
+        coordinator.setHaptics(Haptics::shared());
         QSignalSpy inset(&coordinator, &ORVRefreshScrollCoordinator::contentInsetTopChanged);
         pullAndRelease(coordinator, 90);
         coordinator.dismantle();
@@ -144,6 +148,7 @@ private Q_SLOTS:
     void namesEachStateWithItsTexts()
     {
         ORVRefreshScrollCoordinator coordinator;
+        coordinator.setHaptics(Haptics::shared());
         QCOMPARE(coordinator.title(), QString());
         coordinator.setProperty("pullingDetail", QStringLiteral("继续下拉以更新播放列表"));
         coordinator.didScroll(30, true);

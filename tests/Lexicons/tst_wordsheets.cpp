@@ -41,6 +41,7 @@ QStringList stringsOf(const QJsonValue &value)
 // save keeps: one request per run, and a result that outlives the sheet.
 struct AnySheet {
     std::unique_ptr<QObject> model;
+    std::unique_ptr<QAbstractItemModelTester> tester;
     std::function<Task<>()> save;
     std::function<void()> cancel;
     QByteArray method;
@@ -76,6 +77,8 @@ struct AnySheet {
             f.server().route("PUT", movePath(9), ScriptedResponse::heldBack(moveAnswer(9, 4, 5)));
             auto *m = new MoveWordToLexiconSheetModel(
                 f.client, f.session(), plainWord(), 4, [s](qint64, qint64) { ++s->reported; });
+            sheet->tester = std::make_unique<QAbstractItemModelTester>(
+                m->candidateRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
             awaitResult(m->loadLexicons());
             sheet->model.reset(m);
             sheet->save = [m] { return m->moveWord(); };
@@ -422,6 +425,7 @@ private Q_SLOTS:
         f.server().route(
             "GET", lexiconsPath, fails ? serverFailure() : lexiconsAnswer({lexicon(4, QStringLiteral("当前"), 3)}));
         MoveWordToLexiconSheetModel model(f.client, f.session(), plainWord(), 4, {});
+        const QAbstractItemModelTester tester(model.candidateRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         awaitResult(model.loadLexicons());
         QCOMPARE(int(model.phase()), phase);
         QCOMPARE(model.errorMessageText(), message);
@@ -460,6 +464,7 @@ private Q_SLOTS:
         MoveWordToLexiconSheetModel model(
             f.client, guard == QLatin1String("signedOut") ? nullptr : f.session(), plainWord(), 4,
             [&moved](qint64, qint64) { ++moved; });
+        const QAbstractItemModelTester tester(model.candidateRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         if (guard != QLatin1String("signedOut"))
             awaitResult(model.loadLexicons());
         if (guard == QLatin1String("none"))
@@ -492,6 +497,7 @@ private Q_SLOTS:
         QList<QPair<qint64, qint64>> moved;
         MoveWordToLexiconSheetModel model(f.client, f.session(), plainWord(), 4,
             [&moved](qint64 wordId, qint64 target) { moved.append({wordId, target}); });
+        const QAbstractItemModelTester tester(model.candidateRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy dismissed(&model, &MoveWordToLexiconSheetModel::dismissRequested);
         awaitResult(model.loadLexicons());
         model.select(6);

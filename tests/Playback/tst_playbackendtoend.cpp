@@ -72,6 +72,7 @@ private Q_SLOTS:
         environment.legacyVoice = [](const QString &) { return QStringLiteral("en-US-JennyNeural"); };
         environment.defaults = &defaults;
         environment.preferenceSync = &coordinator;
+        environment.random = &RandomSource::system();
         PlaybackViewModel viewModel(speech, player, apiClient, cache, environment);
 
         QStringList spoken;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Player/DelayScheduler.h"
+#include "Screens/DelayScheduler.h"
 
 #include <QList>
 #include <QPointer>

@@ -3,6 +3,7 @@
 
 #include "Playlists/PlaylistDetailModel.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -27,6 +28,7 @@ struct Detail {
     GlobalPlaybackSession playback {
         [] { return std::unique_ptr<PlaybackViewModel>(); }, [](const QString &, const TTSVoice &) { return false; }};
     std::unique_ptr<PlaylistDetailModel> model;
+    std::unique_ptr<QAbstractItemModelTester> tester;
 
     explicit Detail(PlaylistFixture &fixture, const ORVPlaylist &shown = morning())
         : f(fixture)
@@ -34,6 +36,8 @@ struct Detail {
         f.realStore.upsertPlaylist(shown, f.owner);
         model = std::make_unique<PlaylistDetailModel>(
             shown, [this](std::optional<QString> text) { reported.append(text); }, f.services(), playback);
+        tester = std::make_unique<QAbstractItemModelTester>(
+            model->itemRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
     QString messageShown() const
     {
@@ -50,7 +54,7 @@ struct Detail {
 } // namespace
 
 Q_DECLARE_METATYPE(talvoro::SessionRefreshResult)
-Q_DECLARE_METATYPE(talvoro::PlaylistSessionRefused::Reason)
+Q_DECLARE_METATYPE(talvoro::SessionRefused::Reason)
 
 class PlaylistDetailTest : public QObject {
     Q_OBJECT
@@ -154,7 +158,7 @@ private Q_SLOTS:
     // What a refresh that leaves no usable token means for the write.
     void refusalForEachRefreshResult_data()
     {
-        using Reason = PlaylistSessionRefused::Reason;
+        using Reason = SessionRefused::Reason;
         QTest::addColumn<SessionRefreshResult>("result");
         QTest::addColumn<Reason>("reason");
         QTest::newRow("refreshed, no token") << SessionRefreshResult::of(Kind::refreshed) << Reason::changed;
@@ -170,8 +174,8 @@ private Q_SLOTS:
     void refusalForEachRefreshResult()
     {
         QFETCH(SessionRefreshResult, result);
-        QFETCH(PlaylistSessionRefused::Reason, reason);
-        QCOMPARE(PlaylistSessionRefused::forRefresh(result), reason);
+        QFETCH(SessionRefused::Reason, reason);
+        QCOMPARE(SessionRefused::forRefresh(result), reason);
     }
 
     // Another caller refreshed the token for the same account while this write was

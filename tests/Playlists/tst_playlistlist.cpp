@@ -3,6 +3,7 @@
 
 #include "Playlists/PlaylistListModel.h"
 
+#include <QAbstractItemModelTester>
 #include <QTest>
 
 using namespace playlisttesting;
@@ -68,6 +69,7 @@ private Q_SLOTS:
         PlaylistFixture f;
         f.answerWrites("POST", playlistsPath, 21, 1);
         PlaylistListModel model(f.services());
+        const QAbstractItemModelTester tester(model.playlistRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.setShowCreateSheet(true);
         model.setNewPlaylistName(typed);
         QCOMPARE(model.canCreate(), enabled);
@@ -98,6 +100,7 @@ private Q_SLOTS:
         f.server().route("POST", playlistsPath,
             ScriptedResponse::heldBack(ScriptedResponse::json(500, errorAnswer(QStringLiteral("INTERNAL")))));
         PlaylistListModel model(f.services());
+        const QAbstractItemModelTester tester(model.playlistRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.setShowCreateSheet(true);
         model.setNewPlaylistName(QStringLiteral("晨读"));
         auto first = startAwaiting(model.createPlaylist());
@@ -123,6 +126,7 @@ private Q_SLOTS:
         f.store.failUpsert = true;
         f.sync.onSync = [&f] { f.realStore.upsertPlaylist(playlist(21, QStringLiteral("晨读")), f.owner); };
         PlaylistListModel model(f.services());
+        const QAbstractItemModelTester tester(model.playlistRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.setShowCreateSheet(true);
         model.setNewPlaylistName(QStringLiteral("晨读"));
         awaitResult(model.createPlaylist());
@@ -160,6 +164,7 @@ private Q_SLOTS:
         if (syncFailed)
             f.sync.report.synchronizationErrorDescription = QStringLiteral("网络连接已中断");
         PlaylistListModel model(f.services());
+        const QAbstractItemModelTester tester(model.playlistRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         awaitResult(model.loadPlaylists(pulled, pulled));
         QCOMPARE(f.sync.forceFlags, QList<bool> {pulled});
         QCOMPARE(model.operationTitle(), title);
@@ -179,6 +184,7 @@ private Q_SLOTS:
         f.sync.hold = true;
         f.sync.onSync = [&f] { f.realStore.upsertPlaylist(playlist(2, QStringLiteral("睡前")), f.owner); };
         PlaylistListModel model(f.services());
+        const QAbstractItemModelTester tester(model.playlistRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         auto load = startAwaiting(model.loadPlaylists(false, false));
         QCOMPARE(model.playlists().size(), 1);
         QVERIFY(model.isLoading());
@@ -253,6 +259,7 @@ private Q_SLOTS:
     {
         PlaylistFixture f;
         PlaylistListModel model(f.services());
+        const QAbstractItemModelTester tester(model.playlistRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         f.sessions.session->logout();
         awaitResult(model.loadPlaylists(false, false));
         QCOMPARE(model.operationMessageText(), QStringLiteral("当前登录账号无效，请重新登录后重试"));
@@ -267,6 +274,7 @@ private Q_SLOTS:
         for (qint64 id : {1, 2, 3})
             f.realStore.upsertPlaylist(playlist(id, QStringLiteral("列表%1").arg(id)), f.owner);
         PlaylistListModel model(f.services());
+        const QAbstractItemModelTester tester(model.playlistRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         awaitResult(model.loadPlaylists(false, false));
         f.store.failTombstoneOf = {3};
         f.sync.drainReport.failures = {{2, QStringLiteral("失败")}};
@@ -293,6 +301,7 @@ private Q_SLOTS:
         f.realStore.upsertPlaylist(playlist(1, QStringLiteral("通勤")), f.owner);
         f.realStore.upsertPlaylist(playlist(2, QStringLiteral("睡前")), f.owner);
         PlaylistListModel model(f.services());
+        const QAbstractItemModelTester tester(model.playlistRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         awaitResult(model.loadPlaylists(false, false));
         auto onDelete = model.detailDeletionCallback();
         f.realStore.tombstonePlaylist(f.owner, 2);
@@ -302,6 +311,49 @@ private Q_SLOTS:
         onDelete(QStringLiteral("稍后重试"));
         QCOMPARE(model.operationTitle(), QStringLiteral("云端删除待同步"));
         QCOMPARE(model.operationMessageText(), QStringLiteral("稍后重试"));
+    }
+
+    // A tapped row opens the detail of that row's playlist, whose deletion reaches
+    // this list; an id no row has opens an empty detail, and a list without a
+    // factory opens nothing.
+    void aRowOpensItsOwnDetail_data()
+    {
+        QTest::addColumn<qint64>("tapped");
+        QTest::addColumn<QString>("shownName");
+        QTest::newRow("first row") << qint64(1) << QStringLiteral("通勤");
+        QTest::newRow("second row") << qint64(2) << QStringLiteral("睡前");
+        QTest::newRow("no such row") << qint64(9) << QString();
+    }
+    void aRowOpensItsOwnDetail()
+    {
+        QFETCH(qint64, tapped);
+        QFETCH(QString, shownName);
+        PlaylistFixture f;
+        f.realStore.upsertPlaylist(playlist(1, QStringLiteral("通勤")), f.owner);
+        f.realStore.upsertPlaylist(playlist(2, QStringLiteral("睡前")), f.owner);
+        std::optional<ORVPlaylist> opened;
+        PlaylistListModel::DeletionCallback reportDeletion;
+        QObject owner;
+        const QObject *openedFor = nullptr;
+        PlaylistListModel model(f.services(),
+            [&](ORVPlaylist shown, PlaylistListModel::DeletionCallback onDelete, QObject *detailOwner) {
+                opened = shown;
+                reportDeletion = std::move(onDelete);
+                openedFor = detailOwner;
+                return nullptr;
+            });
+        awaitResult(model.loadPlaylists(false, false));
+        QVERIFY(model.opensDetail());
+        model.makePlaylistDetailModel(tapped, &owner);
+        QVERIFY(opened);
+        QCOMPARE(opened->name, shownName);
+        QCOMPARE(openedFor, &owner);
+        reportDeletion(QStringLiteral("稍后重试"));
+        QCOMPARE(model.operationMessageText(), QStringLiteral("稍后重试"));
+
+        PlaylistListModel withoutFactory(f.services());
+        QVERIFY(!withoutFactory.opensDetail());
+        QCOMPARE(withoutFactory.makePlaylistDetailModel(tapped, &owner), nullptr);
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "Playlists/SelectOrCreatePlaylistModel.h"
 
+#include <QAbstractItemModelTester>
 #include <QTest>
 
 using namespace playlisttesting;
@@ -25,6 +26,7 @@ struct Sheet {
     int added = 0;
     QList<int> storedAtAdded;
     std::unique_ptr<SelectOrCreatePlaylistModel> model;
+    std::unique_ptr<QAbstractItemModelTester> tester;
 
     Sheet(PlaylistFixture &fixture, QList<ORVWord> words)
         : f(fixture)
@@ -36,6 +38,8 @@ struct Sheet {
                 storedAtAdded.append(int(f.realStore.fetchPlaylists(f.owner).size()));
             },
             f.services());
+        tester = std::make_unique<QAbstractItemModelTester>(
+            model->playlistRows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
 };
 

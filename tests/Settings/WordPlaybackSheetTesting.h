@@ -5,6 +5,8 @@
 
 #include "Settings/EditWordPlaybackSheetModel.h"
 
+#include <QAbstractItemModelTester>
+
 namespace wordplaybacktesting {
 
 using namespace sessiontesting;
@@ -19,6 +21,7 @@ struct SheetFixture {
         [](const QString &, const TTSVoice &) { return false; }};
     QList<ORVWord> saved;
     std::unique_ptr<EditWordPlaybackSheetModel> sheet;
+    std::unique_ptr<QAbstractItemModelTester> tester;
 
     explicit SheetFixture(ORVWord word = wordOf(42, QStringLiteral("test")))
     {
@@ -27,9 +30,12 @@ struct SheetFixture {
         sheet = std::make_unique<EditWordPlaybackSheetModel>(std::move(word),
             [this](const ORVWord &word) { saved.append(word); }, api, playback.speech, *sessions.session,
             playbackSession);
+        tester = std::make_unique<QAbstractItemModelTester>(
+            sheet->rows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
     ~SheetFixture()
     {
+        tester.reset();
         sheet.reset();
         QTest::qWaitFor([this] {
             if (api.writeGate)

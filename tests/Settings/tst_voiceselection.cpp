@@ -21,10 +21,12 @@ const TTSVoice yunxi {QStringLiteral("zh-CN-YunxiNeural"), QStringLiteral("äº‘å¸
 struct Screen {
     SettingsFixture &f;
     std::unique_ptr<VoiceSelectionModel> model;
+    QAbstractItemModelTester tester;
 
     explicit Screen(SettingsFixture &fixture)
         : f(fixture)
         , model(std::make_unique<VoiceSelectionModel>(fixture.services()))
+        , tester(model->voiceRows(), QAbstractItemModelTester::FailureReportingMode::QtTest)
     { }
     void load() { awaitResult(model->load()); }
     QString error() const { return model->operationErrorMessage(); }

@@ -1,4 +1,4 @@
-#include "ScreenListModel.h"
+#include "Screens/ScreenListModel.h"
 
 namespace talvoro {
 

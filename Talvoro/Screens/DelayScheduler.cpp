@@ -1,4 +1,4 @@
-#include "Player/DelayScheduler.h"
+#include "Screens/DelayScheduler.h"
 
 #include <QTimer>
 

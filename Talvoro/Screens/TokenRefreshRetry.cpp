@@ -1,4 +1,4 @@
-#include "Session/TokenRefreshRetry.h"
+#include "Screens/TokenRefreshRetry.h"
 
 namespace talvoro {
 

@@ -1,4 +1,4 @@
-#include "PendingOperation.h"
+#include "Screens/PendingOperation.h"
 
 namespace talvoro {
 
