@@ -24,21 +24,31 @@ Item {
     readonly property alias navStack: stack
     readonly property bool keepsPlaybackRoom: root.playbackSession !== null && root.playbackSession.hasPresentation
 
+    // The pages opened from here, built on the first one opened: their file is
+    // loaded by name, so that their types (and the sheets and pages they open in
+    // turn) load then rather than with home's first frame.
+    property var pages: null
+    function page(name) {
+        if (!root.pages)
+            root.pages = Qt.createComponent("HomePages.qml").createObject(root, { container: root.container });
+        return root.pages[name];
+    }
+
     function openPublicLexicon(lexiconId) {
         if (root.container)
-            stack.push(detailPage, { lexiconId: lexiconId });
+            stack.push(root.page("publicLexicon"), { lexiconId: lexiconId });
     }
     function openPlaylists() {
         if (root.container)
-            stack.push(playlistListPage, {});
+            stack.push(root.page("playlists"), {});
     }
     function openUserLexicons() {
         if (root.container)
-            stack.push(userLexiconListPage, {});
+            stack.push(root.page("userLexicons"), {});
     }
     function openAccountSettings() {
         if (root.container)
-            stack.push(accountSettingsPage, {});
+            stack.push(root.page("accountSettings"), {});
     }
 
     Rectangle {
@@ -59,39 +69,6 @@ Item {
         active: root.playbackHost !== null && root.playbackSession !== null
             && (root.playbackSession.hasPresentation || root.playbackSession.isFullPlayerPresented)
         sourceComponent: root.playbackHost
-    }
-
-    Component {
-        id: detailPage
-        // The page owns its model.
-        PublicLexiconDetailView {
-            required property var lexiconId
-            model: root.container.makePublicLexiconDetailModel(lexiconId, this)
-            container: root.container
-        }
-    }
-
-    Component {
-        id: playlistListPage
-        PlaylistListView {
-            model: root.container.makePlaylistListModel(this)
-            container: root.container
-        }
-    }
-
-    Component {
-        id: userLexiconListPage
-        UserLexiconListView {
-            model: root.container.makeUserLexiconListModel(this)
-            container: root.container
-        }
-    }
-
-    Component {
-        id: accountSettingsPage
-        AccountSettingsView {
-            model: root.container.makeAccountSettingsModel(this)
-        }
     }
 
     Component {
