@@ -233,6 +233,9 @@ int runFloorChild(const char *qml)
 int runAppChild(const QString &data, const QUrl &baseUrl, const QString &authority, const QStringList &account)
 {
     NetworkTransfer::trustForProcess(QSslCertificate::fromPath(authority));
+    // The stand-in's authority loads the TLS backend here; the app loads it with
+    // its first request, before home's first frame too.
+    markPhase("tls");
     TalvoroApplication application(environmentFor(data, baseUrl));
     markPhase("services");
     // Before the window's bindings: the mark comes ahead of the screen the change builds.
