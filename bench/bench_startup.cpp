@@ -35,7 +35,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -52,6 +51,30 @@ const char childFlag[] = "--startup-child";
 // What a child prints once its first frame is swapped.
 const QByteArray frameLine = "frame\n";
 
+// With TALVORO_STARTUP_PHASES set, a child also reports when it reaches each step,
+// on the monotonic clock the parent reads too, and the parent prints the median
+// time between steps. A step reached more than once (a frame before home's) counts
+// at its last time before the first frame that is reported.
+bool phasesWanted()
+{
+    static const bool wanted = qEnvironmentVariableIsSet("TALVORO_STARTUP_PHASES");
+    return wanted;
+}
+
+qint64 monotonicNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void markPhase(const char *name)
+{
+    if (!phasesWanted())
+        return;
+    std::fprintf(stdout, "phase %s %lld\n", name, static_cast<long long>(monotonicNanoseconds()));
+    std::fflush(stdout);
+}
+
 // Secrets in files under a folder, so that a session stored by one process is found
 // by the next.
 class FileSecureItemStore final : public SecureItemStore {
@@ -61,6 +84,7 @@ public:
     { }
     Task<std::optional<QByteArray>> read(QString service, QString account) override
     {
+        markPhase("session-read");
         QFile file(path(service, account));
         if (!file.open(QIODevice::ReadOnly))
             co_return std::nullopt;
@@ -109,30 +133,6 @@ bool waitFor(const std::function<bool()> &condition, std::chrono::milliseconds l
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
-}
-
-// With TALVORO_STARTUP_PHASES set, a child also reports when it reaches each step,
-// on the monotonic clock the parent reads too, and the parent prints the median
-// time between steps. A step reached more than once (a frame before home's) counts
-// at its last time before the first frame that is reported.
-bool phasesWanted()
-{
-    static const bool wanted = qEnvironmentVariableIsSet("TALVORO_STARTUP_PHASES");
-    return wanted;
-}
-
-qint64 monotonicNanoseconds()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-void markPhase(const char *name)
-{
-    if (!phasesWanted())
-        return;
-    std::fprintf(stdout, "phase %s %lld\n", name, static_cast<long long>(monotonicNanoseconds()));
-    std::fflush(stdout);
 }
 
 // Marks a step when a signal known only by name (a QML item's) is emitted.
@@ -238,9 +238,6 @@ int runAppChild(const QString &data, const QUrl &baseUrl, const QString &authori
     markPhase("tls");
     TalvoroApplication application(environmentFor(data, baseUrl));
     markPhase("services");
-    // Before the window's bindings: the mark comes ahead of the screen the change builds.
-    QObject::connect(&application.controller(), &AppController::rootContentChanged, &application.controller(),
-        [] { markPhase("restored"); });
     QQmlApplicationEngine engine;
     engine.setInitialProperties(application.rootProperties());
     engine.load(TalvoroApplication::rootUrl());
@@ -250,6 +247,7 @@ int runAppChild(const QString &data, const QUrl &baseUrl, const QString &authori
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
     markFrames(window);
     auto *content = window->findChild<QObject *>(QStringLiteral("root.content"));
+    // The screen is built as the restore ends, in the same turn of the event loop.
     QObject::connect(content, SIGNAL(loaded()), new PhaseMark("screen", content), SLOT(mark()));
     auto homeShown = [content] {
         auto *item = content->property("item").value<QQuickItem *>();
