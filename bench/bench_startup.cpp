@@ -233,8 +233,9 @@ int runFloorChild(const char *qml)
 int runAppChild(const QString &data, const QUrl &baseUrl, const QString &authority, const QStringList &account)
 {
     NetworkTransfer::trustForProcess(QSslCertificate::fromPath(authority));
-    // The stand-in's authority loads the TLS backend here; the app loads it with
-    // its first request, before home's first frame too.
+    // Trusting the stand-in's authority loads the TLS backend and the system's
+    // certificates here, as main() does for a local backend; without one the app
+    // loads them with its first request.
     markPhase("tls");
     TalvoroApplication application(environmentFor(data, baseUrl));
     markPhase("services");
