@@ -156,7 +156,7 @@ void ORVShadow::setColor(const QColor &color)
     if (m_color == color)
         return;
     m_color = color;
-    invalidate();
+    Q_EMIT changed();
 }
 
 void ORVShadow::setRadius(qreal radius)
@@ -164,7 +164,7 @@ void ORVShadow::setRadius(qreal radius)
     if (m_radius == radius)
         return;
     m_radius = qMax<qreal>(0, radius);
-    invalidate();
+    Q_EMIT changed();
 }
 
 void ORVShadow::setCornerRadius(qreal radius)
@@ -172,7 +172,7 @@ void ORVShadow::setCornerRadius(qreal radius)
     if (m_cornerRadius == radius)
         return;
     m_cornerRadius = radius;
-    invalidate();
+    Q_EMIT changed();
 }
 
 void ORVShadow::setOffsetX(qreal offset)
@@ -180,7 +180,7 @@ void ORVShadow::setOffsetX(qreal offset)
     if (m_offsetX == offset)
         return;
     m_offsetX = offset;
-    invalidate();
+    Q_EMIT changed();
 }
 
 void ORVShadow::setOffsetY(qreal offset)
@@ -188,7 +188,7 @@ void ORVShadow::setOffsetY(qreal offset)
     if (m_offsetY == offset)
         return;
     m_offsetY = offset;
-    invalidate();
+    Q_EMIT changed();
 }
 
 qreal ORVShadow::padding() const
@@ -219,11 +219,6 @@ void ORVShadow::followParent()
     setPosition(QPointF(-pad, -pad));
     setSize(QSizeF(shape->width() + 2 * pad, shape->height() + 2 * pad));
     update();
-}
-
-void ORVShadow::invalidate()
-{
-    Q_EMIT changed();
 }
 
 QSGNode *ORVShadow::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)

@@ -70,7 +70,6 @@ protected:
 
 private:
     void followParent();
-    void invalidate();
 
     QColor m_color = Qt::transparent;
     qreal m_radius = 0;
