@@ -7,7 +7,6 @@
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlExtensionPlugin>
-#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QSslCertificate>
 #include <QTimer>
@@ -21,7 +20,6 @@ int run(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Talvoro"));
     QGuiApplication::setApplicationName(QStringLiteral("Talvoro"));
-    QQuickStyle::setStyle(QStringLiteral("Basic"));
 
     QCommandLineParser parser;
     parser.addHelpOption();

@@ -20,7 +20,9 @@
 #include <QProcess>
 #include <QQmlApplicationEngine>
 #include <QQmlExtensionPlugin>
+#include <QQmlComponent>
 #include <QQuickItem>
+#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -30,8 +32,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <string>
+#include <vector>
 
 Q_IMPORT_QML_PLUGIN(TalvoroPlugin)
 
@@ -44,6 +51,30 @@ const char childFlag[] = "--startup-child";
 // What a child prints once its first frame is swapped.
 const QByteArray frameLine = "frame\n";
 
+// With TALVORO_STARTUP_PHASES set, a child also reports when it reaches each step,
+// on the monotonic clock the parent reads too, and the parent prints the median
+// time between steps. A step reached more than once (a frame before home's) counts
+// at its last time before the first frame that is reported.
+bool phasesWanted()
+{
+    static const bool wanted = qEnvironmentVariableIsSet("TALVORO_STARTUP_PHASES");
+    return wanted;
+}
+
+qint64 monotonicNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void markPhase(const char *name)
+{
+    if (!phasesWanted())
+        return;
+    std::fprintf(stdout, "phase %s %lld\n", name, static_cast<long long>(monotonicNanoseconds()));
+    std::fflush(stdout);
+}
+
 // Secrets in files under a folder, so that a session stored by one process is found
 // by the next.
 class FileSecureItemStore final : public SecureItemStore {
@@ -53,6 +84,7 @@ public:
     { }
     Task<std::optional<QByteArray>> read(QString service, QString account) override
     {
+        markPhase("session-read");
         QFile file(path(service, account));
         if (!file.open(QIODevice::ReadOnly))
             co_return std::nullopt;
@@ -103,8 +135,34 @@ bool waitFor(const std::function<bool()> &condition, std::chrono::milliseconds l
     return true;
 }
 
+// Marks a step when a signal known only by name (a QML item's) is emitted.
+class PhaseMark : public QObject {
+    Q_OBJECT
+public:
+    PhaseMark(const char *name, QObject *parent)
+        : QObject(parent)
+        , m_name(name)
+    { }
+public Q_SLOTS:
+    void mark() { markPhase(m_name); }
+
+private:
+    const char *m_name;
+};
+
+// The steps of a frame, marked on every frame of `window`.
+void markFrames(QQuickWindow *window)
+{
+    if (!phasesWanted())
+        return;
+    QObject::connect(window, &QQuickWindow::beforeSynchronizing, window, [] { markPhase("polished"); });
+    QObject::connect(window, &QQuickWindow::afterSynchronizing, window, [] { markPhase("synchronized"); });
+    QObject::connect(window, &QQuickWindow::afterRendering, window, [] { markPhase("rendered"); });
+}
+
 void reportFrame()
 {
+    markPhase("frame");
     std::fwrite(frameLine.constData(), 1, frameLine.size(), stdout);
     std::fflush(stdout);
 }
@@ -113,6 +171,7 @@ void reportFrame()
 int runEmptyChild()
 {
     QQuickWindow window;
+    markFrames(&window);
     QObject::connect(
         &window, &QQuickWindow::frameSwapped, &window,
         [] {
@@ -125,19 +184,72 @@ int runEmptyChild()
     return QCoreApplication::exec();
 }
 
+// Floors the app cannot go below, each measured alone: a window showing only what
+// any home screen needs from Qt. `text` sets a line of Chinese and Latin text in
+// the default font (the font configuration, the lookup and the CJK face);
+// `controls` adds Qt Quick Controls in the app's style and Layouts, one of each
+// kind home uses.
+const char controlsFloor[] = R"(
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+Window {
+    width: 390; height: 844; visible: true
+    ColumnLayout { AbstractButton {} Pane { Text { text: "公共词库 Public" } } }
+})";
+const char textFloor[] = R"(
+import QtQuick
+Window {
+    width: 390; height: 844; visible: true
+    Text { text: "公共词库 Public" }
+})";
+
+int runFloorChild(const char *qml)
+{
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+    QQmlEngine engine;
+    QQmlComponent component(&engine);
+    component.setData(qml, QUrl(QStringLiteral("floor.qml")));
+    std::unique_ptr<QObject> root(component.create());
+    auto *window = qobject_cast<QQuickWindow *>(root.get());
+    if (!window) {
+        std::fprintf(stderr, "%s\n", qPrintable(component.errorString()));
+        return 2;
+    }
+    markPhase("window");
+    markFrames(window);
+    QObject::connect(
+        window, &QQuickWindow::frameSwapped, window,
+        [] {
+            reportFrame();
+            QCoreApplication::exit(0);
+        },
+        Qt::SingleShotConnection);
+    return QCoreApplication::exec();
+}
+
 // The app as main() builds it. `account` (user and password) signs in first and
 // waits for home's data, so that later starts find the session and the cache.
 int runAppChild(const QString &data, const QUrl &baseUrl, const QString &authority, const QStringList &account)
 {
     NetworkTransfer::trustForProcess(QSslCertificate::fromPath(authority));
+    // Trusting the stand-in's authority loads the TLS backend and the system's
+    // certificates here, as main() does for a local backend; without one the app
+    // loads them with its first request.
+    markPhase("tls");
     TalvoroApplication application(environmentFor(data, baseUrl));
+    markPhase("services");
     QQmlApplicationEngine engine;
     engine.setInitialProperties(application.rootProperties());
     engine.load(TalvoroApplication::rootUrl());
     if (engine.rootObjects().isEmpty())
         return 2;
+    markPhase("window");
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
+    markFrames(window);
     auto *content = window->findChild<QObject *>(QStringLiteral("root.content"));
+    // The screen is built as the restore ends, in the same turn of the event loop.
+    QObject::connect(content, SIGNAL(loaded()), new PhaseMark("screen", content), SLOT(mark()));
     auto homeShown = [content] {
         auto *item = content->property("item").value<QQuickItem *>();
         return item && item->objectName() == QLatin1String("home.view");
@@ -184,12 +296,18 @@ int runAppChild(const QString &data, const QUrl &baseUrl, const QString &authori
 
 int runChild(int argc, char **argv)
 {
+    markPhase("main");
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    markPhase("application");
     const QStringList arguments = app.arguments();
     const QString mode = arguments.value(2);
     if (mode == QLatin1String("empty"))
         return runEmptyChild();
+    if (mode == QLatin1String("controls"))
+        return runFloorChild(controlsFloor);
+    if (mode == QLatin1String("text"))
+        return runFloorChild(textFloor);
     return runAppChild(arguments.value(3), QUrl(arguments.value(4)), arguments.value(5), arguments.mid(6));
 }
 
@@ -233,13 +351,53 @@ bool prepare(benchmark::State &state)
     return true;
 }
 
+// Per benchmark, the steps its children reported in the order reached, each with
+// the milliseconds from the step before (from the start for the first), one per start.
+using PhaseTimes = std::vector<std::pair<std::string, std::vector<double>>>;
+std::map<std::string, PhaseTimes> phaseTimes;
+
+void collectPhases(const std::string &benchmarkName, qint64 started, const QByteArray &output)
+{
+    std::map<std::string, qint64> last;
+    for (const QByteArray &line : output.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 3 && fields[0] == "phase")
+            last[fields[1].toStdString()] = fields[2].toLongLong();
+    }
+    std::vector<std::pair<qint64, std::string>> reached;
+    for (const auto &[name, at] : last)
+        reached.emplace_back(at, name);
+    std::sort(reached.begin(), reached.end());
+    PhaseTimes &times = phaseTimes[benchmarkName];
+    qint64 previous = started;
+    for (const auto &[at, name] : reached) {
+        auto step = std::find_if(times.begin(), times.end(), [&](const auto &entry) { return entry.first == name; });
+        if (step == times.end())
+            step = times.insert(times.end(), {name, {}});
+        step->second.push_back(double(at - previous) / 1e6);
+        previous = at;
+    }
+}
+
+void printPhases()
+{
+    for (auto &[benchmarkName, steps] : phaseTimes) {
+        std::printf("%s, median ms to each step from the one before:\n", benchmarkName.c_str());
+        for (auto &[name, times] : steps) {
+            std::sort(times.begin(), times.end());
+            std::printf("  %-13s %7.2f  (%zu starts)\n", name.c_str(), times[times.size() / 2], times.size());
+        }
+    }
+}
+
 // Starts this executable with `arguments` and times it until it reports its first frame.
-void timeStarts(benchmark::State &state, const QStringList &arguments)
+void timeStarts(benchmark::State &state, const char *benchmarkName, const QStringList &arguments)
 {
     for (auto _ : state) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QElapsedTimer timer;
+        const qint64 started = monotonicNanoseconds();
         timer.start();
         child.start(QCoreApplication::applicationFilePath(), arguments);
         QByteArray output;
@@ -254,19 +412,33 @@ void timeStarts(benchmark::State &state, const QStringList &arguments)
             return;
         }
         state.SetIterationTime(seconds);
+        if (phasesWanted())
+            collectPhases(benchmarkName, started, output);
     }
 }
 
 void startupEmptyWindow(benchmark::State &state)
 {
-    timeStarts(state, {QString::fromLatin1(childFlag), QStringLiteral("empty")});
+    timeStarts(state, "startupEmptyWindow", {QString::fromLatin1(childFlag), QStringLiteral("empty")});
 }
 BENCHMARK(startupEmptyWindow)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void startupControlsFloor(benchmark::State &state)
+{
+    timeStarts(state, "startupControlsFloor", {QString::fromLatin1(childFlag), QStringLiteral("controls")});
+}
+BENCHMARK(startupControlsFloor)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void startupTextFloor(benchmark::State &state)
+{
+    timeStarts(state, "startupTextFloor", {QString::fromLatin1(childFlag), QStringLiteral("text")});
+}
+BENCHMARK(startupTextFloor)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void startupHome(benchmark::State &state)
 {
     if (prepare(state))
-        timeStarts(state, prepared->childArguments());
+        timeStarts(state, "startupHome", prepared->childArguments());
 }
 BENCHMARK(startupHome)->UseManualTime()->Unit(benchmark::kMillisecond);
 
@@ -279,6 +451,12 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     Prepared lifetime;
     prepared = &lifetime;
-    return benchsupport::runBenchmarks(argc, argv,
-        {{"start-up to home / an empty window", "startupHome", "startupEmptyWindow"}});
+    const int status = benchsupport::runBenchmarks(argc, argv,
+        {{"start-up to home / an empty window", "startupHome", "startupEmptyWindow"},
+            {"text floor / an empty window", "startupTextFloor", "startupEmptyWindow"},
+            {"text and controls floor / an empty window", "startupControlsFloor", "startupEmptyWindow"}});
+    printPhases();
+    return status;
 }
+
+#include "bench_startup.moc"

@@ -27,22 +27,32 @@ Item {
         && root.shownPlaybackHost !== null && root.shownPlaybackHost.progress >= 1
     readonly property GlobalPlaybackSurfaceHost shownPlaybackHost: hostLoader.item as GlobalPlaybackSurfaceHost
 
+    // The pages opened from here, built on the first one opened: their file is
+    // loaded by name, so that their types (and the sheets and pages they open in
+    // turn) load then rather than with home's first frame.
+    property var pages: null
+    function page(name) {
+        if (!root.pages)
+            root.pages = Qt.createComponent("HomePages.qml").createObject(root, { model: root.model });
+        return root.pages[name];
+    }
+
     // A model over fakes builds no screens: then nothing opens.
     function openPublicLexicon(lexiconId) {
         if (root.model.opensScreens)
-            stack.push(detailPage, { lexiconId: lexiconId });
+            stack.push(root.page("publicLexicon"), { lexiconId: lexiconId });
     }
     function openPlaylists() {
         if (root.model.opensScreens)
-            stack.push(playlistListPage, {});
+            stack.push(root.page("playlists"), {});
     }
     function openUserLexicons() {
         if (root.model.opensScreens)
-            stack.push(userLexiconListPage, {});
+            stack.push(root.page("userLexicons"), {});
     }
     function openAccountSettings() {
         if (root.model.opensScreens)
-            stack.push(accountSettingsPage, {});
+            stack.push(root.page("accountSettings"), {});
     }
 
     Rectangle {
@@ -67,36 +77,6 @@ Item {
         active: root.playbackHost !== null && root.playbackSession !== null
             && (root.playbackSession.hasPresentation || root.playbackSession.isFullPlayerPresented)
         sourceComponent: root.playbackHost
-    }
-
-    Component {
-        id: detailPage
-        // The page owns its model.
-        PublicLexiconDetailView {
-            required property var lexiconId
-            model: root.model.makePublicLexiconDetailModel(lexiconId, this)
-        }
-    }
-
-    Component {
-        id: playlistListPage
-        PlaylistListView {
-            model: root.model.makePlaylistListModel(this)
-        }
-    }
-
-    Component {
-        id: userLexiconListPage
-        UserLexiconListView {
-            model: root.model.makeUserLexiconListModel(this)
-        }
-    }
-
-    Component {
-        id: accountSettingsPage
-        AccountSettingsView {
-            model: root.model.makeAccountSettingsModel(this)
-        }
     }
 
     Component {

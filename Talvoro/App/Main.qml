@@ -48,9 +48,13 @@ Window {
         HomeView {
             model: root.container.makeHomeViewModel(this)
             playbackSession: root.container.playbackSession
+            // Loaded by its file name, so that the player's types load the first
+            // time something plays rather than with home; the Loader owns the model.
             playbackHost: Component {
-                GlobalPlaybackSurfaceHost {
-                    model: root.container.makePlaybackSurfaceHostModel(this)
+                Loader {
+                    id: host
+                    Component.onCompleted: setSource("GlobalPlaybackSurfaceHost.qml",
+                        { model: root.container.makePlaybackSurfaceHostModel(host) })
                 }
             }
         }

@@ -2,12 +2,17 @@
 
 #include "DesignSystem/Theme.h"
 
+#include <QQuickStyle>
 
 namespace talvoro {
 
 TalvoroApplication::TalvoroApplication(AppEnvironment environment)
     : m_container(std::move(environment))
 {
+    // The screens are drawn for the Basic style. Set here, before any screen loads,
+    // so that every process that runs the app gets it: left to the platform's
+    // default, Qt Quick Controls also loads a second style's plugins and types.
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
     m_controller = std::make_unique<AppController>(AppController::Services {
         m_container.session(),
         m_container.playbackSession(),

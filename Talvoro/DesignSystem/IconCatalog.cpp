@@ -2,9 +2,11 @@
 
 #include "DesignSystem/DesignLogging.h"
 
+#include <QFile>
 #include <QFontDatabase>
 #include <QHash>
 #include <QSet>
+#include <QtEndian>
 
 namespace talvoro {
 
@@ -97,15 +99,80 @@ IconCatalog::IconCatalog(QObject *parent)
     : QObject(parent)
 { }
 
+QByteArray withFamilyRenamed(QByteArray font, QStringView from, QStringView to)
+{
+    if (from.size() != to.size())
+        return font;
+    const auto *data = reinterpret_cast<const uchar *>(font.constData());
+    const qsizetype size = font.size();
+    auto fits = [size](qsizetype offset, qsizetype length) {
+        return offset >= 0 && length >= 0 && offset <= size && length <= size - offset;
+    };
+    if (!fits(0, 12))
+        return font;
+    // The table directory, then the naming table's records and their strings.
+    const quint16 tables = qFromBigEndian<quint16>(data + 4);
+    qsizetype nameTable = -1;
+    qsizetype nameLength = 0;
+    for (quint16 i = 0; i < tables && fits(12 + 16 * qsizetype(i), 16); ++i) {
+        const uchar *record = data + 12 + 16 * qsizetype(i);
+        if (qstrncmp(reinterpret_cast<const char *>(record), "name", 4) == 0) {
+            nameTable = qFromBigEndian<quint32>(record + 8);
+            nameLength = qFromBigEndian<quint32>(record + 12);
+        }
+    }
+    if (nameTable < 0 || !fits(nameTable, nameLength) || nameLength < 6)
+        return font;
+    const quint16 count = qFromBigEndian<quint16>(data + nameTable + 2);
+    const qsizetype strings = nameTable + qFromBigEndian<quint16>(data + nameTable + 4);
+    for (quint16 i = 0; i < count && 6 + 12 * qsizetype(i) + 12 <= nameLength; ++i) {
+        const uchar *record = data + nameTable + 6 + 12 * qsizetype(i);
+        const quint16 platform = qFromBigEndian<quint16>(record);
+        const quint16 nameId = qFromBigEndian<quint16>(record + 6);
+        const qsizetype length = qFromBigEndian<quint16>(record + 8);
+        const qsizetype offset = strings + qFromBigEndian<quint16>(record + 10);
+        // Family, full name, and the typographic family some fonts add.
+        if ((nameId != 1 && nameId != 4 && nameId != 16) || !fits(offset, length))
+            continue;
+        // Macintosh names are one byte a character, the others UTF-16, big-endian.
+        const bool wide = platform != 1;
+        QByteArray before;
+        QByteArray after;
+        for (qsizetype c = 0; c < from.size(); ++c) {
+            if (wide) {
+                before.append(char(from[c].unicode() >> 8)).append(char(from[c].unicode() & 0xff));
+                after.append(char(to[c].unicode() >> 8)).append(char(to[c].unicode() & 0xff));
+            } else {
+                before.append(from[c].toLatin1());
+                after.append(to[c].toLatin1());
+            }
+        }
+        QByteArray name = font.mid(offset, length);
+        name.replace(before, after);
+        font.replace(offset, length, name);
+        data = reinterpret_cast<const uchar *>(font.constData());
+    }
+    return font;
+}
+
 QString IconCatalog::fontFamily()
 {
     // Embedded so the symbols never depend on the fonts installed on the device.
+    // Under its published name a copy the device has installed would be drawn
+    // instead (the font database keeps the face it found first for a family),
+    // another version perhaps, or a compressed one that costs a decompression each
+    // time it is opened: so it is loaded under a family name of the app's own.
     static const QString family = [] {
-        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/Talvoro/fonts/MaterialIcons-Regular.ttf"));
-        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        const QString published = QStringLiteral("Material Icons");
+        QFile file(QStringLiteral(":/Talvoro/fonts/MaterialIcons-Regular.ttf"));
+        const QByteArray font = file.open(QIODevice::ReadOnly)
+            ? withFamilyRenamed(file.readAll(), published, QStringLiteral("Talvoro Glyphs"))
+            : QByteArray();
+        const QStringList families
+            = QFontDatabase::applicationFontFamilies(QFontDatabase::addApplicationFontFromData(font));
         if (families.isEmpty()) {
             qCWarning(log::designSystem, "无法加载内置图标字体");
-            return QStringLiteral("Material Icons");
+            return published;
         }
         return families.constFirst();
     }();

@@ -1,10 +1,17 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QQmlEngine>
 #include <QStringList>
 
 namespace talvoro {
+
+// The font file `font` (TrueType or OpenType) with `from` replaced by `to` in the
+// names it gives its family and full name. The two must be equally long, so that
+// nothing in the file moves; anything that is not a well-formed font comes back
+// unchanged.
+QByteArray withFamilyRenamed(QByteArray font, QStringView from, QStringView to);
 
 // The one table from the symbol names the screens use to glyphs of the icon font
 // embedded in the app. An unknown name gets a visible fallback glyph and a warning.
@@ -18,7 +25,8 @@ class IconCatalog : public QObject {
 public:
     explicit IconCatalog(QObject *parent = nullptr);
 
-    // The family of the embedded icon font (loaded on first use).
+    // The family of the embedded icon font (loaded on first use), a name of the
+    // app's own.
     static QString fontFamily();
     static QString fallbackGlyph();
     static QStringList names();

@@ -3,34 +3,44 @@
 #include "DesignSystem/Theme.h"
 
 #include <QLinearGradient>
+#include <QMutex>
 #include <QPainter>
 #include <QPainterPath>
+#include <QQuickWindow>
+#include <QSGImageNode>
+#include <QSGTexture>
 #include <QtMath>
 
 #include <cmath>
+#include <map>
+#include <memory>
+#include <tuple>
 #include <vector>
 
 namespace talvoro {
 
 namespace {
 
-// One pass of a box blur of half-width `r` over the alpha image, along rows or columns.
+// One pass of a box blur of half-width `r` over an alpha image, along rows or columns.
 void boxBlur(QImage &alpha, int r, bool horizontal)
 {
     const int w = alpha.width();
     const int h = alpha.height();
+    const qsizetype stride = alpha.bytesPerLine();
+    uchar *const bits = alpha.bits();
     const int lines = horizontal ? h : w;
     const int length = horizontal ? w : h;
+    const qsizetype along = horizontal ? 1 : stride;
     std::vector<int> line(static_cast<std::size_t>(length));
     for (int l = 0; l < lines; ++l) {
-        auto at = [&](int i) -> uchar & { return horizontal ? alpha.scanLine(l)[i] : alpha.scanLine(i)[l]; };
+        uchar *const start = bits + (horizontal ? l * stride : l);
         for (int i = 0; i < length; ++i)
-            line[std::size_t(i)] = at(i);
+            line[std::size_t(i)] = start[i * along];
         int sum = 0;
         for (int i = -r; i <= r; ++i)
             sum += (i >= 0 && i < length) ? line[std::size_t(i)] : 0;
         for (int i = 0; i < length; ++i) {
-            at(i) = uchar(sum / (2 * r + 1));
+            start[i * along] = uchar(sum / (2 * r + 1));
             const int out = i - r;
             const int in = i + r + 1;
             sum -= (out >= 0) ? line[std::size_t(out)] : 0;
@@ -39,11 +49,103 @@ void boxBlur(QImage &alpha, int r, bool horizontal)
     }
 }
 
+// Three box passes of this half-width come close to a Gaussian of sigma radius / 2.
+int boxHalfWidth(qreal radius)
+{
+    const qreal sigma = radius / 2;
+    return qMax(0, qRound((std::sqrt(4 * sigma * sigma + 1) - 1) / 2));
+}
+
+ShadowPatch makeShadowPatch(QRgb color, qreal radius, qreal cornerRadius, QSize shape, int spread)
+{
+    const QSize size = shape + QSize(2 * spread, 2 * spread);
+    QImage alpha(size, QImage::Format_Alpha8);
+    alpha.fill(0);
+    {
+        QPainter p(&alpha);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        p.drawRoundedRect(QRectF(QPointF(spread, spread), QSizeF(shape)), cornerRadius, cornerRadius);
+    }
+    if (const int half = boxHalfWidth(radius); half > 0) {
+        for (int pass = 0; pass < 3; ++pass) {
+            boxBlur(alpha, half, true);
+            boxBlur(alpha, half, false);
+        }
+    }
+    ShadowPatch patch;
+    patch.image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    const int baseAlpha = qAlpha(color);
+    for (int y = 0; y < size.height(); ++y) {
+        const uchar *in = alpha.constScanLine(y);
+        auto *out = reinterpret_cast<QRgb *>(patch.image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            out[x] = qPremultiply(qRgba(qRed(color), qGreen(color), qBlue(color), in[x] * baseAlpha / 255));
+    }
+    patch.inset = QSize((size.width() - 1) / 2, (size.height() - 1) / 2);
+    patch.spread = spread;
+    return patch;
+}
+
+// The scene graph's texture of one shadow and the nine pieces drawn from it.
+class ShadowNode final : public QSGNode {
+public:
+    std::unique_ptr<QSGTexture> texture;
+    qint64 imageKey = 0;
+};
+
 } // namespace
 
-ORVShadow::ORVShadow(QQuickItem *parent)
-    : QQuickPaintedItem(parent)
+ShadowPatch shadowPatch(const QColor &color, qreal radius, qreal cornerRadius, QSizeF shapeSize)
 {
+    const int spread = 3 * boxHalfWidth(qMax<qreal>(0, radius));
+    const int corner = qCeil(qMax<qreal>(0, cornerRadius));
+    // The middle row and column lie a blur's reach beyond the corners' arcs, where
+    // the blur sees nothing but a straight edge: stretching them is exact.
+    const int full = 2 * (spread + corner) + 1;
+    const QSize shape(qBound(1, qCeil(shapeSize.width()), full), qBound(1, qCeil(shapeSize.height()), full));
+
+    // Cards, fields and buttons share a handful of looks; the render thread of any
+    // window may ask, so the patches are kept under a lock. Odd sizes of small
+    // shapes add entries, so the store starts over once it grows.
+    using Key = std::tuple<QRgb, qreal, qreal, int, int>;
+    static QMutex mutex;
+    static std::map<Key, ShadowPatch> patches;
+    const Key key(color.rgba(), radius, cornerRadius, shape.width(), shape.height());
+    const QMutexLocker lock(&mutex);
+    if (const auto found = patches.find(key); found != patches.end())
+        return found->second;
+    if (patches.size() >= 64)
+        patches.clear();
+    return patches.emplace(key, makeShadowPatch(color.rgba(), radius, cornerRadius, shape, spread)).first->second;
+}
+
+QList<PatchPiece> ninePatchPieces(const ShadowPatch &patch, const QRectF &target)
+{
+    const qreal width = patch.image.width();
+    const qreal height = patch.image.height();
+    const qreal ix = patch.inset.width();
+    const qreal iy = patch.inset.height();
+    const qreal sx[] = {0, ix, width - ix, width};
+    const qreal sy[] = {0, iy, height - iy, height};
+    const qreal tx[] = {target.left(), target.left() + ix, target.right() - ix, target.right()};
+    const qreal ty[] = {target.top(), target.top() + iy, target.bottom() - iy, target.bottom()};
+    QList<PatchPiece> pieces;
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            const QRectF to(QPointF(tx[column], ty[row]), QPointF(tx[column + 1], ty[row + 1]));
+            if (to.width() > 0 && to.height() > 0)
+                pieces.append({QRectF(QPointF(sx[column], sy[row]), QPointF(sx[column + 1], sy[row + 1])), to});
+        }
+    }
+    return pieces;
+}
+
+ORVShadow::ORVShadow(QQuickItem *parent)
+    : QQuickItem(parent)
+{
+    setFlag(ItemHasContents);
     setZ(-1);
     connect(this, &ORVShadow::changed, this, &ORVShadow::followParent);
     followParent();
@@ -54,7 +156,7 @@ void ORVShadow::setColor(const QColor &color)
     if (m_color == color)
         return;
     m_color = color;
-    invalidate();
+    Q_EMIT changed();
 }
 
 void ORVShadow::setRadius(qreal radius)
@@ -62,7 +164,7 @@ void ORVShadow::setRadius(qreal radius)
     if (m_radius == radius)
         return;
     m_radius = qMax<qreal>(0, radius);
-    invalidate();
+    Q_EMIT changed();
 }
 
 void ORVShadow::setCornerRadius(qreal radius)
@@ -70,7 +172,7 @@ void ORVShadow::setCornerRadius(qreal radius)
     if (m_cornerRadius == radius)
         return;
     m_cornerRadius = radius;
-    invalidate();
+    Q_EMIT changed();
 }
 
 void ORVShadow::setOffsetX(qreal offset)
@@ -78,7 +180,7 @@ void ORVShadow::setOffsetX(qreal offset)
     if (m_offsetX == offset)
         return;
     m_offsetX = offset;
-    invalidate();
+    Q_EMIT changed();
 }
 
 void ORVShadow::setOffsetY(qreal offset)
@@ -86,7 +188,7 @@ void ORVShadow::setOffsetY(qreal offset)
     if (m_offsetY == offset)
         return;
     m_offsetY = offset;
-    invalidate();
+    Q_EMIT changed();
 }
 
 qreal ORVShadow::padding() const
@@ -105,7 +207,7 @@ void ORVShadow::itemChange(ItemChange change, const ItemChangeData &data)
         }
         followParent();
     }
-    QQuickPaintedItem::itemChange(change, data);
+    QQuickItem::itemChange(change, data);
 }
 
 void ORVShadow::followParent()
@@ -116,53 +218,47 @@ void ORVShadow::followParent()
     const qreal pad = padding();
     setPosition(QPointF(-pad, -pad));
     setSize(QSizeF(shape->width() + 2 * pad, shape->height() + 2 * pad));
-    m_cache = {};
     update();
 }
 
-void ORVShadow::invalidate()
+QSGNode *ORVShadow::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
 {
-    m_cache = {};
-    Q_EMIT changed();
-}
-
-void ORVShadow::paint(QPainter *painter)
-{
-    if (m_color.alpha() == 0 || width() < 1 || height() < 1)
-        return;
-    const QSize size(qCeil(width()), qCeil(height()));
-    if (m_cache.size() != size) {
-        const qreal pad = padding();
-        QImage alpha(size, QImage::Format_Alpha8);
-        alpha.fill(0);
-        {
-            QPainter p(&alpha);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.setPen(Qt::NoPen);
-            p.setBrush(Qt::black);
-            const QRectF shape(pad + m_offsetX, pad + m_offsetY, width() - 2 * pad, height() - 2 * pad);
-            p.drawRoundedRect(shape, m_cornerRadius, m_cornerRadius);
-        }
-        // Three box passes come close to a Gaussian of sigma radius / 2.
-        const qreal sigma = m_radius / 2;
-        const int half = qMax(0, qRound((std::sqrt(4 * sigma * sigma + 1) - 1) / 2));
-        if (half > 0) {
-            for (int pass = 0; pass < 3; ++pass) {
-                boxBlur(alpha, half, true);
-                boxBlur(alpha, half, false);
-            }
-        }
-        m_cache = QImage(size, QImage::Format_ARGB32_Premultiplied);
-        const QRgb rgb = m_color.rgb();
-        const int baseAlpha = m_color.alpha();
-        for (int y = 0; y < size.height(); ++y) {
-            const uchar *in = alpha.constScanLine(y);
-            auto *out = reinterpret_cast<QRgb *>(m_cache.scanLine(y));
-            for (int x = 0; x < size.width(); ++x)
-                out[x] = qPremultiply(qRgba(qRed(rgb), qGreen(rgb), qBlue(rgb), in[x] * baseAlpha / 255));
-        }
+    auto *node = static_cast<ShadowNode *>(oldNode);
+    const qreal pad = padding();
+    const QSizeF shape(width() - 2 * pad, height() - 2 * pad);
+    if (m_color.alpha() == 0 || shape.width() <= 0 || shape.height() <= 0) {
+        delete node;
+        return nullptr;
     }
-    painter->drawImage(QPointF(0, 0), m_cache);
+    const ShadowPatch patch = shadowPatch(m_color, m_radius, m_cornerRadius, shape);
+    if (!node)
+        node = new ShadowNode;
+    if (!node->texture || node->imageKey != patch.image.cacheKey()) {
+        node->texture.reset(window()->createTextureFromImage(patch.image));
+        node->imageKey = patch.image.cacheKey();
+    }
+    const QRectF target = QRectF(QPointF(pad + m_offsetX, pad + m_offsetY), shape)
+                              .adjusted(-patch.spread, -patch.spread, patch.spread, patch.spread);
+    QSGNode *child = node->firstChild();
+    for (const PatchPiece &piece : ninePatchPieces(patch, target)) {
+        auto *image = static_cast<QSGImageNode *>(child);
+        if (!image) {
+            image = window()->createImageNode();
+            image->setFiltering(QSGTexture::Linear);
+            node->appendChildNode(image);
+        }
+        image->setTexture(node->texture.get());
+        image->setSourceRect(piece.source);
+        image->setRect(piece.target);
+        child = image->nextSibling();
+    }
+    while (child) {
+        QSGNode *next = child->nextSibling();
+        node->removeChildNode(child);
+        delete child;
+        child = next;
+    }
+    return node;
 }
 
 ORVShimmerShape::ORVShimmerShape(QQuickItem *parent)

@@ -4,15 +4,41 @@
 
 #include <QColor>
 #include <QImage>
+#include <QList>
 #include <QPointer>
 #include <QQuickPaintedItem>
 
 namespace talvoro {
 
-// A soft drop shadow drawn by hand: shader effects do not run in the software
-// renderer. Place it as a child of the shape that casts it, with z below 0; it
-// sizes itself around its parent, grown by `padding` on every side.
-class ORVShadow : public QQuickPaintedItem {
+// A rounded rectangle's soft shadow as a nine-patch: an image of its corners and
+// a short stretch of each edge, blurred once, whose middle row and column stretch
+// over any larger shape. `inset` is the size of each corner piece in the image
+// and `spread` how far the shadow reaches beyond the shape.
+struct ShadowPatch {
+    QImage image;
+    QSize inset;
+    qreal spread = 0;
+};
+
+// The patch for `color` blurred by `radius` around a shape with `cornerRadius`,
+// for a shape of `shapeSize` (any size beyond the patch's own gives the same one,
+// kept for every later shadow of the same look).
+ShadowPatch shadowPatch(const QColor &color, qreal radius, qreal cornerRadius, QSizeF shapeSize);
+
+// The nine pieces that lay `patch` over `target`, row by row: where each comes
+// from in the image and where it goes. Empty pieces are left out.
+struct PatchPiece {
+    QRectF source;
+    QRectF target;
+};
+QList<PatchPiece> ninePatchPieces(const ShadowPatch &patch, const QRectF &target);
+
+// A soft drop shadow: shader effects do not run in the software renderer, and a
+// blur painted at the shape's full size costs the CPU every time a card is laid
+// out, so the shadow is a small blurred nine-patch stretched by the scene graph.
+// Place it as a child of the shape that casts it, with z below 0; it sizes itself
+// around its parent, grown by `padding` on every side.
+class ORVShadow : public QQuickItem {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY changed)
@@ -37,24 +63,21 @@ public:
     void setOffsetY(qreal offset);
     qreal padding() const;
 
-    void paint(QPainter *painter) override;
-
 Q_SIGNALS:
     void changed();
 
 protected:
     void itemChange(ItemChange change, const ItemChangeData &data) override;
+    QSGNode *updatePaintNode(QSGNode *node, UpdatePaintNodeData *) override;
 
 private:
     void followParent();
-    void invalidate();
 
     QColor m_color = Qt::transparent;
     qreal m_radius = 0;
     qreal m_cornerRadius = 0;
     qreal m_offsetX = 0;
     qreal m_offsetY = 0;
-    QImage m_cache;
     QMetaObject::Connection m_widthConnection;
     QMetaObject::Connection m_heightConnection;
 };

@@ -101,7 +101,7 @@ private Q_SLOTS:
 
         const QRawFont font = QRawFont::fromFont(QFont(IconCatalog::fontFamily()));
         QVERIFY(font.isValid());
-        QCOMPARE(font.familyName(), QStringLiteral("Material Icons"));
+        QCOMPARE(font.familyName(), QStringLiteral("Talvoro Glyphs"));
         const QStringList names = IconCatalog::names();
         QVERIFY(names.size() >= 60);
         for (const QString &name : names)
