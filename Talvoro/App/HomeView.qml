@@ -24,8 +24,12 @@ Item {
     // neither read by a screen reader nor keeps the keyboard focus. Not before:
     // it shows around the page while the page grows and shrinks.
     readonly property bool coveredByPlayer: root.playbackSession !== null && root.playbackSession.isFullPlayerPresented
-        && root.shownPlaybackHost !== null && root.shownPlaybackHost.progress >= 1
-    readonly property GlobalPlaybackSurfaceHost shownPlaybackHost: hostLoader.item as GlobalPlaybackSurfaceHost
+        && root.shownPlaybackHost && root.shownPlaybackHost.progress >= 1
+    // The player's surface is loaded by file name inside what `playbackHost` builds,
+    // the first time something plays. It is held untyped here: naming its type would
+    // load the whole player with home's first frame.
+    readonly property var loadedPlaybackHost: hostLoader.item
+    readonly property var shownPlaybackHost: root.loadedPlaybackHost ? root.loadedPlaybackHost.item : null
 
     // The pages opened from here, built on the first one opened: their file is
     // loaded by name, so that their types (and the sheets and pages they open in

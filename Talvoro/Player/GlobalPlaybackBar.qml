@@ -105,7 +105,6 @@ Item {
                         tail: " · " + root.host.progressText
                         fontSize: root.subtitleSize
                         Layout.fillWidth: true
-                        Accessible.ignored: true
                     }
                 }
 

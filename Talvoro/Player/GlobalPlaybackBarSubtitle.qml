@@ -2,7 +2,8 @@ import QtQuick
 import Talvoro
 
 // One line that always ends with its tail (the position in the list): the head
-// gives way from its end, so the list's name goes first, then the status.
+// gives way from its end, so the list's name goes first, then the status. Its
+// texts are read as part of the bar's button, never on their own.
 Item {
     id: root
 
@@ -26,6 +27,7 @@ Item {
         font.pixelSize: root.fontSize
         color: Theme.textSecondary
         maximumLineCount: 1
+        Accessible.ignored: true
     }
     PlainText {
         id: tailText
@@ -34,5 +36,6 @@ Item {
         font.pixelSize: root.fontSize
         color: Theme.textSecondary
         maximumLineCount: 1
+        Accessible.ignored: true
     }
 }
