@@ -395,6 +395,52 @@ private Q_SLOTS:
         QCOMPARE(scene.root->property("showSheet").toBool(), false);
     }
 
+    void theBarShowsOnlyTheCurrentPagesOwnItems()
+    {
+        // Pages bound to their document, as the app's are: their bar items reach the
+        // document's ids, are found only while their page is current, and go with it.
+        QmlSnippets snippets;
+        const std::unique_ptr<QObject> root = snippets.create("pragma ComponentBehavior: Bound\n" + inWindow(R"(
+            id: window
+            property int adds: 0
+            function openDetail() { stack.push(detail, {}) }
+            NavStack { id: stack; objectName: "stack"; anchors.fill: parent; initialPage: list }
+            Component {
+                id: list
+                NavPage {
+                    title: "列表"
+                    trailingItems: NavBarTextButton { objectName: "list.add"; title: "添加"; onClicked: window.adds++ }
+                }
+            }
+            Component {
+                id: detail
+                NavPage {
+                    title: "详情"
+                    trailingItems: NavBarTextButton { objectName: "detail.save"; title: "保存" }
+                }
+            })"));
+        auto *window = qobject_cast<QQuickWindow *>(root.get());
+        QVERIFY2(window && QTest::qWaitForWindowExposed(window), qPrintable(snippets.warnings().join('\n')));
+        const auto shown = [&](const char *name) {
+            auto *item = root->findChild<QQuickItem *>(QString::fromLatin1(name));
+            return item && item->isVisible() ? item : nullptr;
+        };
+
+        QVERIFY(shown("list.add"));
+        tap(window, shown("list.add"));
+        QCOMPARE(root->property("adds").toInt(), 1);
+
+        QMetaObject::invokeMethod(root.get(), "openDetail");
+        QVERIFY(shown("detail.save"));
+        QVERIFY(root->findChild<QQuickItem *>(QStringLiteral("list.add")));
+        QVERIFY(!shown("list.add"));
+
+        QMetaObject::invokeMethod(root->findChild<QObject *>(QStringLiteral("stack")), "pop");
+        QVERIFY(shown("list.add"));
+        QTRY_VERIFY_WITH_TIMEOUT(!root->findChild<QQuickItem *>(QStringLiteral("detail.save")), 5000);
+        QVERIFY2(snippets.warnings().isEmpty(), qPrintable(snippets.warnings().join('\n')));
+    }
+
     void dismissingTheKeyboardTakesTheFocusAway()
     {
         QmlScene scene;
