@@ -70,7 +70,7 @@ Item {
         initialPage: homePage
     }
 
-    Loader {
+    BoundLoader {
         id: hostLoader
         z: 10
         anchors.fill: parent
