@@ -74,7 +74,7 @@ Item {
         initialPage: homePage
     }
 
-    Loader {
+    BoundLoader {
         id: hostLoader
         z: 10
         anchors.fill: parent

@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Window
 import Talvoro
@@ -17,7 +19,7 @@ Window {
     title: "Talvoro"
     color: Theme.background
 
-    Loader {
+    BoundLoader {
         id: content
         objectName: "root.content"
         anchors.fill: parent
@@ -33,9 +35,6 @@ Window {
         }
     }
 
-    // The screens read the root's objects from the document's scope (a bound
-    // component cannot be instantiated by a Loader in Qt 6.4).
-    // qmllint disable unqualified
     Component {
         id: loginScreen
         LoginView {
@@ -59,7 +58,6 @@ Window {
             }
         }
     }
-    // qmllint enable unqualified
 
     LaunchHandoffView {
         readonly property bool restoring: root.container.launchCoordinator.phase === AppLaunchCoordinator.RestoringSession

@@ -8,8 +8,9 @@ Rectangle {
 
     property string title
     property bool showsBack: false
-    property Component leading: null
-    property Component trailing: null
+    // The current page's items. They stay the page's: the bar only places them.
+    property Item leading: null
+    property Item trailing: null
     signal backRequested
 
     readonly property real sideWidth: Math.max(leadingRow.width, trailingRow.width)
@@ -30,9 +31,11 @@ Rectangle {
             semanticColor: Theme.navigationBarAppearance.barButtonTintColor
             onClicked: root.backRequested()
         }
-        Loader {
-            sourceComponent: root.leading
+        Item {
+            id: leadingSlot
             anchors.verticalCenter: parent.verticalCenter
+            implicitWidth: root.leading ? root.leading.width : 0
+            implicitHeight: root.leading ? root.leading.height : 0
         }
     }
 
@@ -54,10 +57,36 @@ Rectangle {
         anchors.rightMargin: 4
         anchors.verticalCenter: parent.verticalCenter
 
-        Loader {
-            sourceComponent: root.trailing
+        Item {
+            id: trailingSlot
             anchors.verticalCenter: parent.verticalCenter
+            implicitWidth: root.trailing ? root.trailing.width : 0
+            implicitHeight: root.trailing ? root.trailing.height : 0
         }
+    }
+
+    // The items of pages not shown wait here, out of sight: an item without a
+    // parent counts as visible, and a screen reader or a search by name would find
+    // the items of every page in the stack.
+    Item {
+        id: shelf
+        visible: false
+    }
+
+    function hold(slot: Item, item: Item) {
+        for (let i = slot.children.length - 1; i >= 0; --i) {
+            const held = slot.children[i];
+            if (held !== item)
+                held.parent = shelf;
+        }
+        if (item)
+            item.parent = slot;
+    }
+    onLeadingChanged: root.hold(leadingSlot, root.leading)
+    onTrailingChanged: root.hold(trailingSlot, root.trailing)
+    Component.onCompleted: {
+        root.hold(leadingSlot, root.leading);
+        root.hold(trailingSlot, root.trailing);
     }
 
     Rectangle {

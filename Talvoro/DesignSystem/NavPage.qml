@@ -7,8 +7,11 @@ Item {
     id: root
 
     property string title
-    property Component leadingItems: null
-    property Component trailingItems: null
+    // The bar's items are the page's own: built with it in its scope, so they reach
+    // the page's ids and models, and destroyed with it. The bar only shows them
+    // while the page is the current one.
+    property Item leadingItems: null
+    property Item trailingItems: null
     property bool hidesBackButton: false
     property bool navigationBarHidden: false
     // The NavStack that shows this page; set when it is pushed.

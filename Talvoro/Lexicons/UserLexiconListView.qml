@@ -1,6 +1,4 @@
-// The bar items are built by the navigation bar and reach this page by id, so the
-// file cannot bind its components to their context.
-// qmllint disable unqualified
+pragma ComponentBehavior: Bound
 
 import QtQuick
 import QtQuick.Controls

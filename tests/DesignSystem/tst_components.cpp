@@ -8,6 +8,7 @@
 #include "DesignSystem/ToastController.h"
 
 #include <QDirIterator>
+#include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRawFont>
@@ -393,6 +394,93 @@ private Q_SLOTS:
         QMetaObject::invokeMethod(stack, "dismiss");
         QTRY_COMPARE_WITH_TIMEOUT(scene.root->property("dismissals").toInt(), 1, 5000);
         QCOMPARE(scene.root->property("showSheet").toBool(), false);
+    }
+
+    void theBarShowsOnlyTheCurrentPagesOwnItems()
+    {
+        // Pages bound to their document, as the app's are: their bar items reach the
+        // document's ids, are found only while their page is current, and go with it.
+        QmlSnippets snippets;
+        const std::unique_ptr<QObject> root = snippets.create("pragma ComponentBehavior: Bound\n" + inWindow(R"(
+            id: window
+            property int adds: 0
+            function openDetail() { stack.push(detail, {}) }
+            NavStack { id: stack; objectName: "stack"; anchors.fill: parent; initialPage: list }
+            Component {
+                id: list
+                NavPage {
+                    title: "列表"
+                    trailingItems: NavBarTextButton { objectName: "list.add"; title: "添加"; onClicked: window.adds++ }
+                }
+            }
+            Component {
+                id: detail
+                NavPage {
+                    title: "详情"
+                    trailingItems: NavBarTextButton { objectName: "detail.save"; title: "保存" }
+                }
+            })"));
+        auto *window = qobject_cast<QQuickWindow *>(root.get());
+        QVERIFY2(window && QTest::qWaitForWindowExposed(window), qPrintable(snippets.warnings().join('\n')));
+        const auto shown = [&](const char *name) {
+            auto *item = root->findChild<QQuickItem *>(QString::fromLatin1(name));
+            return item && item->isVisible() ? item : nullptr;
+        };
+
+        QVERIFY(shown("list.add"));
+        tap(window, shown("list.add"));
+        QCOMPARE(root->property("adds").toInt(), 1);
+
+        QMetaObject::invokeMethod(root.get(), "openDetail");
+        QVERIFY(shown("detail.save"));
+        QVERIFY(root->findChild<QQuickItem *>(QStringLiteral("list.add")));
+        QVERIFY(!shown("list.add"));
+
+        QMetaObject::invokeMethod(root->findChild<QObject *>(QStringLiteral("stack")), "pop");
+        QVERIFY(shown("list.add"));
+        QTRY_VERIFY_WITH_TIMEOUT(!root->findChild<QQuickItem *>(QStringLiteral("detail.save")), 5000);
+        QVERIFY2(snippets.warnings().isEmpty(), qPrintable(snippets.warnings().join('\n')));
+    }
+
+    void aBoundLoaderKeepsOneItemOfItsBoundComponent()
+    {
+        QmlSnippets snippets;
+        const std::unique_ptr<QObject> root = snippets.create("pragma ComponentBehavior: Bound\n" + inWindow(R"(
+            id: window
+            property string greeting: "你好"
+            property bool second: false
+            property bool shown: true
+            BoundLoader {
+                objectName: "loader"; anchors.fill: parent
+                active: window.shown
+                sourceComponent: window.second ? secondScreen : firstScreen
+            }
+            Component { id: firstScreen; Item { objectName: "first"; property string text: window.greeting } }
+            Component { id: secondScreen; Item { objectName: "second" } })"));
+        auto *window = qobject_cast<QQuickWindow *>(root.get());
+        QVERIFY2(window && QTest::qWaitForWindowExposed(window), qPrintable(snippets.warnings().join('\n')));
+        QObject *loader = root->findChild<QObject *>(QStringLiteral("loader"));
+        const auto item = [&] { return qvariant_cast<QQuickItem *>(loader->property("item")); };
+
+        QVERIFY(item());
+        QCOMPARE(item()->objectName(), QStringLiteral("first"));
+        QCOMPARE(item()->property("text").toString(), QStringLiteral("你好"));
+        QCOMPARE(item()->size(), QSizeF(window->width(), window->height()));
+
+        // The item left is out of sight at once and gone soon after, not kept aside.
+        const QPointer<QQuickItem> first = item();
+        root->setProperty("second", true);
+        QCOMPARE(item()->objectName(), QStringLiteral("second"));
+        QVERIFY(!first || !first->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!first, 5000);
+
+        const QPointer<QQuickItem> second = item();
+        root->setProperty("shown", false);
+        QVERIFY(!item());
+        QTRY_VERIFY_WITH_TIMEOUT(!second, 5000);
+        root->setProperty("shown", true);
+        QCOMPARE(item()->objectName(), QStringLiteral("second"));
+        QVERIFY2(snippets.warnings().isEmpty(), qPrintable(snippets.warnings().join('\n')));
     }
 
     void dismissingTheKeyboardTakesTheFocusAway()
