@@ -135,6 +135,9 @@ private Q_SLOTS:
             QTRY_VERIFY(removal->finished);
         }
         screen.save(QStringLiteral("playlist-detail-%1-%2").arg(state, QString::fromLatin1(looks[look].suffix)));
+        // The list's header is built by the list view, away from the page's own
+        // context: it must still be drawn.
+        QVERIFY(shownTexts(screen.window).contains(QStringLiteral("包含单词")));
         QCOMPARE(screen.isShown("playlistDetail.removing.1"), state == "removing");
         QCOMPARE(model.alertKind(),
             state == "confirm"       ? PlaylistDetailModel::AlertKind::DeleteItem

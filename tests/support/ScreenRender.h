@@ -112,6 +112,17 @@ inline const QQuickItem *layerOf(const QQuickItem *item)
 }
 } // namespace detail
 
+// The texts drawn in the window, as a person sees them.
+inline QStringList shownTexts(QQuickWindow *window)
+{
+    QList<QQuickItem *> texts;
+    detail::collectTexts(window->contentItem(), texts);
+    QStringList shown;
+    for (QQuickItem *text : texts)
+        shown.append(text->property("text").toString());
+    return shown;
+}
+
 // Pairs of texts on screen whose drawn parts cross by more than the sliver
 // antialiased edges may share, named by their texts: nothing may be drawn over
 // anything. A popup lies over the page on purpose, so only texts of one layer are
