@@ -12,7 +12,10 @@ TalvoroApplication::TalvoroApplication(AppEnvironment environment)
     // The screens are drawn for the Basic style. Set here, before any screen loads,
     // so that every process that runs the app gets it: left to the platform's
     // default, Qt Quick Controls also loads a second style's plugins and types.
-    QQuickStyle::setStyle(QStringLiteral("Basic"));
+    // A process that builds the app again (the tests do) has it already, and Qt
+    // refuses a second setting once Qt Quick Controls are loaded.
+    if (QQuickStyle::name() != QLatin1String("Basic"))
+        QQuickStyle::setStyle(QStringLiteral("Basic"));
     m_controller = std::make_unique<AppController>(AppController::Services {
         m_container.session(),
         m_container.playbackSession(),
