@@ -8,7 +8,6 @@
 #include <QQmlApplicationEngine>
 #include <QQmlExtensionPlugin>
 #include <QQuickWindow>
-#include <QSslCertificate>
 #include <QTimer>
 
 Q_IMPORT_QML_PLUGIN(TalvoroPlugin)
@@ -55,13 +54,10 @@ int run(int argc, char *argv[])
 
     // A local backend's authority is trusted in addition to the system's; nothing
     // else about the checks changes.
-    if (parser.isSet(trustAuthority)) {
-        const QList<QSslCertificate> authorities = QSslCertificate::fromPath(parser.value(trustAuthority));
-        if (authorities.isEmpty()) {
-            qCritical("No certificate in %s", qPrintable(parser.value(trustAuthority)));
-            return 1;
-        }
-        talvoro::NetworkTransfer::trustForProcess(authorities);
+    if (parser.isSet(trustAuthority)
+        && !talvoro::NetworkTransfer::trustForProcessFromFile(parser.value(trustAuthority))) {
+        qCritical("No certificate in %s", qPrintable(parser.value(trustAuthority)));
+        return 1;
     }
 
     talvoro::TalvoroApplication application(std::move(environment));

@@ -232,10 +232,10 @@ int runFloorChild(const char *qml)
 // waits for home's data, so that later starts find the session and the cache.
 int runAppChild(const QString &data, const QUrl &baseUrl, const QString &authority, const QStringList &account)
 {
-    NetworkTransfer::trustForProcess(QSslCertificate::fromPath(authority));
-    // Trusting the stand-in's authority loads the TLS backend and the system's
-    // certificates here, as main() does for a local backend; without one the app
-    // loads them with its first request.
+    // The stand-in's authority is read here, as main() reads a local backend's; like
+    // the TLS backend and the system's certificates, it is parsed with the first request.
+    if (!NetworkTransfer::trustForProcessFromFile(authority))
+        return 2;
     markPhase("tls");
     TalvoroApplication application(environmentFor(data, baseUrl));
     markPhase("services");

@@ -1,13 +1,17 @@
 #include "Platform/NetworkTransfer.h"
 
 #include "Platform/AppError.h"
+#include "Platform/Logging.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QSslConfiguration>
 
 #include <memory>
+#include <utility>
 
 namespace talvoro {
 
@@ -80,11 +84,35 @@ NetworkTransfer::NetworkTransfer()
 NetworkTransfer::~NetworkTransfer() = default;
 
 namespace {
-QList<QSslCertificate> &processAuthorities()
+
+// What every transfer trusts besides its own authorities; the transfers run on the
+// main thread, so no lock.
+struct ProcessTrust {
+    QList<QSslCertificate> authorities;
+    // Certificates to add to them at the first request.
+    QByteArray pendingPem;
+    QString pendingSource;
+};
+
+ProcessTrust &processTrust()
 {
-    static QList<QSslCertificate> authorities;
-    return authorities;
+    static ProcessTrust trust;
+    return trust;
 }
+
+const QList<QSslCertificate> &processAuthorities()
+{
+    ProcessTrust &trust = processTrust();
+    if (!trust.pendingPem.isEmpty()) {
+        trust.authorities = QSslCertificate::fromData(std::exchange(trust.pendingPem, {}), QSsl::Pem);
+        if (trust.authorities.isEmpty()) {
+            qCWarning(log::network).noquote()
+                << QStringLiteral("无法读取 %1 中的证书，未信任其中的证书颁发机构").arg(trust.pendingSource);
+        }
+    }
+    return trust.authorities;
+}
+
 } // namespace
 
 void NetworkTransfer::setAdditionalCertificateAuthorities(const QList<QSslCertificate> &authorities)
@@ -94,7 +122,22 @@ void NetworkTransfer::setAdditionalCertificateAuthorities(const QList<QSslCertif
 
 void NetworkTransfer::trustForProcess(const QList<QSslCertificate> &authorities)
 {
-    processAuthorities() = authorities;
+    processTrust() = {authorities, {}, {}};
+}
+
+bool NetworkTransfer::trustForProcessFromFile(const QString &path)
+{
+    // Read as QSslCertificate::fromPath reads one file, and checked as far as is
+    // possible without parsing: a wrong path or a file of something else fails here.
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    QByteArray pem = file.readAll();
+    const qsizetype begin = pem.indexOf("-----BEGIN CERTIFICATE-----");
+    if (begin < 0 || pem.indexOf("-----END CERTIFICATE-----", begin) < 0)
+        return false;
+    processTrust() = {{}, std::move(pem), path};
+    return true;
 }
 
 Task<TransferResponse> NetworkTransfer::send(TransferRequest request, CancellationToken token)
@@ -111,11 +154,12 @@ Task<TransferResponse> NetworkTransfer::send(TransferRequest request, Cancellati
     req.setTransferTimeout(static_cast<int>(request.timeout.count()));
     for (const auto &[name, value] : request.headers)
         req.setRawHeader(name, value);
-    const QList<QSslCertificate> authorities = m_authorities + processAuthorities();
-    if (!authorities.isEmpty() && request.url.scheme() == QLatin1String("https")) {
-        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
-        ssl.addCaCertificates(authorities);
-        req.setSslConfiguration(ssl);
+    if (request.url.scheme() == QLatin1String("https")) {
+        if (const QList<QSslCertificate> authorities = m_authorities + processAuthorities(); !authorities.isEmpty()) {
+            QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+            ssl.addCaCertificates(authorities);
+            req.setSslConfiguration(ssl);
+        }
     }
 
     QPointer<QNetworkReply> reply = m_manager.sendCustomRequest(req, request.method, request.body);

@@ -59,6 +59,12 @@ public:
     // Authorities every transfer of the process trusts besides the system's: a local
     // development backend's, handed over at start-up the way a developer trusts it.
     static void trustForProcess(const QList<QSslCertificate> &authorities);
+    // The same for the authorities in the PEM file at `path`. The file is read now,
+    // but its certificates are parsed with the first request: parsing one loads the
+    // TLS library, which the app does not need before it talks to the backend.
+    // False, and nothing more trusted, when the file cannot be read or holds no
+    // certificate.
+    static bool trustForProcessFromFile(const QString &path);
 
     Task<TransferResponse> send(TransferRequest request, CancellationToken token = {});
 

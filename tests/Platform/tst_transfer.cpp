@@ -4,7 +4,10 @@
 
 #include "Platform/NetworkTransfer.h"
 
+#include <QDir>
+#include <QSaveFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace talvoro;
@@ -177,6 +180,60 @@ private Q_SLOTS:
         const TransferResponse response = awaitResult(trusting.send(request(server.url(QStringLiteral("/secure")))));
         QCOMPARE(response.statusCode, 200);
         QCOMPARE(response.body, QByteArray(R"({"secure":true})"));
+    }
+
+    // How a file handed over with --trust-authority is taken: refused at once when it
+    // cannot hold a certificate, else trusted by every transfer from its first request.
+    void aProcessAuthorityFileIsTrustedFromTheFirstRequest_data()
+    {
+        QTest::addColumn<QString>("file"); // a name in the test's folder
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<bool>("trusted");
+        const QByteArray authority = TestCertificates::shared().authority.toPem();
+        QByteArray damaged = authority;
+        damaged.replace(damaged.indexOf('\n') + 40, 40, QByteArray(40, '!'));
+        QTest::newRow("the authority") << "ca.crt" << authority << true << true;
+        QTest::newRow("after other text") << "ca.crt" << "issued for the local backend\n" + authority << true << true;
+        QTest::newRow("missing") << "absent.crt" << QByteArray() << false << false;
+        QTest::newRow("a folder") << "folder" << QByteArray() << false << false;
+        QTest::newRow("empty") << "ca.crt" << QByteArray() << false << false;
+        QTest::newRow("a key") << "ca.crt" << TestCertificates::shared().serverKey.toPem() << false << false;
+        QTest::newRow("no end") << "ca.crt" << authority.left(authority.indexOf("-----END")) << false << false;
+        // Its body is read only with the first request, which then trusts nothing more.
+        QTest::newRow("damaged") << "ca.crt" << damaged << true << false;
+    }
+    void aProcessAuthorityFileIsTrustedFromTheFirstRequest()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, contents);
+        QFETCH(bool, accepted);
+        QFETCH(bool, trusted);
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("folder")));
+        const QString path = folder.filePath(file);
+        if (file == QLatin1String("ca.crt")) {
+            QSaveFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(contents) == contents.size() && out.commit());
+        }
+        TestHttpServer server(TestHttpServer::Mode::tls);
+        QVERIFY(server.listen());
+        server.route("GET", QStringLiteral("/secure"), ScriptedResponse::json(200, "{}"));
+
+        NetworkTransfer::trustForProcess({});
+        const auto forget = qScopeGuard([] { NetworkTransfer::trustForProcess({}); });
+        QCOMPARE(NetworkTransfer::trustForProcessFromFile(path), accepted);
+        if (accepted && !trusted)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("未信任其中的证书颁发机构")));
+        NetworkTransfer transfer;
+        const TransferRequest secure = request(server.url(QStringLiteral("/secure")));
+        if (trusted) {
+            QCOMPARE(awaitResult(transfer.send(secure)).statusCode, 200);
+        } else {
+            const auto refused = awaitError<TransportError>(transfer.send(secure));
+            QVERIFY(refused);
+            QCOMPARE(refused->urlErrorCode(), -1200);
+        }
     }
 };
 
