@@ -10,6 +10,8 @@ FocusScope {
     property Component sourceComponent: null
     property bool active: true
     readonly property Item item: root.built
+    // As a Loader's: an item has just been built.
+    signal loaded
 
     property Item built: null
     property Component builtFrom: null
@@ -37,6 +39,8 @@ FocusScope {
         if (item)
             item.anchors.fill = root;
         root.built = item;
+        if (item)
+            root.loaded();
     }
     onSourceComponentChanged: root.rebuild()
     onActiveChanged: root.rebuild()
