@@ -1,3 +1,4 @@
+#include "JourneySteps.h"
 #include "PlayerFixture.h"
 #include "ScreenRender.h"
 #include "TestRegistry.h"
@@ -134,7 +135,7 @@ private Q_SLOTS:
         QVERIFY(registry);
         const auto at = [&](qreal p) {
             surface->setProperty("progress", p);
-            QTest::qWait(50);
+            scenetest::settle();
             QList<std::optional<QRectF>> reported;
             for (auto role :
                 {PlayerMorph::ExpandedActivityIcon, PlayerMorph::ExpandedTitle, PlayerMorph::ExpandedControl})
@@ -174,7 +175,7 @@ private Q_SLOTS:
         auto host = fixture.host();
         scenetest::Screen screen;
         QVERIFY(openPage(fixture, *host, screen));
-        QTest::qWait(100); // the card's wrapped texts settle its height
+        scenetest::settle(); // the card's wrapped texts settle its height
         QQuickItem *word = screen.item("player.card.word");
         QQuickItem *card = screen.item("player.card");
         QQuickItem *scroll = card->parentItem()->parentItem(); // the flickable around the card
@@ -185,7 +186,7 @@ private Q_SLOTS:
             scrolled == "top"       ? 0.0
                 : scrolled == "end" ? end
                                     : std::min(end, wordY + word->height() / 2));
-        QTest::qWait(100);
+        scenetest::settle();
         screen.save(QStringLiteral("player-scrolled-%1-%2")
                         .arg(QString(scrolled).replace(QLatin1Char(' '), QLatin1Char('-')),
                             QString::fromLatin1(looks[look].suffix)));
