@@ -90,7 +90,7 @@ Task<> EditWordDetailsSheetModel::save()
         co_return;
     const std::optional<QString> accessToken = signedInAccessToken(m_session);
     if (!accessToken) {
-        m_errorMessage = QStringLiteral("登录状态已失效，请重新登录");
+        m_errorMessage = MobileAPIError::unauthorized().description();
         Q_EMIT stateChanged();
         co_return;
     }

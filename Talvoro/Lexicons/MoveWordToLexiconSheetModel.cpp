@@ -108,7 +108,7 @@ Task<> MoveWordToLexiconSheetModel::loadLexicons()
 {
     const std::optional<QString> accessToken = signedInAccessToken(m_session);
     if (!accessToken) {
-        setState(m_isLoading, m_isSubmitting, QStringLiteral("登录状态已失效，请重新登录"));
+        setState(m_isLoading, m_isSubmitting, MobileAPIError::unauthorized().description());
         co_return;
     }
     const quint64 generation = m_candidates.beginLoad();
@@ -158,7 +158,7 @@ Task<> MoveWordToLexiconSheetModel::moveWord()
     }
     const std::optional<QString> accessToken = signedInAccessToken(m_session);
     if (!accessToken) {
-        setState(m_isLoading, false, QStringLiteral("登录状态已失效，请重新登录"));
+        setState(m_isLoading, false, MobileAPIError::unauthorized().description());
         co_return;
     }
     setState(m_isLoading, true, std::nullopt);

@@ -9,7 +9,7 @@ namespace talvoro {
 
 namespace {
 
-const QString signedOutText = QStringLiteral("登录状态已失效，请重新登录");
+const QString signedOutText = MobileAPIError::unauthorized().description();
 const QString offlineText = QStringLiteral("当前处于离线状态，已显示上次同步的词库内容");
 
 QList<qint64> idsOf(const QList<ORVWord> &words)

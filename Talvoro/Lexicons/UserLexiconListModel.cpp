@@ -1,6 +1,7 @@
 #include "UserLexiconListModel.h"
 
 #include "DesignSystem/ORVListRowPosition.h"
+#include "Models/MobileAPIError.h"
 #include "Platform/Text.h"
 
 namespace talvoro {
@@ -171,7 +172,7 @@ Task<> UserLexiconListModel::runCreate(QPointer<UserLexiconListModel> self)
     const UserLexiconServices services = self->m_services;
     const std::optional<QString> accessToken = services.accessToken();
     if (!accessToken) {
-        self->setErrorMessage(QStringLiteral("登录状态已失效，请重新登录"));
+        self->setErrorMessage(MobileAPIError::unauthorized().description());
         co_return;
     }
     self->setErrorMessage(std::nullopt);

@@ -1,6 +1,7 @@
 #include "Settings/PlaybackSettingsModel.h"
 
 #include "DesignSystem/ORVListRowPosition.h"
+#include "Models/MobileAPIError.h"
 
 namespace talvoro {
 
@@ -9,7 +10,7 @@ namespace {
 using SyncState = PlaybackPreferenceSyncResult::State;
 
 const QString noPartitionText = QStringLiteral("当前账号无法建立安全的本地设置分区");
-const QString notSignedInText = QStringLiteral("登录状态已失效，请重新登录");
+const QString notSignedInText = MobileAPIError::unauthorized().description();
 const QString firstSetupText = QStringLiteral("首次设置需要联网获取账号当前配置");
 const QString storedLocallyText = QStringLiteral("设置已在本机生效，将在网络恢复后自动同步");
 

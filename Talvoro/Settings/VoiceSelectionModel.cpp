@@ -1,6 +1,7 @@
 #include "Settings/VoiceSelectionModel.h"
 
 #include "DesignSystem/ORVListRowPosition.h"
+#include "Models/MobileAPIError.h"
 #include "Models/PlaybackUnit.h"
 #include "Platform/Text.h"
 
@@ -21,7 +22,7 @@ QString languageTitle(TTSVoiceLanguage language)
     return language == TTSVoiceLanguage::english ? QStringLiteral("英文音色") : QStringLiteral("中文音色");
 }
 
-const QString notSignedInMessage = QStringLiteral("登录状态已失效，请重新登录");
+const QString notSignedInMessage = MobileAPIError::unauthorized().description();
 
 } // namespace
 

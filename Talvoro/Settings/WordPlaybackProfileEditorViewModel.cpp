@@ -44,7 +44,7 @@ QString WordPlaybackProfileEditorError::description() const
 {
     switch (m_kind) {
     case Kind::missingSession:
-        return QStringLiteral("登录状态已失效，请重新登录");
+        return MobileAPIError::unauthorized().description();
     case Kind::profileNotLoaded:
         return QStringLiteral("尚未取得最新播放设置版本，请刷新后重试");
     case Kind::noPlayableContent:
@@ -175,7 +175,7 @@ QStringList WordPlaybackProfileEditorViewModel::unitOrder() const
 Task<> WordPlaybackProfileEditorViewModel::load(std::optional<QString> accessToken)
 {
     if (!accessToken || accessToken->isEmpty()) {
-        setErrorMessage(QStringLiteral("登录状态已失效，请重新登录"));
+        setErrorMessage(MobileAPIError::unauthorized().description());
         co_return;
     }
     const quint64 generation = ++m_loadGeneration;
