@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/ProcessExit.h"
+
 #include <QCoreApplication>
 
 #include <benchmark/benchmark.h>
@@ -75,10 +77,15 @@ inline int runBenchmarks(int argc, char **argv, std::initializer_list<Ratio> rat
 
 // The main of a benchmark whose code needs a Qt application: coroutines resume
 // through its event loop, QAudioSink and QtSql need it to exist. The arguments are
-// the ratios (benchsupport::Ratio) it prints after the run.
+// the ratios (benchsupport::Ratio) it prints after the run. It leaves as the app
+// does, once the application is gone and without Qt's exit-time statics: the sound
+// engine's can crash a process that played sound (see talvoro::exitProcess).
 #define TALVORO_QT_BENCHMARK_MAIN(...)                                                                                 \
     int main(int argc, char **argv)                                                                                    \
     {                                                                                                                  \
-        QCoreApplication app(argc, argv);                                                                              \
-        return benchsupport::runBenchmarks(argc, argv, {__VA_ARGS__});                                                 \
+        const int status = [&] {                                                                                       \
+            QCoreApplication app(argc, argv);                                                                          \
+            return benchsupport::runBenchmarks(argc, argv, {__VA_ARGS__});                                             \
+        }();                                                                                                           \
+        talvoro::exitProcess(status);                                                                                  \
     }
