@@ -7,7 +7,9 @@ import Talvoro
 
 // The buttons of an alert or a confirmation dialog. Each action is an object
 // { text, role, handler }: role "destructive" is drawn in the danger colour, role
-// "cancel" comes last, in bold. A tap reports the action, then runs its handler.
+// "cancel" in bold. Side by side, the cancel action is the leading one; stacked,
+// it is the bottom one, nearest the thumb. A tap reports the action, then runs
+// its handler.
 GridLayout {
     id: root
 
@@ -18,7 +20,9 @@ GridLayout {
 
     function ordered(list) {
         const all = list || [];
-        return all.filter(a => a.role !== "cancel").concat(all.filter(a => a.role === "cancel"));
+        const cancel = all.filter(a => a.role === "cancel");
+        const others = all.filter(a => a.role !== "cancel");
+        return root.horizontal ? cancel.concat(others) : others.concat(cancel);
     }
 
     columns: root.horizontal ? Math.max(1, root.orderedActions.length) : 1

@@ -13,6 +13,7 @@
 #include <QQuickWindow>
 #include <QRawFont>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 
 using namespace talvoro;
@@ -283,36 +284,69 @@ private Q_SLOTS:
         QCOMPARE(toast.message(), QString());
     }
 
-    void dialogsPutCancelLastAndCloseOnAnyAction()
+    // Side by side, the cancel action leads; stacked (three actions, a
+    // confirmation from the bottom edge, or two at an accessibility size) it is
+    // at the bottom. Whatever the order the caller lists them in.
+    void dialogsPlaceCancelByLayoutAndCloseOnAnyAction_data()
     {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QString>("actions");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QStringList>("shown"); // leading to trailing, then top to bottom
+        const QString cancelFirst = QStringLiteral(
+            R"([{ text: "取消", role: "cancel" }, { text: "删除", role: "destructive", handler: () => chosen = "删除" }])");
+        const QString cancelLast = QStringLiteral(
+            R"([{ text: "删除", role: "destructive", handler: () => chosen = "删除" }, { text: "取消", role: "cancel" }])");
+        const QString three = QStringLiteral(R"([{ text: "取消", role: "cancel" },
+            { text: "删除", role: "destructive", handler: () => chosen = "删除" }, { text: "稍后" }])");
+        const QStringList sideBySide {QStringLiteral("取消"), QStringLiteral("删除")};
+        const QStringList stacked {QStringLiteral("删除"), QStringLiteral("取消")};
+        const int regular = Theme::Large;
+        const int largest = Theme::AccessibilityExtraExtraExtraLarge;
+        QTest::newRow("alert, two, cancel listed first") << "AlertDialog" << cancelFirst << regular << sideBySide;
+        QTest::newRow("alert, two, cancel listed last") << "AlertDialog" << cancelLast << regular << sideBySide;
+        QTest::newRow("alert, two, largest text") << "AlertDialog" << cancelFirst << largest << stacked;
+        QTest::newRow("alert, three") << "AlertDialog" << three << regular
+                                      << QStringList {QStringLiteral("删除"), QStringLiteral("稍后"), QStringLiteral("取消")};
+        QTest::newRow("confirmation, two") << "ConfirmationDialog" << cancelFirst << regular << stacked;
+    }
+    void dialogsPlaceCancelByLayoutAndCloseOnAnyAction()
+    {
+        QFETCH(QString, dialog);
+        QFETCH(QString, actions);
+        QFETCH(int, size);
+        QFETCH(QStringList, shown);
+        Theme::shared()->setContentSize(Theme::ContentSize(size));
+        const auto resetSize = qScopeGuard([] { Theme::shared()->setContentSize(Theme::Large); });
         QmlScene scene;
-        QVERIFY(scene.show(R"(
+        QVERIFY(scene.show(QStringLiteral(R"(
             property string chosen
             property int dismissals: 0
-            AlertDialog {
-                objectName: "alert"; presented: true; title: "删除播放列表？"
-                actions: [{ text: "取消", role: "cancel" },
-                          { text: "删除", role: "destructive", handler: function() { chosen = "删除" } },
-                          { text: "稍后" }]
+            %1 {
+                objectName: "dialog"; presented: true; title: "删除播放列表？"
+                actions: %2
                 onDismissed: dismissals++
-            })"));
-        QObject *alert = scene.root->findChild<QObject *>(QStringLiteral("alert"));
-        QTRY_VERIFY_WITH_TIMEOUT(alert->property("opened").toBool(), 5000);
+            })").arg(dialog, actions).toUtf8()));
+        QObject *popup = scene.root->findChild<QObject *>(QStringLiteral("dialog"));
+        QTRY_VERIFY_WITH_TIMEOUT(popup->property("opened").toBool(), 5000);
 
         QList<QQuickItem *> buttons
-            = itemsOfType(qvariant_cast<QQuickItem *>(alert->property("contentItem")), "QQuickAbstractButton");
-        std::sort(buttons.begin(), buttons.end(),
-            [](QQuickItem *a, QQuickItem *b) { return a->mapToScene({}).y() < b->mapToScene({}).y(); });
+            = itemsOfType(qvariant_cast<QQuickItem *>(popup->property("contentItem")), "QQuickAbstractButton");
+        std::sort(buttons.begin(), buttons.end(), [](QQuickItem *a, QQuickItem *b) {
+            const QPointF pa = a->mapToScene({});
+            const QPointF pb = b->mapToScene({});
+            return qFuzzyCompare(pa.y(), pb.y()) ? pa.x() < pb.x() : pa.y() < pb.y();
+        });
         QStringList labels;
         for (QQuickItem *button : std::as_const(buttons)) {
             for (QQuickItem *text : itemsOfType(button, "QQuickText"))
                 labels.append(text->property("text").toString());
         }
-        QCOMPARE(labels, (QStringList {QStringLiteral("删除"), QStringLiteral("稍后"), QStringLiteral("取消")}));
+        QCOMPARE(labels, shown);
 
-        tap(scene.window, buttons.constFirst());
+        tap(scene.window, buttons.at(int(shown.indexOf(QStringLiteral("删除")))));
         QCOMPARE(scene.root->property("chosen").toString(), QStringLiteral("删除"));
-        QTRY_VERIFY_WITH_TIMEOUT(!alert->property("visible").toBool(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!popup->property("visible").toBool(), 5000);
         QCOMPARE(scene.root->property("dismissals").toInt(), 1);
     }
 
