@@ -159,7 +159,18 @@ std::optional<QString> EditWordPlaybackSheetModel::currentToken() const
 void EditWordPlaybackSheetModel::loadForCurrentToken()
 {
     m_loadedToken = currentToken();
-    m_editor.load(*m_loadedToken);
+    startLoad(*m_loadedToken);
+}
+
+void EditWordPlaybackSheetModel::startLoad(std::optional<QString> token)
+{
+    // Without a token the editor starts no load of its own, so the one still out
+    // for the previous token has to be ended here, or its plan would be applied
+    // and saved with a token that is no longer the session's.
+    if (m_loadRun)
+        m_loadRun->cancel();
+    m_loadRun.emplace();
+    m_editor.load(std::move(token), m_loadRun->token());
 }
 
 void EditWordPlaybackSheetModel::start()
@@ -171,7 +182,7 @@ void EditWordPlaybackSheetModel::start()
 
 void EditWordPlaybackSheetModel::reload()
 {
-    m_editor.load(currentToken());
+    startLoad(currentToken());
 }
 
 void EditWordPlaybackSheetModel::save()

@@ -61,7 +61,8 @@ private:
 };
 
 // The sheet in which one word's own playback plan is edited. It owns the editor,
-// loads again whenever the signed-in token changes, turns drops into moves, and
+// loads again whenever the signed-in token changes (ending the load of the token
+// before, so nothing of an ended session is applied), turns drops into moves, and
 // hands the saved word to the presenting screen. A save goes on when the sheet is
 // closed meanwhile: its answer still reaches `onSave`, and nothing of the closed
 // sheet is touched.
@@ -126,6 +127,8 @@ private:
     WordPlaybackProfileEditorViewModel *editorObject() { return &m_editor; }
     std::optional<QString> currentToken() const;
     void loadForCurrentToken();
+    // Ends the load before it, then loads with `token`.
+    void startLoad(std::optional<QString> token);
 
     SaveCallback m_onSave;
     QPointer<AppSession> m_session;
@@ -134,6 +137,7 @@ private:
     PlaybackUnitEditorRows m_rows;
     bool m_started = false;
     std::optional<std::optional<QString>> m_loadedToken;
+    std::optional<CancellationSource> m_loadRun;
 };
 
 } // namespace talvoro

@@ -172,7 +172,7 @@ QStringList WordPlaybackProfileEditorViewModel::unitOrder() const
 
 // Loading
 
-Task<> WordPlaybackProfileEditorViewModel::load(std::optional<QString> accessToken)
+Task<> WordPlaybackProfileEditorViewModel::load(std::optional<QString> accessToken, CancellationToken cancellation)
 {
     if (!accessToken || accessToken->isEmpty()) {
         setErrorMessage(MobileAPIError::unauthorized().description());
@@ -182,7 +182,7 @@ Task<> WordPlaybackProfileEditorViewModel::load(std::optional<QString> accessTok
     m_accessToken = accessToken;
     setLoading(true);
     setHasLoadedRemoteProfile(false);
-    co_await runLoad(this, *accessToken, generation);
+    co_await runLoad(this, *accessToken, generation, std::move(cancellation));
 }
 
 bool WordPlaybackProfileEditorViewModel::isCurrentLoad(quint64 generation, const QString &accessToken) const
@@ -199,9 +199,15 @@ void WordPlaybackProfileEditorViewModel::applyLoadedProfile(const WordPlaybackPr
     refreshCachedUnits();
 }
 
-Task<> WordPlaybackProfileEditorViewModel::runLoad(
-    QPointer<WordPlaybackProfileEditorViewModel> self, QString accessToken, quint64 generation)
+Task<> WordPlaybackProfileEditorViewModel::runLoad(QPointer<WordPlaybackProfileEditorViewModel> self,
+    QString accessToken, quint64 generation, CancellationToken cancellation)
 {
+    // The client cannot take a request back, so a cancelled load ends here and
+    // now; its answers, when they come, change nothing.
+    const CancellationRegistration ended = cancellation.onCancel([self, generation] {
+        if (self && self->m_loadGeneration == generation)
+            self->setLoading(false);
+    });
     APIClientProtocol &api = self->m_apiClient;
     const qint64 wordId = self->m_word.id;
     // Both requests are out before either answer is awaited.
@@ -212,6 +218,7 @@ Task<> WordPlaybackProfileEditorViewModel::runLoad(
     bool preferenceMatters = true;
     try {
         const WordPlaybackProfile fetched = co_await profileRequest;
+        cancellation.throwIfCancelled();
         if (self) {
             try {
                 const WordPlaybackProfile validated = fetched.validated();
@@ -235,6 +242,7 @@ Task<> WordPlaybackProfileEditorViewModel::runLoad(
     // back, and the load counts as running until its last answer is in.
     try {
         const PlaybackPreference preference = co_await preferenceRequest;
+        cancellation.throwIfCancelled();
         if (self && preferenceMatters && self->isCurrentLoad(generation, accessToken)) {
             self->m_globalPreference = preference;
             Q_EMIT self->globalPreferenceChanged();

@@ -86,8 +86,9 @@ public:
     const WordPlaybackUnit *entry(ORVPlaybackUnit unit) const;
 
     // The plan and the global preference from the backend, side by side. Failures
-    // land in errorMessage; the task never throws.
-    Task<> load(std::optional<QString> accessToken);
+    // land in errorMessage; the task never throws. Cancelling `cancellation` ends
+    // the load at once: whatever answers come later are dropped without a message.
+    Task<> load(std::optional<QString> accessToken, CancellationToken cancellation = {});
     void setUnitEnabled(bool enabled, ORVPlaybackUnit unit);
     void setVoice(const std::optional<QString> &voiceId, ORVPlaybackUnit unit);
     void updateUnit(std::optional<double> speechRate, ORVPlaybackUnit unit);
@@ -134,7 +135,8 @@ Q_SIGNALS:
     void errorMessageChanged();
 
 private:
-    static Task<> runLoad(QPointer<WordPlaybackProfileEditorViewModel> self, QString accessToken, quint64 generation);
+    static Task<> runLoad(QPointer<WordPlaybackProfileEditorViewModel> self, QString accessToken, quint64 generation,
+        CancellationToken cancellation);
     static Task<> runPreview(QPointer<WordPlaybackProfileEditorViewModel> self, ORVPlaybackUnit unit,
         ResolvedPlaybackUnit resolved, std::optional<AuthenticatedSessionSnapshot> session,
         QPointer<GlobalPlaybackSession> playback,

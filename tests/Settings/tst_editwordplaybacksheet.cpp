@@ -156,6 +156,58 @@ private Q_SLOTS:
         QCOMPARE(f.api.profileReads.size(), 1);
     }
 
+    // Signing out while a load is out: the ended session's plan and preference
+    // are dropped whenever they arrive, the form is usable again at once, and
+    // nothing is sent with the ended session's token.
+    void aSignOutEndsTheLoadOut_data()
+    {
+        QTest::addColumn<bool>("fromReload");
+        QTest::addColumn<bool>("profileFirst");
+        QTest::newRow("first load, plan answers first") << false << true;
+        QTest::newRow("first load, preference answers first") << false << false;
+        QTest::newRow("reload after a failure") << true << true;
+    }
+    void aSignOutEndsTheLoadOut()
+    {
+        QFETCH(bool, fromReload);
+        QFETCH(bool, profileFirst);
+        SheetFixture f;
+        if (fromReload) {
+            f.api.profileAnswer = [](qint64) -> WordPlaybackProfile { throw MobileAPIError::invalidResponse(); };
+            f.sheet->start();
+            QTRY_VERIFY(f.sheet->showsReloadSection());
+            f.editor().setErrorMessage(std::nullopt);
+            f.api.profileAnswer = [](qint64 wordId) { return profileOf(wordId, 3, 2); };
+        }
+        PlaybackPreference preference;
+        preference.speechRateEn = 1.75;
+        f.api.preferenceAnswer = [preference] { return preference; };
+        f.api.hold = true;
+        fromReload ? f.sheet->reload() : f.sheet->start();
+        const qsizetype reads = f.api.profileReads.size();
+        QVERIFY(f.editor().isLoading());
+
+        f.sessions.session->logout();
+        QCOMPARE(f.editor().errorMessage(), QStringLiteral("登录状态已失效，请重新登录"));
+        QVERIFY(!f.sheet->isFormDisabled());
+        QVERIFY(f.sheet->showsReloadSection());
+        QCOMPARE(f.api.profileReads.size(), reads);
+
+        (profileFirst ? f.api.profileReads : f.api.preferenceReads).constLast().gate->open();
+        settle();
+        (profileFirst ? f.api.preferenceReads : f.api.profileReads).constLast().gate->open();
+        QTRY_COMPARE(f.api.running, 0);
+        settle();
+        QVERIFY(!f.editor().hasLoadedRemoteProfile());
+        QCOMPARE(f.editor().repeatCount(), 1);
+        QCOMPARE(f.editor().globalPreference().speechRateEn, 1.0);
+        QCOMPARE(f.editor().errorMessage(), QStringLiteral("登录状态已失效，请重新登录"));
+        QVERIFY(!f.sheet->canSave());
+        f.sheet->save();
+        settle();
+        QVERIFY(f.api.writes.isEmpty());
+    }
+
     // What a row shows for its own or inherited voice and rate.
     void rowTexts_data()
     {
