@@ -49,9 +49,20 @@ Item {
             width: parent.width - 48
             spacing: 16
 
-            // The unit status slot.
+            // The unit status slot, the card's header: one element, read as the
+            // unit spoken and the repeat progress. Each text ignores itself, as an
+            // ignored parent would not hide its children.
             RowLayout {
+                id: status
+                objectName: "player.card.status"
+
+                readonly property string spoken: [root.model.hasUnit ? root.model.unitTitle : "",
+                    root.model.repeatText].filter(part => part !== "").join("，")
+
                 spacing: 8
+                Accessible.role: Accessible.StaticText
+                Accessible.name: status.spoken
+                Accessible.ignored: status.spoken === ""
                 Layout.alignment: Qt.AlignHCenter
                 Layout.fillWidth: false
                 Layout.maximumWidth: content.width
@@ -68,8 +79,6 @@ Item {
                     radius: 6
                     color: Qt.alpha(Theme.accent, 0.12)
                     opacity: root.model.hasUnit ? 1 : 0
-                    Accessible.ignored: !root.model.hasUnit
-                    Accessible.name: root.model.unitTitle
 
                     RowLayout {
                         anchors.fill: parent
@@ -93,6 +102,7 @@ Item {
                         }
                         PlainText {
                             text: root.model.unitTitle
+                            Accessible.ignored: true
                             font: Theme.font(Theme.Caption1, Font.Bold)
                             color: Theme.accent
                             maximumLineCount: 1
@@ -115,6 +125,7 @@ Item {
                         id: repeatLabel
                         anchors.centerIn: parent
                         text: root.model.repeatText
+                        Accessible.ignored: true
                         font: Theme.font(Theme.Caption1, Font.DemiBold)
                         color: Theme.secondaryAccent
                     }

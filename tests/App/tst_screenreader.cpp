@@ -112,6 +112,7 @@ const QString sessionError = QStringLiteral("<error>");
 const QString wordOnShow = QStringLiteral("<word>");
 const QString publicLexicon = QStringLiteral("<lexicon>");
 const QString publicWord = QStringLiteral("<word of the public lexicon>");
+const QString unitSpoken = QStringLiteral("<unit spoken, repeat progress>");
 
 } // namespace
 
@@ -296,6 +297,8 @@ private:
             row("public lexicon", "home.publicLexicon.0", publicLexicon, QAccessible::Button, "");
         } else {
             row("word", "player.chrome.title", wordOnShow, QAccessible::Heading, "player.page");
+            row("word card's header", "player.card.status", unitSpoken, QAccessible::StaticText,
+                "player.card.status");
             row("information header", "player.header", QStringLiteral("早读，单词：1 / 3，格式：顺序播放"),
                 QAccessible::StaticText, "player.header");
             row("previous", "player.previous", QStringLiteral("上一个"), QAccessible::Button, "player.previous");
@@ -316,6 +319,11 @@ private:
             name = m_scene->application().container().session().errorMessage();
         if (name == wordOnShow)
             name = m_scene->application().container().playbackSession().presentation()->word;
+        if (name == unitSpoken) {
+            const QObject *card = m_scene->item(QStringLiteral("player.card"))->property("model").value<QObject *>();
+            const QString repeat = card->property("repeatText").toString();
+            name = card->property("unitTitle").toString() + (repeat.isEmpty() ? QString() : QStringLiteral("，") + repeat);
+        }
         if (name == publicLexicon) {
             const QJsonValue first
                 = m_scene->backend().call("GET", QStringLiteral("/api/v1/public/lexicons")).data().toArray().at(0);
