@@ -2,8 +2,8 @@ import QtQuick
 import QtQuick.Controls
 import Talvoro
 
-// An icon-only button of at least 44 x 44 points. Its disabled look applies at
-// once, without animation.
+// An icon-only button of at least 44 x 44 points, larger when its symbol is. Its
+// disabled look applies at once, without animation.
 AbstractButton {
     id: root
 
@@ -11,21 +11,24 @@ AbstractButton {
     property string accessibilityLabel
     property color semanticColor: Theme.accent
     property bool isDisabled: false
+    // Bars whose symbols grow with the text around them pass a scaled size.
+    property real symbolSize: 17
 
     enabled: !root.isDisabled
     opacity: root.isDisabled ? 0.45 : 1
-    implicitWidth: Theme.size.iconButton
-    implicitHeight: Theme.size.iconButton
+    implicitWidth: Math.max(Theme.size.iconButton, symbol.width)
+    implicitHeight: Math.max(Theme.size.iconButton, symbol.height)
     focusPolicy: Qt.StrongFocus
     Accessible.role: Accessible.Button
     Accessible.name: root.accessibilityLabel
 
     Icon {
+        id: symbol
         anchors.centerIn: parent
-        width: 24
-        height: 24
+        width: Math.max(24, implicitWidth)
+        height: Math.max(24, implicitHeight)
         name: root.symbolName
-        size: 17
+        size: root.symbolSize
         tint: root.semanticColor
         font.weight: Font.DemiBold
     }

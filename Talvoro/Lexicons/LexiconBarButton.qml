@@ -17,7 +17,7 @@ AbstractButton {
     leftPadding: root.bordered || root.prominent ? 12 : 4
     rightPadding: root.leftPadding
     implicitWidth: root.implicitContentWidth + root.leftPadding + root.rightPadding
-    implicitHeight: 44
+    implicitHeight: Math.max(44, root.implicitContentHeight + 10)
     opacity: root.enabled ? 1 : 0.45
     Accessible.name: root.title
 
@@ -25,7 +25,7 @@ AbstractButton {
         visible: root.bordered || root.prominent
         anchors.centerIn: parent
         width: parent.width
-        height: 34
+        height: Math.max(34, parent.height - 10)
         radius: 8
         color: root.prominent ? Theme.accent : Qt.alpha(Theme.accent, root.down ? 0.2 : 0.12)
     }
@@ -38,7 +38,7 @@ AbstractButton {
         Icon {
             visible: root.symbolName !== ""
             name: root.symbolName
-            size: 17
+            size: Theme.scaled(17, Theme.Subheadline)
             tint: Theme.accent
         }
         PlainText {

@@ -23,6 +23,7 @@ Rectangle {
 
         Icon {
             name: "exclamationmark.circle.fill"
+            size: Theme.scaled(17, Theme.Footnote)
             tint: Theme.danger
         }
         PlainText {
@@ -35,7 +36,7 @@ Rectangle {
         AbstractButton {
             objectName: root.objectName + ".close"
             implicitWidth: Math.max(44, implicitContentWidth + 16)
-            implicitHeight: 44
+            implicitHeight: Math.max(44, implicitContentHeight)
             Accessible.name: "关闭"
             onClicked: root.closed()
             contentItem: PlainText {

@@ -3,26 +3,36 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Talvoro
 
-// The header bar in selection mode: select all or none, the count, "完成".
-RowLayout {
+// The header bar in selection mode: select all or none, the count, "完成". The
+// count never breaks: when the three do not fit in one row (large text), it takes
+// a row of its own under the two buttons.
+GridLayout {
     id: root
 
     required property UserLexiconDetailModel model
+    readonly property bool stacked: selectAll.implicitWidth + count.implicitWidth + done.implicitWidth
+        + 2 * root.columnSpacing > root.width
 
-    spacing: 12
+    columns: 3
+    columnSpacing: 12
+    rowSpacing: 4
 
     AbstractButton {
+        id: selectAll
         objectName: "userLexiconDetail.selectAll"
         enabled: !root.model.isReordering
         implicitWidth: Math.max(64, implicitContentWidth)
-        implicitHeight: 44
+        implicitHeight: Math.max(44, implicitContentHeight)
+        Layout.row: 0
+        Layout.column: 0
+        Layout.alignment: Qt.AlignLeft | Qt.AlignVCenter
         Accessible.name: root.model.areAllWordsSelected ? "取消全选所有单词" : "全选所有单词"
         onClicked: root.model.toggleSelectAll()
         contentItem: RowLayout {
             spacing: 4
             Icon {
                 name: root.model.areAllWordsSelected ? "checkmark.circle.fill" : "circle"
-                size: 17
+                size: Theme.scaled(17, Theme.Subheadline)
                 tint: Theme.accent
             }
             PlainText {
@@ -35,19 +45,29 @@ RowLayout {
     }
 
     PlainText {
+        id: count
         objectName: "userLexiconDetail.selectionCount"
         text: "已选 " + root.model.selectedCount + " / " + root.model.wordCount + " 词"
         font: Theme.font(Theme.Footnote)
         color: Theme.textSecondary
-        wrapMode: Text.Wrap
+        // Even a row of its own can be too narrow for a long count at the largest
+        // sizes: it then shrinks rather than breaks.
+        fontSizeMode: Text.HorizontalFit
+        Layout.row: root.stacked ? 1 : 0
+        Layout.column: root.stacked ? 0 : 1
+        Layout.columnSpan: root.stacked ? 3 : 1
         Layout.preferredWidth: 0
         Layout.fillWidth: true
     }
 
     AbstractButton {
+        id: done
         objectName: "userLexiconDetail.doneSelecting"
         implicitWidth: Math.max(44, implicitContentWidth + 8)
-        implicitHeight: 44
+        implicitHeight: Math.max(44, implicitContentHeight)
+        Layout.row: 0
+        Layout.column: 2
+        Layout.alignment: Qt.AlignRight | Qt.AlignVCenter
         Accessible.name: "完成"
         onClicked: root.model.exitSelectionMode()
         contentItem: PlainText {

@@ -22,6 +22,7 @@ NavPage {
         symbolName: "plus"
         accessibilityLabel: "添加单词"
         semanticColor: Theme.navigationBarAppearance.barButtonTintColor
+        symbolSize: Theme.scaled(17, Theme.Body)
         isDisabled: root.blocksEdits
         onClicked: root.model.showAddWordSheet = true
     }

@@ -29,6 +29,7 @@ NavPage {
         symbolName: "plus"
         accessibilityLabel: "新建私人词库"
         semanticColor: Theme.navigationBarAppearance.barButtonTintColor
+        symbolSize: Theme.scaled(17, Theme.Body)
         onClicked: root.model.showCreateSheet = true
     }
 
@@ -143,10 +144,10 @@ NavPage {
                     }
                     Icon {
                         name: "chevron.right"
-                        size: 13
+                        size: Theme.scaled(13, Theme.Body)
                         tint: Theme.textSecondary
                         Accessible.ignored: true
-                        Layout.preferredWidth: 18
+                        Layout.preferredWidth: Theme.scaled(18, Theme.Body)
                         Layout.preferredHeight: 44
                     }
                 }
@@ -213,6 +214,7 @@ NavPage {
                     Layout.fillWidth: true
                     Icon {
                         name: "exclamationmark.circle.fill"
+                        size: Theme.scaled(17, Theme.Footnote)
                         tint: Theme.danger
                     }
                     PlainText {

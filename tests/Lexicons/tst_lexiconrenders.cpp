@@ -6,10 +6,12 @@
 #include "Lexicons/UserLexiconListModel.h"
 #include "Playback/PlaybackViewModel.h"
 
+#include <QFont>
 #include <QTest>
 
 using namespace lexicontesting;
 using namespace scenetest;
+using talvoro::Theme;
 
 // Renders the private lexicon list with its create sheet and the lexicon detail in
 // their main states, light and dark, into test-output/screens/; each state is
@@ -32,6 +34,32 @@ QList<ORVWord> servedWords()
         richWord(2, "ability", "/əˈbɪləti/", {QStringLiteral("能力")}),
         richWord(3, "absorb", "", {QStringLiteral("吸收"), QStringLiteral("理解")}),
         richWord(4, "academic", "/ˌækəˈdemɪk/", {QStringLiteral("学术的")})};
+}
+
+// A navigation stack whose first page is `view` over the screen's model.
+QByteArray inStack(const char *view)
+{
+    return QByteArray("NavStack { anchors.fill: parent; initialPage: Component { ") + view
+        + " { model: screenModel } } }";
+}
+
+// The large text sizes: the one every screen is rendered in, and the two largest,
+// light and dark.
+const Look largeLooks[] = {looks[2],
+    {"accessibility-xxl", Theme::Light, Theme::AccessibilityExtraExtraLarge},
+    {"accessibility-xxl-dark", Theme::Dark, Theme::AccessibilityExtraExtraLarge},
+    {"largest", Theme::Light, Theme::AccessibilityExtraExtraExtraLarge},
+    {"largest-dark", Theme::Dark, Theme::AccessibilityExtraExtraExtraLarge}};
+
+// The pixel size of the symbol an icon button draws.
+qreal symbolSize(const QQuickItem *button)
+{
+    const QList<QQuickItem *> parts = button ? button->findChildren<QQuickItem *>() : QList<QQuickItem *>();
+    for (const QQuickItem *part : parts) {
+        if (part->inherits("QQuickText"))
+            return part->property("font").value<QFont>().pixelSize();
+    }
+    return 0;
 }
 
 } // namespace
@@ -59,8 +87,7 @@ private Q_SLOTS:
         f.server().route("POST", lexiconsPath, ScriptedResponse::json(409, errorAnswer("X", "词库名称已存在")));
         UserLexiconListModel model(f.services());
         Screen screen;
-        QVERIFY(screen.show(&model,
-            "NavStack { anchors.fill: parent; initialPage: Component { UserLexiconListView { model: screenModel } } }"));
+        QVERIFY(screen.show(&model, inStack("UserLexiconListView")));
         if (state == "loading")
             QTRY_COMPARE(f.syncGates.size(), 1);
         else
@@ -114,8 +141,7 @@ private Q_SLOTS:
             });
         UserLexiconDetailModel model(shown, f.services(), playback, {});
         Screen screen;
-        QVERIFY(screen.show(&model,
-            "NavStack { anchors.fill: parent; initialPage: Component { UserLexiconDetailView { model: screenModel } } }"));
+        QVERIFY(screen.show(&model, inStack("UserLexiconDetailView")));
         if (state == "loading")
             QTRY_VERIFY(model.isLoading());
         else
@@ -153,10 +179,19 @@ private Q_SLOTS:
             QCOMPARE(screen.text("userLexiconDetail.selectionCount"), QStringLiteral("已选 2 / 4 词"));
     }
 
-    // At the largest text size, no two texts of the list or the detail overlap.
+    // At the large text sizes no two texts of the list or the detail overlap, the
+    // toolbar's and the rows' symbols grow with the text around them, and the
+    // selection count stays on one line.
+    void largestTextSize_data()
+    {
+        QTest::addColumn<int>("look");
+        for (int v = 0; v < int(std::size(largeLooks)); ++v)
+            QTest::addRow("%s", largeLooks[v].suffix) << v;
+    }
     void largestTextSize()
     {
-        apply(looks[2]);
+        QFETCH(int, look);
+        const Look &large = largeLooks[look];
         LexiconFixture f;
         f.store.savePrivateLexicons(
             {lexicon(5, QStringLiteral("每日核心词"), 1, 24), lexicon(6, QStringLiteral("美剧口语"), 1, 8)}, f.owner);
@@ -166,26 +201,52 @@ private Q_SLOTS:
         f.server().route("GET", preferencesPath, ScriptedResponse::json(200, envelope(PlaybackPreference().toJson())));
         GlobalPlaybackSession playback([] { return std::unique_ptr<PlaybackViewModel>(); },
             [](const QString &, const TTSVoice &) { return true; });
-
         UserLexiconListModel list(f.services());
-        Screen listScreen;
-        QVERIFY(listScreen.show(&list,
-            "NavStack { anchors.fill: parent; initialPage: Component { UserLexiconListView { model: screenModel } } }"));
-        QTRY_VERIFY(!list.isLoading());
-        listScreen.save(QStringLiteral("lexicon-list-content-accessibility"));
-        QCOMPARE(overlappingTexts(listScreen.window), QStringList());
-
         UserLexiconDetailModel detail(lexicon(5, QStringLiteral("每日核心词"), 3), f.services(), playback, {});
-        Screen detailScreen;
-        QVERIFY(detailScreen.show(&detail,
-            "NavStack { anchors.fill: parent; initialPage: Component { UserLexiconDetailView { model: screenModel } } }"));
-        QTRY_VERIFY(!detail.isLoading());
+        // The list, then the detail with its words.
+        const auto show = [&](Screen (&screens)[2]) {
+            const auto loaded = [&] {
+                return !list.isLoading() && !detail.isLoading() && screens[1].isShown("userLexiconDetail.actions.0");
+            };
+            return screens[0].show(&list, inStack("UserLexiconListView"))
+                && screens[1].show(&detail, inStack("UserLexiconDetailView")) && QTest::qWaitFor(loaded);
+        };
+        const std::pair<int, const char *> symbols[]
+            = {{0, "userLexiconList.add"}, {1, "userLexiconDetail.add"}, {1, "userLexiconDetail.actions.0"}};
+        apply(looks[0]);
+        const qreal regularText = Theme::shared()->fontSize(Theme::Body);
+        QList<qreal> regularSymbols;
+        {
+            Screen regular[2];
+            QVERIFY(show(regular));
+            for (const auto &[screen, name] : symbols) {
+                regularSymbols.append(symbolSize(regular[screen].item(name)));
+                QVERIFY2(regularSymbols.last() > 0, name);
+            }
+        }
+
+        apply(large);
+        const qreal scale = Theme::shared()->fontSize(Theme::Body) / regularText;
+        Screen screens[2];
+        QVERIFY(show(screens));
+        screens[0].save(QStringLiteral("lexicon-list-content-%1").arg(QString::fromLatin1(large.suffix)));
+        QCOMPARE(overlappingTexts(screens[0].window), QStringList());
         for (const bool selecting : {false, true}) {
             if (selecting)
                 detail.enterSelectionMode();
-            detailScreen.save(QStringLiteral("lexicon-detail-%1-accessibility").arg(selecting ? "selection" : "content"));
-            QCOMPARE(overlappingTexts(detailScreen.window), QStringList());
+            screens[1].save(QStringLiteral("lexicon-detail-%1-%2")
+                    .arg(selecting ? "selection" : "content", QString::fromLatin1(large.suffix)));
+            QCOMPARE(overlappingTexts(screens[1].window), QStringList());
         }
+        // Glyph sizes are rounded to whole pixels, at either size.
+        for (qsizetype i = 0; i < regularSymbols.size(); ++i) {
+            const auto &[screen, name] = symbols[i];
+            QVERIFY2(symbolSize(screens[screen].item(name)) >= (regularSymbols[i] - 0.5) * scale - 0.5, name);
+        }
+        const QQuickItem *count = screens[1].item("userLexiconDetail.selectionCount");
+        QVERIFY(count);
+        QCOMPARE(count->property("lineCount").toInt(), 1);
+        QVERIFY(count->property("contentWidth").toReal() <= count->width() + 0.5);
     }
 };
 
