@@ -56,8 +56,9 @@ Item {
                 id: status
                 objectName: "player.card.status"
 
-                readonly property string spoken: [root.model.hasUnit ? root.model.unitTitle : "",
-                    root.model.repeatText].filter(part => part !== "").join("，")
+                readonly property string unitText: root.model.hasUnit ? root.model.unitTitle : ""
+                readonly property string spoken: status.unitText !== "" && root.model.repeatText !== ""
+                    ? status.unitText + "，" + root.model.repeatText : status.unitText + root.model.repeatText
 
                 spacing: 8
                 Accessible.role: Accessible.StaticText
