@@ -33,7 +33,9 @@ MenuItem {
             anchors.verticalCenter: parent.verticalCenter
         }
     }
+    // Clear, so that the menu's own surface shows through.
     background: Rectangle {
-        color: root.highlighted ? Theme.mutedFill : Theme.surface
+        radius: 8
+        color: root.highlighted ? Theme.mutedFill : "transparent"
     }
 }

@@ -131,13 +131,10 @@ Item {
             Accessible.description: row.voiceTitle
             onClicked: voiceMenu.open()
 
-            Menu {
+            WordPlaybackMenu {
                 id: voiceMenu
                 objectName: "wordPlayback.voiceMenu." + row.unit
-                y: parent.height
-                width: 320
                 height: Math.min(implicitHeight, 420)
-                background: WordPlaybackRaisedPanel {}
 
                 WordPlaybackMenuItem {
                     text: row.inheritedVoiceTitle
@@ -170,12 +167,9 @@ Item {
             Accessible.name: row.title + "播放语速"
             onClicked: rateMenu.open()
 
-            Menu {
+            WordPlaybackMenu {
                 id: rateMenu
                 objectName: "wordPlayback.rateMenu." + row.unit
-                y: parent.height
-                width: 220
-                background: WordPlaybackRaisedPanel {}
 
                 WordPlaybackMenuItem {
                     objectName: "wordPlayback.inheritRate." + row.unit

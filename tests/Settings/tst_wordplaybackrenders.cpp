@@ -1,6 +1,6 @@
 #include "ScreenRender.h"
-#include "WordPlaybackSheetTesting.h"
 #include "TestRegistry.h"
+#include "WordPlaybackSheetTesting.h"
 
 #include <QTest>
 
@@ -18,6 +18,20 @@ ORVWord abandon()
     word.translationsZh = {QStringLiteral("放弃"), QStringLiteral("抛弃")};
     word.explanation = QStringLiteral("to leave something behind for good");
     return word;
+}
+
+constexpr const char *sheetBody
+    = "NavStack { anchors.fill: parent; initialPage: Component { EditWordPlaybackSheet { model: screenModel } } }";
+
+// Whether a person tells the two colours apart.
+bool distinct(QColor a, QColor b)
+{
+    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())}) >= 8;
+}
+
+QRectF sceneRect(const QQuickItem *item)
+{
+    return item->mapRectToScene(item->boundingRect());
 }
 
 } // namespace
@@ -50,8 +64,7 @@ private Q_SLOTS:
             };
         }
         Screen screen;
-        QVERIFY(screen.show(&*f.sheet,
-            "NavStack { anchors.fill: parent; initialPage: Component { EditWordPlaybackSheet { model: screenModel } } }"));
+        QVERIFY(screen.show(&*f.sheet, sheetBody));
         if (state == "loading") {
             QTRY_VERIFY(f.sheet->editor().isLoading());
         } else {
@@ -93,6 +106,72 @@ private Q_SLOTS:
             for (const auto &held : f.api.profileReads + f.api.preferenceReads)
                 held.gate->open();
         }
+    }
+
+    // A unit's menu lies over the form as a surface of its own: inside the window,
+    // over its row's whole width, in a colour other than the card's and with an
+    // edge, wherever the row is and in both looks.
+    void menuSurfaces_data()
+    {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<int>("look");
+        for (int v = 0; v < 2; ++v) {
+            for (const char *menu : {"voice", "rate"}) {
+                // The first row's menus open under it; the third row's, scrolled
+                // to the foot of the window, have no room there.
+                for (const char *unit : {"WORD", "TRANSLATION_ZH"})
+                    QTest::addRow("%s-%s-%s", menu, unit, looks[v].suffix) << menu << unit << v;
+            }
+        }
+    }
+    void menuSurfaces()
+    {
+        QFETCH(QString, menu);
+        QFETCH(QString, unit);
+        QFETCH(int, look);
+        apply(looks[look]);
+        SheetFixture f(abandon());
+        Screen screen;
+        QVERIFY(screen.show(&*f.sheet, sheetBody));
+        QTRY_VERIFY(!f.sheet->editor().isLoading());
+        const QByteArray rowName = "wordPlayback.row." + unit.toLatin1();
+        QQuickItem *row = screen.item(rowName);
+        QQuickItem *button = screen.item("wordPlayback." + menu.toLatin1() + '.' + unit.toLatin1());
+        // Scrolled to as a person would: up to the foot of the window.
+        QQuickItem *form = screen.item("wordPlayback.form");
+        const qreal below = sceneRect(button).bottom() - (screen.window->height() - 24);
+        if (below > 0)
+            form->setProperty("contentY", form->property("contentY").toReal() + below);
+        QVERIFY(QMetaObject::invokeMethod(button, "clicked"));
+        auto *popup = button->findChild<QObject *>("wordPlayback." + menu + "Menu." + unit);
+        QVERIFY(popup);
+        QTRY_VERIFY(popup->property("opened").toBool());
+        screen.save(QStringLiteral("word-playback-%1menu-%2-%3").arg(menu, unit.toLower(), looks[look].suffix));
+
+        const QRectF bounds = sceneRect(popup->property("background").value<QQuickItem *>());
+        const QRectF rowBounds = sceneRect(row);
+        QVERIFY(QRectF(QPointF(0, 0), screen.window->size()).contains(bounds));
+        QVERIFY2(bounds.left() <= rowBounds.left() && bounds.right() >= rowBounds.right(),
+            qPrintable(QStringLiteral("menu %1..%2, row %3..%4")
+                           .arg(bounds.left())
+                           .arg(bounds.right())
+                           .arg(rowBounds.left())
+                           .arg(rowBounds.right())));
+
+        const QImage image = screen.window->grabWindow();
+        const QColor card = row->parentItem()->parentItem()->property("color").value<QColor>();
+        const int middle = qRound(bounds.center().y());
+        // Right of the entries' texts, the menu's own surface shows.
+        const QColor surface = image.pixelColor(qRound(bounds.right()) - 12, middle);
+        QVERIFY2(distinct(surface, card), qPrintable(surface.name() + QStringLiteral(" on ") + card.name()));
+        // Across its left side, an edge or a shadow sets it off from both.
+        bool edge = false;
+        for (int x = qRound(bounds.left()) - 3; x <= qRound(bounds.left()) + 2; ++x) {
+            const QColor seen = image.pixelColor(x, middle);
+            edge = edge || (distinct(seen, surface) && distinct(seen, card));
+        }
+        QVERIFY(edge);
     }
 };
 
