@@ -55,10 +55,13 @@ Item {
             Layout.fillWidth: true
 
             Icon {
+                objectName: "wordPlayback.symbol." + row.unit
                 name: row.symbol
                 size: Theme.fontSize(Theme.Body)
                 tint: row.unitEnabled ? Theme.accent : Theme.textSecondary
-                Layout.preferredWidth: 24
+                // Its frame grows with the symbol once the symbol is wider, so
+                // that the symbol keeps its distance to the title at every text size.
+                Layout.preferredWidth: Math.max(24, implicitWidth)
             }
             PlainText {
                 objectName: "wordPlayback.title." + row.unit

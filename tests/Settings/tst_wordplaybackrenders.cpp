@@ -6,9 +6,11 @@
 
 using namespace wordplaybacktesting;
 using namespace scenetest;
+using talvoro::Theme;
 
-// Renders the per-word playback sheet in its main states, light and dark, into
-// test-output/screens/; each state is checked by what it shows.
+// Renders the per-word playback sheet in its main states, light and dark, and its
+// layout at the largest text sizes, into test-output/screens/; each state is
+// checked by what it shows.
 namespace {
 
 ORVWord abandon()
@@ -172,6 +174,53 @@ private Q_SLOTS:
             edge = edge || (distinct(seen, surface) && distinct(seen, card));
         }
         QVERIFY(edge);
+    }
+
+    // At the two largest text sizes the word keeps its whole width (its IPA gives
+    // way), the repeat count's label, value and stepper keep apart, each unit's
+    // symbol keeps its distance to its title, and no text lies over another
+    // anywhere down the form.
+    void largestTextLayout_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addRow("accessibilityXXLarge") << int(Theme::AccessibilityExtraExtraLarge);
+        QTest::addRow("accessibilityXXXLarge") << int(Theme::AccessibilityExtraExtraExtraLarge);
+    }
+    void largestTextLayout()
+    {
+        QFETCH(int, size);
+        Theme::shared()->setContentSize(Theme::ContentSize(size));
+        SheetFixture f(abandon());
+        Screen screen;
+        QVERIFY(screen.show(&*f.sheet, sheetBody));
+        QTRY_VERIFY(!f.sheet->editor().isLoading());
+        f.sheet->editor().setRepeatCount(20);
+        f.sheet->setOwnRate(QStringLiteral("WORD"), 0.8);
+        screen.save(QStringLiteral("word-playback-size-%1").arg(QTest::currentDataTag()));
+
+        QQuickItem *word = screen.item("wordPlayback.word");
+        QVERIFY(!word->property("truncated").toBool());
+        QVERIFY(word->width() >= word->implicitWidth());
+        const QRectF label = sceneRect(screen.item("wordPlayback.repeatLabel"));
+        const QRectF value = sceneRect(screen.item("wordPlayback.repeatCount"));
+        const QRectF stepper = sceneRect(screen.item("wordPlayback.stepper"));
+        QVERIFY(!label.intersects(value) && !label.intersects(stepper) && !value.intersects(stepper));
+        for (const char *unit : {"WORD", "SPELLING", "TRANSLATION_ZH", "EXPLANATION"}) {
+            QQuickItem *symbol = screen.item(QByteArray("wordPlayback.symbol.") + unit);
+            const qreal ink = sceneRect(symbol).center().x() + symbol->property("contentWidth").toReal() / 2;
+            QVERIFY2(sceneRect(screen.item(QByteArray("wordPlayback.title.") + unit)).left() - ink >= 8, unit);
+        }
+
+        QQuickItem *form = screen.item("wordPlayback.form");
+        const qreal end = form->property("contentHeight").toReal() - form->height();
+        for (qreal y = 0;; y = std::min(end, y + form->height() / 2)) {
+            form->setProperty("contentY", y);
+            const QStringList overlaps = overlappingTexts(screen.window);
+            QVERIFY2(
+                overlaps.isEmpty(), qPrintable(QStringLiteral("at %1: ").arg(y) + overlaps.join(QStringLiteral("; "))));
+            if (y >= end)
+                break;
+        }
     }
 };
 
