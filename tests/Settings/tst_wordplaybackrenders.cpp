@@ -112,13 +112,13 @@ private Q_SLOTS:
 
     // A unit's menu lies over the form as a surface of its own: inside the window,
     // over its row's whole width, in a colour other than the card's and with an
-    // edge, wherever the row is and in both looks.
+    // edge, its entries apart, wherever the row is and in every look.
     void menuSurfaces_data()
     {
         QTest::addColumn<QString>("menu");
         QTest::addColumn<QString>("unit");
         QTest::addColumn<int>("look");
-        for (int v = 0; v < 2; ++v) {
+        for (int v = 0; v < int(std::size(looks)); ++v) {
             for (const char *menu : {"voice", "rate"}) {
                 // The first row's menus open under it; the third row's, scrolled
                 // to the foot of the window, have no room there.
@@ -174,6 +174,10 @@ private Q_SLOTS:
             edge = edge || (distinct(seen, surface) && distinct(seen, card));
         }
         QVERIFY(edge);
+        // The voice menu scrolls: the entries it scrolled away stay where they were,
+        // undrawn, which the check cannot tell from drawn ones.
+        if (menu == "rate")
+            QCOMPARE(overlappingTexts(screen.window), QStringList());
     }
 
     // At the two largest text sizes the word keeps its whole width (its IPA gives
