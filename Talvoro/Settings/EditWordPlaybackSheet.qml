@@ -109,7 +109,6 @@ NavPage {
                     }
                     PlainText {
                         id: repeatLabel
-                        objectName: "wordPlayback.repeatLabel"
                         text: "播放次数"
                         font: Theme.font(Theme.Body)
                         wrapMode: Text.Wrap

@@ -71,6 +71,7 @@ Item {
                 maximumLineCount: 1
                 fontSizeMode: Text.HorizontalFit
                 minimumPixelSize: Math.floor(Theme.fontSize(Theme.Body) * 0.78)
+                elide: Text.ElideRight
                 Layout.fillWidth: true
                 Layout.minimumWidth: 8
 
@@ -200,6 +201,7 @@ Item {
                     text: "独立语速"
                     font: Theme.font(Theme.Caption1)
                     color: Theme.textSecondary
+                    wrapMode: Text.Wrap
                     Layout.fillWidth: true
                 }
                 PlainText {
@@ -232,12 +234,16 @@ Item {
                 enabled: row.sheet.editor.previewingUnit === ""
                 implicitWidth: implicitContentWidth
                 implicitHeight: Math.max(44, implicitContentHeight)
+                // Never wider than the row: at the largest text sizes its label
+                // wraps instead of widening every row past the card.
+                Layout.fillWidth: true
+                Layout.maximumWidth: implicitWidth
                 Accessible.role: Accessible.Button
                 Accessible.name: row.isPreviewing ? "正在准备" : "试听当前设置"
                 Accessible.description: "使用当前音色与语速试听" + row.title
                 onClicked: row.sheet.preview(row.unit)
 
-                contentItem: Row {
+                contentItem: RowLayout {
                     spacing: 8
                     opacity: audition.enabled || row.isPreviewing ? 1 : 0.5
 
@@ -245,20 +251,19 @@ Item {
                         visible: row.isPreviewing
                         size: 16
                         tint: Theme.accent
-                        anchors.verticalCenter: parent.verticalCenter
                     }
                     Icon {
                         visible: !row.isPreviewing
                         name: "speaker.wave.2.fill"
                         size: Theme.fontSize(Theme.Subheadline)
                         tint: Theme.accent
-                        anchors.verticalCenter: parent.verticalCenter
                     }
                     PlainText {
                         text: row.isPreviewing ? "正在准备" : "试听当前设置"
                         font: Theme.font(Theme.Subheadline, Font.DemiBold)
                         color: Theme.accent
-                        anchors.verticalCenter: parent.verticalCenter
+                        wrapMode: Text.Wrap
+                        Layout.fillWidth: true
                     }
                 }
             }
