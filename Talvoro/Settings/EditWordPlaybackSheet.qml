@@ -64,39 +64,67 @@ NavPage {
             WordPlaybackFormSection {
                 header: "单词信息"
 
-                RowLayout {
-                    spacing: 8
+                // The word keeps its whole width: its IPA moves under it when the
+                // two do not fit on one line.
+                GridLayout {
+                    columns: word.implicitWidth + columnSpacing + ipa.implicitWidth <= width ? 2 : 1
+                    columnSpacing: 8
+                    rowSpacing: 2
                     Layout.fillWidth: true
                     PlainText {
+                        id: word
                         objectName: "wordPlayback.word"
                         text: root.editor.wordDisplay
                         font: Theme.font(Theme.Title3, Font.Bold)
-                        elide: Text.ElideRight
+                        wrapMode: Text.Wrap
                         Layout.fillWidth: true
                     }
                     PlainText {
+                        id: ipa
                         objectName: "wordPlayback.ipa"
                         visible: root.editor.wordIpa !== ""
                         text: root.editor.wordIpa
                         font: Theme.font(Theme.Subheadline)
                         color: Theme.textSecondary
+                        wrapMode: Text.Wrap
+                        Layout.maximumWidth: parent.width
                     }
                 }
-                RowLayout {
-                    spacing: 8
+                // The label, the count and the stepper share a line while the
+                // widest count fits there; otherwise the count and the stepper
+                // move under the label, for every count alike, so that stepping
+                // never moves the stepper.
+                GridLayout {
+                    id: repeatRow
+                    readonly property bool oneLine: repeatLabel.implicitWidth + widestCount.advanceWidth
+                        + stepper.implicitWidth + 2 * columnSpacing <= width
+                    columns: oneLine ? 3 : 2
+                    columnSpacing: 8
+                    rowSpacing: 4
                     Layout.fillWidth: true
-                    PlainText {
-                        text: "播放次数"
-                        font: Theme.font(Theme.Body)
-                        Layout.fillWidth: true
+                    TextMetrics {
+                        id: widestCount
+                        font: repeatCount.font
+                        text: "20 次"
                     }
                     PlainText {
+                        id: repeatLabel
+                        text: "播放次数"
+                        font: Theme.font(Theme.Body)
+                        wrapMode: Text.Wrap
+                        Layout.fillWidth: true
+                        Layout.columnSpan: repeatRow.oneLine ? 1 : 2
+                    }
+                    PlainText {
+                        id: repeatCount
                         objectName: "wordPlayback.repeatCount"
                         text: root.editor.repeatCount + " 次"
                         font: Theme.font(Theme.Body)
                         color: Theme.textSecondary
+                        Layout.fillWidth: !repeatRow.oneLine
                     }
                     WordPlaybackStepper {
+                        id: stepper
                         objectName: "wordPlayback.stepper"
                         value: root.editor.repeatCount
                         from: 1

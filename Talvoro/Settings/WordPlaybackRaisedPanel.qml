@@ -5,19 +5,16 @@ import Talvoro
 // the loading overlay.
 Rectangle {
     implicitWidth: 220
-    radius: 12
+    radius: Theme.cornerRadius.medium
     color: Theme.surface
     border.width: 1
     border.color: Theme.separator
+    antialiasing: true
 
-    // A painted shadow: offscreen rendering draws no shader effects.
-    Rectangle {
-        z: -1
-        x: 0
-        y: 4
-        width: parent.width
-        height: parent.height
-        radius: parent.radius
+    ORVShadow {
         color: Theme.shadow
+        radius: 6
+        offsetY: 2
+        cornerRadius: Theme.cornerRadius.medium
     }
 }

@@ -55,10 +55,13 @@ Item {
             Layout.fillWidth: true
 
             Icon {
+                objectName: "wordPlayback.symbol." + row.unit
                 name: row.symbol
                 size: Theme.fontSize(Theme.Body)
                 tint: row.unitEnabled ? Theme.accent : Theme.textSecondary
-                Layout.preferredWidth: 24
+                // Its frame grows with the symbol once the symbol is wider, so
+                // that the symbol keeps its distance to the title at every text size.
+                Layout.preferredWidth: Math.max(24, implicitWidth)
             }
             PlainText {
                 objectName: "wordPlayback.title." + row.unit
@@ -68,6 +71,7 @@ Item {
                 maximumLineCount: 1
                 fontSizeMode: Text.HorizontalFit
                 minimumPixelSize: Math.floor(Theme.fontSize(Theme.Body) * 0.78)
+                elide: Text.ElideRight
                 Layout.fillWidth: true
                 Layout.minimumWidth: 8
 
@@ -131,13 +135,10 @@ Item {
             Accessible.description: row.voiceTitle
             onClicked: voiceMenu.open()
 
-            Menu {
+            WordPlaybackMenu {
                 id: voiceMenu
                 objectName: "wordPlayback.voiceMenu." + row.unit
-                y: parent.height
-                width: 320
                 height: Math.min(implicitHeight, 420)
-                background: WordPlaybackRaisedPanel {}
 
                 WordPlaybackMenuItem {
                     text: row.inheritedVoiceTitle
@@ -170,12 +171,9 @@ Item {
             Accessible.name: row.title + "播放语速"
             onClicked: rateMenu.open()
 
-            Menu {
+            WordPlaybackMenu {
                 id: rateMenu
                 objectName: "wordPlayback.rateMenu." + row.unit
-                y: parent.height
-                width: 220
-                background: WordPlaybackRaisedPanel {}
 
                 WordPlaybackMenuItem {
                     objectName: "wordPlayback.inheritRate." + row.unit
@@ -203,6 +201,7 @@ Item {
                     text: "独立语速"
                     font: Theme.font(Theme.Caption1)
                     color: Theme.textSecondary
+                    wrapMode: Text.Wrap
                     Layout.fillWidth: true
                 }
                 PlainText {
@@ -235,12 +234,16 @@ Item {
                 enabled: row.sheet.editor.previewingUnit === ""
                 implicitWidth: implicitContentWidth
                 implicitHeight: Math.max(44, implicitContentHeight)
+                // Never wider than the row: at the largest text sizes its label
+                // wraps instead of widening every row past the card.
+                Layout.fillWidth: true
+                Layout.maximumWidth: implicitWidth
                 Accessible.role: Accessible.Button
                 Accessible.name: row.isPreviewing ? "正在准备" : "试听当前设置"
                 Accessible.description: "使用当前音色与语速试听" + row.title
                 onClicked: row.sheet.preview(row.unit)
 
-                contentItem: Row {
+                contentItem: RowLayout {
                     spacing: 8
                     opacity: audition.enabled || row.isPreviewing ? 1 : 0.5
 
@@ -248,20 +251,19 @@ Item {
                         visible: row.isPreviewing
                         size: 16
                         tint: Theme.accent
-                        anchors.verticalCenter: parent.verticalCenter
                     }
                     Icon {
                         visible: !row.isPreviewing
                         name: "speaker.wave.2.fill"
                         size: Theme.fontSize(Theme.Subheadline)
                         tint: Theme.accent
-                        anchors.verticalCenter: parent.verticalCenter
                     }
                     PlainText {
                         text: row.isPreviewing ? "正在准备" : "试听当前设置"
                         font: Theme.font(Theme.Subheadline, Font.DemiBold)
                         color: Theme.accent
-                        anchors.verticalCenter: parent.verticalCenter
+                        wrapMode: Text.Wrap
+                        Layout.fillWidth: true
                     }
                 }
             }
