@@ -2,8 +2,8 @@ import QtQuick
 import QtQuick.Controls
 import Talvoro
 
-// An icon-only button of at least 44 x 44 points, larger when its symbol is. Its
-// disabled look applies at once, without animation.
+// An icon-only button of at least 44 x 44 points, larger when its symbol grows
+// with the text size. Its disabled look applies at once, without animation.
 AbstractButton {
     id: root
 
@@ -11,8 +11,6 @@ AbstractButton {
     property string accessibilityLabel
     property color semanticColor: Theme.accent
     property bool isDisabled: false
-    // Bars whose symbols grow with the text around them pass a scaled size.
-    property real symbolSize: 17
 
     enabled: !root.isDisabled
     opacity: root.isDisabled ? 0.45 : 1
@@ -28,7 +26,7 @@ AbstractButton {
         width: Math.max(24, implicitWidth)
         height: Math.max(24, implicitHeight)
         name: root.symbolName
-        size: root.symbolSize
+        size: Theme.scaled(17, Theme.Body)
         tint: root.semanticColor
         font.weight: Font.DemiBold
     }

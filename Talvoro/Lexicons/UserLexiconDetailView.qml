@@ -22,7 +22,6 @@ NavPage {
         symbolName: "plus"
         accessibilityLabel: "添加单词"
         semanticColor: Theme.navigationBarAppearance.barButtonTintColor
-        symbolSize: Theme.scaled(17, Theme.Body)
         isDisabled: root.blocksEdits
         onClicked: root.model.showAddWordSheet = true
     }

@@ -29,7 +29,6 @@ NavPage {
         symbolName: "plus"
         accessibilityLabel: "新建私人词库"
         semanticColor: Theme.navigationBarAppearance.barButtonTintColor
-        symbolSize: Theme.scaled(17, Theme.Body)
         onClicked: root.model.showCreateSheet = true
     }
 

@@ -112,7 +112,6 @@ Rectangle {
             symbolName: "ellipsis.circle"
             accessibilityLabel: row.wordDisplay + "的更多操作"
             semanticColor: Theme.textSecondary
-            symbolSize: Theme.scaled(17, Theme.Headline)
             isDisabled: row.screen.isReordering || row.deleting
             Accessible.description: "显示编辑、播放设置、移动和删除操作"
             Layout.alignment: Qt.AlignVCenter

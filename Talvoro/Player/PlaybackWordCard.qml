@@ -56,9 +56,9 @@ Item {
                 id: status
                 objectName: "player.card.status"
 
-                readonly property string unitText: root.model.hasUnit ? root.model.unitTitle : ""
-                readonly property string spoken: status.unitText !== "" && root.model.repeatText !== ""
-                    ? status.unitText + "，" + root.model.repeatText : status.unitText + root.model.repeatText
+                readonly property string spoken: !root.model.hasUnit ? root.model.repeatText
+                    : root.model.repeatText === "" ? root.model.unitTitle
+                    : root.model.unitTitle + "，" + root.model.repeatText
 
                 spacing: 8
                 Accessible.role: Accessible.StaticText
