@@ -202,7 +202,7 @@ Item {
 
                     Icon {
                         name: "exclamationmark.circle.fill"
-                        size: Theme.scaled(13, Theme.Footnote)
+                        size: 13
                         tint: Theme.danger
                         Layout.alignment: Qt.AlignVCenter
                     }

@@ -20,7 +20,7 @@ Rectangle {
     default property alias content: slot.data
 
     implicitWidth: 300
-    implicitHeight: Math.max(52, Math.ceil(root.contentFont.pixelSize * 1.3) + 24)
+    implicitHeight: 52
     Layout.fillWidth: true
     radius: 14
     color: Theme.surface
@@ -45,11 +45,11 @@ Rectangle {
         Icon {
             visible: root.iconName !== ""
             name: root.iconName
-            size: Theme.scaled(18, Theme.Body)
+            size: 18
             tint: Theme.textSecondary
             font.weight: Font.Medium
-            Layout.preferredWidth: Theme.scaled(24, Theme.Body)
-            Layout.preferredHeight: Theme.scaled(24, Theme.Body)
+            Layout.preferredWidth: 24
+            Layout.preferredHeight: 24
         }
         Item {
             id: slot

@@ -57,8 +57,9 @@ AbstractButton {
         Icon {
             visible: !root.isLoading && root.iconName !== ""
             name: root.iconName
-            size: Theme.scaled(17, Theme.Body)
+            size: 17
             tint: titleText.color
+            font.weight: Font.DemiBold
             anchors.verticalCenter: parent.verticalCenter
         }
         PlainText {

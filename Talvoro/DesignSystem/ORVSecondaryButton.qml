@@ -32,8 +32,9 @@ AbstractButton {
         Icon {
             visible: root.iconName !== ""
             name: root.iconName
-            size: Theme.scaled(16, Theme.Body)
+            size: 16
             tint: Theme.accent
+            font.weight: Font.Medium
             anchors.verticalCenter: parent.verticalCenter
         }
         PlainText {

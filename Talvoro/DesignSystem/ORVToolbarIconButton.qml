@@ -2,8 +2,9 @@ import QtQuick
 import QtQuick.Controls
 import Talvoro
 
-// An icon-only button of at least 44 x 44 points, larger when its symbol grows
-// with the text size. Its disabled look applies at once, without animation.
+// An icon-only button: a 17-point symbol in a 24 x 24 frame inside a 44 x 44
+// touch area, the same at every text size. Its disabled look applies at once,
+// without animation.
 AbstractButton {
     id: root
 
@@ -14,8 +15,8 @@ AbstractButton {
 
     enabled: !root.isDisabled
     opacity: root.isDisabled ? 0.45 : 1
-    implicitWidth: Math.max(Theme.size.iconButton, symbol.width)
-    implicitHeight: Math.max(Theme.size.iconButton, symbol.height)
+    implicitWidth: Theme.size.iconButton
+    implicitHeight: Theme.size.iconButton
     focusPolicy: Qt.StrongFocus
     Accessible.role: Accessible.Button
     Accessible.name: root.accessibilityLabel
@@ -23,10 +24,10 @@ AbstractButton {
     Icon {
         id: symbol
         anchors.centerIn: parent
-        width: Math.max(24, implicitWidth)
-        height: Math.max(24, implicitHeight)
+        width: 24
+        height: 24
         name: root.symbolName
-        size: Theme.scaled(17, Theme.Body)
+        size: 17
         tint: root.semanticColor
         font.weight: Font.DemiBold
     }

@@ -217,7 +217,7 @@ QFont Theme::font(TextStyle style, int weight) const
 
 QFont Theme::systemFont(qreal size, int weight) const
 {
-    return fontOfPixelSize(scaled(size, Body), weight);
+    return fontOfPixelSize(size, weight);
 }
 
 QFont Theme::fontOfPixelSize(qreal size, int weight)

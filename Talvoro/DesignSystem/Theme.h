@@ -240,8 +240,8 @@ public:
     Q_INVOKABLE qreal fontSize(talvoro::Theme::TextStyle style) const;
     // A text style's font; weight -1 keeps the style's own (headline is semibold).
     Q_INVOKABLE QFont font(talvoro::Theme::TextStyle style, int weight = -1) const;
-    // A font of `size` points at the default text size, growing and shrinking with
-    // the text size as body text does (controls and bar titles follow it too).
+    // A font of `size` points at every text size: only text styles and lengths
+    // made by scaled() follow the text size.
     Q_INVOKABLE QFont systemFont(qreal size, int weight = QFont::Normal) const;
     // A length that grows and shrinks with a text style, like the style's font.
     Q_INVOKABLE qreal scaled(qreal base, talvoro::Theme::TextStyle relativeTo) const;

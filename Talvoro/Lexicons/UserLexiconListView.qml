@@ -143,10 +143,11 @@ NavPage {
                     }
                     Icon {
                         name: "chevron.right"
-                        size: Theme.scaled(13, Theme.Body)
+                        size: 13
                         tint: Theme.textSecondary
+                        font.weight: Font.DemiBold
                         Accessible.ignored: true
-                        Layout.preferredWidth: Theme.scaled(18, Theme.Body)
+                        Layout.preferredWidth: 18
                         Layout.preferredHeight: 44
                     }
                 }

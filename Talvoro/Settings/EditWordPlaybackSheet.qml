@@ -65,29 +65,37 @@ NavPage {
                 header: "单词信息"
 
                 // The word keeps its whole width: its IPA moves under it when the
-                // two do not fit on one line.
-                GridLayout {
-                    columns: word.implicitWidth + columnSpacing + ipa.implicitWidth <= width ? 2 : 1
-                    columnSpacing: 8
-                    rowSpacing: 2
+                // two do not fit on one line. Placed by bindings rather than a
+                // layout: a layout that laid the form out while the sheet came up
+                // kept the wrapped IPA's earlier width and height, and the lines
+                // below were drawn over it.
+                Item {
+                    id: wordLine
+                    readonly property real ipaWidth: ipa.visible ? ipa.implicitWidth : 0
+                    readonly property bool oneLine: word.implicitWidth + 8 + wordLine.ipaWidth <= width
                     Layout.fillWidth: true
+                    implicitHeight: oneLine ? Math.max(word.height, ipa.visible ? ipa.height : 0)
+                                            : word.height + (ipa.visible ? 2 + ipa.height : 0)
                     PlainText {
                         id: word
                         objectName: "wordPlayback.word"
+                        y: wordLine.oneLine ? (wordLine.height - height) / 2 : 0
+                        width: wordLine.oneLine ? wordLine.width - 8 - wordLine.ipaWidth : wordLine.width
                         text: root.editor.wordDisplay
                         font: Theme.font(Theme.Title3, Font.Bold)
                         wrapMode: Text.Wrap
-                        Layout.fillWidth: true
                     }
                     PlainText {
                         id: ipa
                         objectName: "wordPlayback.ipa"
+                        x: wordLine.oneLine ? word.width + 8 : 0
+                        y: wordLine.oneLine ? (wordLine.height - height) / 2 : word.height + 2
+                        width: Math.min(implicitWidth, wordLine.width)
                         visible: root.editor.wordIpa !== ""
                         text: root.editor.wordIpa
                         font: Theme.font(Theme.Subheadline)
                         color: Theme.textSecondary
                         wrapMode: Text.Wrap
-                        Layout.maximumWidth: parent.width
                     }
                 }
                 // The label, the count and the stepper share a line while the

@@ -3,7 +3,8 @@ import QtQuick.Controls
 import Talvoro
 
 // A minus / plus pair over a whole number within [from, to]; each press reports
-// the new value at once.
+// the new value at once. A fixed control: its size and glyphs stay the same at
+// every text size.
 Row {
     id: root
 
@@ -27,7 +28,7 @@ Row {
         }
         contentItem: PlainText {
             text: step.delta < 0 ? "−" : "+"
-            font: Theme.font(Theme.Title3)
+            font: Theme.systemFont(20)
             color: step.enabled ? Theme.textPrimary : Theme.textTertiary
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter

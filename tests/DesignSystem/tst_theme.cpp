@@ -165,8 +165,8 @@ private Q_SLOTS:
         QTEST(theme.isAccessibilitySize(), "accessibility");
         // A length scaled with a style grows in the same ratio as its font.
         QCOMPARE(theme.scaled(34, style), 34 * points / Theme(nullptr).fontSize(style));
-        // Sizes given in points follow the text size as body text does.
-        QCOMPARE(theme.systemFont(17).pixelSize(), qRound(theme.fontSize(Theme::Body)));
+        // A size given in points is that size at every text size.
+        QCOMPARE(theme.systemFont(17).pixelSize(), 17);
     }
 };
 

@@ -22,8 +22,18 @@ ORVWord abandon()
     return word;
 }
 
-constexpr const char *sheetBody
-    = "NavStack { anchors.fill: parent; initialPage: Component { EditWordPlaybackSheet { model: screenModel } } }";
+// Presents the sheet as the lexicon screen does: the window is up first, then the
+// sheet comes up and builds its page, so that the form is first laid out while the
+// sheet is still taking its size.
+bool showSheet(Screen &screen, QObject *model)
+{
+    if (!screen.show(model,
+            "id: screenWindow; property bool presented: false\n"
+            "Sheet { presented: screenWindow.presented; page: Component { EditWordPlaybackSheet { model: screenModel } } }"))
+        return false;
+    screen.root->setProperty("presented", true);
+    return QTest::qWaitFor([&] { return screen.item("wordPlayback.form") != nullptr; });
+}
 
 // Whether a person tells the two colours apart.
 bool distinct(QColor a, QColor b)
@@ -34,20 +44,6 @@ bool distinct(QColor a, QColor b)
 QRectF sceneRect(const QQuickItem *item)
 {
     return item->mapRectToScene(item->boundingRect());
-}
-
-// Texts on screen drawn wider than their own box, whose ink runs into what lies
-// beside them.
-QStringList overflowingTexts(QQuickWindow *window)
-{
-    QList<QQuickItem *> texts;
-    scenetest::detail::collectTexts(window->contentItem(), texts);
-    QStringList found;
-    for (const QQuickItem *text : texts) {
-        if (text->property("contentWidth").toReal() > text->width() + 1)
-            found.append(text->property("text").toString());
-    }
-    return found;
 }
 
 } // namespace
@@ -80,7 +76,7 @@ private Q_SLOTS:
             };
         }
         Screen screen;
-        QVERIFY(screen.show(&*f.sheet, sheetBody));
+        QVERIFY(showSheet(screen, &*f.sheet));
         if (state == "loading") {
             QTRY_VERIFY(f.sheet->editor().isLoading());
         } else {
@@ -149,7 +145,7 @@ private Q_SLOTS:
         apply(looks[look]);
         SheetFixture f(abandon());
         Screen screen;
-        QVERIFY(screen.show(&*f.sheet, sheetBody));
+        QVERIFY(showSheet(screen, &*f.sheet));
         QTRY_VERIFY(!f.sheet->editor().isLoading());
         QQuickItem *row = screen.item("wordPlayback.row." + unit.toLatin1());
         QQuickItem *button = screen.item("wordPlayback." + menu.toLatin1() + '.' + unit.toLatin1());
@@ -204,8 +200,11 @@ private Q_SLOTS:
         Theme::shared()->setContentSize(Theme::ContentSize(size));
         SheetFixture f(abandon());
         Screen screen;
-        QVERIFY(screen.show(&*f.sheet, sheetBody));
+        QVERIFY(showSheet(screen, &*f.sheet));
         QTRY_VERIFY(!f.sheet->editor().isLoading());
+        // As it comes up, before anything is changed: the IPA's box holds all of it.
+        screen.save(QStringLiteral("word-playback-opened-%1").arg(QTest::currentDataTag()));
+        VERIFY_LAYOUT(screen.window);
         f.sheet->editor().setRepeatCount(20);
         f.sheet->setOwnRate(QStringLiteral("WORD"), 0.8);
         screen.save(QStringLiteral("word-playback-size-%1").arg(QTest::currentDataTag()));
@@ -226,7 +225,7 @@ private Q_SLOTS:
         const qreal end = form->property("contentHeight").toReal() - form->height();
         for (qreal y = 0;; y = std::min(end, y + form->height() / 2)) {
             form->setProperty("contentY", y);
-            const QStringList overlaps = overlappingTexts(screen.window) + overflowingTexts(screen.window);
+            const QStringList overlaps = layoutFaults(screen.window);
             QVERIFY2(
                 overlaps.isEmpty(), qPrintable(QStringLiteral("at %1: ").arg(y) + overlaps.join(QStringLiteral("; "))));
             if (y >= end)

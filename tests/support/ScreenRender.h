@@ -10,6 +10,7 @@
 #include <QQuickWindow>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 // Renders one screen over a model built on fakes, in a phone-sized window, for a
@@ -149,4 +150,57 @@ inline QStringList overlappingTexts(QQuickWindow *window)
     return found;
 }
 
+// Texts whose ink leaves their own box, sideways or downwards, and so runs into
+// what lies beside or below them; a clipped text keeps its ink inside.
+inline QStringList overflowingTexts(QQuickWindow *window)
+{
+    QList<QQuickItem *> texts;
+    detail::collectTexts(window->contentItem(), texts);
+    QStringList found;
+    for (const QQuickItem *text : texts) {
+        if (text->clip())
+            continue;
+        if (text->property("contentWidth").toReal() > text->width() + 1)
+            found.append(text->property("text").toString() + QStringLiteral(" wider than its box"));
+        if (text->property("contentHeight").toReal() > text->height() + 1)
+            found.append(text->property("text").toString() + QStringLiteral(" taller than its box"));
+    }
+    return found;
+}
+
+// Texts and controls drawn past the window's left or right edge (below the fold a
+// page scrolls, so only the sides count).
+inline QStringList pastWindowEdge(QQuickWindow *window)
+{
+    QStringList found;
+    const std::function<void(QQuickItem *)> visit = [&](QQuickItem *item) {
+        if (!detail::showsOnScreen(item))
+            return;
+        const bool text = item->inherits("QQuickText") && !item->property("text").toString().isEmpty();
+        if (text || item->inherits("QQuickAbstractButton") || item->inherits("QQuickTextInput")) {
+            const QRectF drawn = detail::drawnRect(item);
+            if (!drawn.isEmpty() && (drawn.left() < -0.5 || drawn.right() > window->width() + 0.5))
+                found.append((text ? item->property("text").toString() : item->objectName())
+                    + QStringLiteral(" past the window's edge"));
+        }
+        for (QQuickItem *child : item->childItems())
+            visit(child);
+    };
+    visit(window->contentItem());
+    return found;
+}
+
+// Everything the layout checks find wrong with the window as drawn.
+inline QStringList layoutFaults(QQuickWindow *window)
+{
+    return overlappingTexts(window) + overflowingTexts(window) + pastWindowEdge(window);
+}
+
 } // namespace scenetest
+
+// Fails the test with every layout fault of the window, named.
+#define VERIFY_LAYOUT(window)                                                                                          \
+    do {                                                                                                               \
+        const QStringList layoutFaultsFound = scenetest::layoutFaults(window);                                         \
+        QVERIFY2(layoutFaultsFound.isEmpty(), qPrintable(layoutFaultsFound.join(QStringLiteral("; "))));               \
+    } while (false)
