@@ -294,6 +294,8 @@ Item {
             ORVCardStyle {
                 id: banner
                 objectName: "home.banner"
+                // It floats over the scrolled content, at the bottom.
+                z: 1
                 visible: root.model.statusBannerMessage !== ""
                 anchors.horizontalCenter: parent.horizontalCenter
                 anchors.bottom: parent.bottom

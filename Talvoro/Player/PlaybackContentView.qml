@@ -100,8 +100,9 @@ Item {
                 Item { Layout.fillWidth: true }
                 AbstractButton {
                     objectName: "player.settings"
-                    implicitWidth: 44
-                    implicitHeight: 44
+                    // At least a touch target, larger when its title-3 symbol is.
+                    implicitWidth: Math.max(44, implicitContentWidth)
+                    implicitHeight: Math.max(44, implicitContentHeight)
                     onClicked: root.openSettings()
                     Accessible.role: Accessible.Button
                     Accessible.name: "播放偏好设置"

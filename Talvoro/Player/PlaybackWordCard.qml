@@ -80,6 +80,9 @@ Item {
                     radius: 6
                     color: Qt.alpha(Theme.accent, 0.12)
                     opacity: root.model.hasUnit ? 1 : 0
+                    // Narrowed below its content, it cuts it off rather than let
+                    // it run over the repeat count beside it.
+                    clip: true
 
                     RowLayout {
                         anchors.fill: parent
@@ -230,7 +233,7 @@ Item {
                         Layout.minimumHeight: 44
 
                         Icon {
-                            Layout.preferredWidth: 20
+                            Layout.preferredWidth: Math.max(20, implicitWidth)
                             name: unitRow.modelData.symbol
                             size: Theme.fontSize(Theme.Footnote)
                             tint: unitRow.modelData.current ? Theme.accent : Theme.textSecondary

@@ -59,11 +59,21 @@ NavPage {
 
             PlaylistFormSection {
                 header: "新建播放列表并加入"
-                RowLayout {
-                    spacing: 12
+                // Side by side while the whole example name fits beside the button;
+                // at a text size too large for that, the button moves under the field.
+                GridLayout {
+                    columns: nameExample.advanceWidth + 32 + columnSpacing + createButton.implicitWidth <= width ? 2 : 1
+                    columnSpacing: 12
+                    rowSpacing: 4
                     Layout.fillWidth: true
+                    TextMetrics {
+                        id: nameExample
+                        font: nameField.contentFont
+                        text: nameField.placeholder
+                    }
                     // No symbol: beside the button the example name needs all the room.
                     PlaylistNameField {
+                        id: nameField
                         identifier: "playlistPicker.name"
                         iconName: ""
                         placeholder: "新列表名称 (如: 高频听词)"
@@ -71,7 +81,9 @@ NavPage {
                         onEdited: text => root.model.newPlaylistName = text
                     }
                     AbstractButton {
+                        id: createButton
                         objectName: "playlistPicker.create"
+                        Layout.alignment: Qt.AlignRight
                         enabled: root.model.canCreate
                         implicitWidth: implicitContentWidth + 8
                         implicitHeight: Math.max(44, implicitContentHeight)

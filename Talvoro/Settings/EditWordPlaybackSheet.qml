@@ -196,6 +196,7 @@ NavPage {
 
     WordPlaybackRaisedPanel {
         objectName: "wordPlayback.loading"
+        z: 1 // raised over the form it waits for
         visible: root.editor.isLoading
         anchors.centerIn: parent
         width: loadingColumn.implicitWidth + 40

@@ -160,7 +160,8 @@ NavPage {
                                     id: segmentText
                                     anchors.centerIn: parent
                                     text: segment.modelData.title
-                                    font: Theme.font(Theme.Subheadline, segment.selected ? Font.DemiBold : Font.Normal)
+                                    // A segmented control keeps its size at every text size.
+                                    font: Theme.systemFont(13, segment.selected ? Font.DemiBold : Font.Normal)
                                 }
                             }
                         }

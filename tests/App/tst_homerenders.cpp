@@ -45,18 +45,12 @@ QByteArray lexiconAnswer(int wordCount)
         .toUtf8();
 }
 
-// The shared looks and the largest text size there is, where the cards stack and
-// every text wraps the most.
-const Look homeLooks[] = {looks[0], looks[1], looks[2],
-    {"largest", talvoro::Theme::Light, talvoro::Theme::AccessibilityExtraExtraExtraLarge},
-    {"largest-dark", talvoro::Theme::Dark, talvoro::Theme::AccessibilityExtraExtraExtraLarge}};
-
 // What is wrong with the home screen's layout as drawn: texts over one another,
 // and texts reaching out of their card (a card shorter than what it holds lets
 // them spill over the next one).
 QStringList layoutFaults(const Screen &screen)
 {
-    QStringList faults = overlappingTexts(screen.window);
+    QStringList faults = scenetest::layoutFaults(screen.window);
     QList<QQuickItem *> cards;
     for (const char *card : {"home.translationCard", "home.playlistsCard", "home.userLexiconsCard"})
         cards.append(screen.item(card));
@@ -88,13 +82,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("state");
         QTest::addColumn<int>("look");
         for (const char *state : {"content", "loading", "empty", "offline", "note"}) {
-            for (int v = 0; v < int(std::size(homeLooks)); ++v) {
+            for (int v = 0; v < int(std::size(looks)); ++v) {
                 // Every look for the content; the banner once more at the largest text size.
                 const bool shown
                     = v < 2 || QByteArray(state) == "content" || (v == 3 && QByteArray(state) == "offline");
                 if (!shown)
                     continue;
-                QTest::addRow("%s-%s", state, homeLooks[v].suffix) << QString::fromLatin1(state) << v;
+                QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
             }
         }
     }
@@ -102,7 +96,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, state);
         QFETCH(int, look);
-        apply(homeLooks[look]);
+        apply(looks[look]);
         SessionFixture sessions;
         sessions.signIn();
         FakeHomeAPIClient api;
@@ -149,7 +143,7 @@ private Q_SLOTS:
             awaitResult(model.load(
                 QStringLiteral("A1"), UserSummary {7, QStringLiteral("alice")}, sessions.session.get(), true));
         }
-        screen.save(QStringLiteral("home-%1-%2").arg(state, QString::fromLatin1(homeLooks[look].suffix)));
+        screen.save(QStringLiteral("home-%1-%2").arg(state, QString::fromLatin1(looks[look].suffix)));
         // The banner floats over the content, which keeps room for it at its end.
         if (!screen.isShown("home.banner"))
             QCOMPARE(layoutFaults(screen), QStringList());
@@ -157,7 +151,7 @@ private Q_SLOTS:
         const qreal end = scroll->property("contentHeight").toReal() - scroll->height();
         if (end > 0) {
             scroll->setProperty("contentY", end);
-            screen.save(QStringLiteral("home-%1-%2-end").arg(state, QString::fromLatin1(homeLooks[look].suffix)));
+            screen.save(QStringLiteral("home-%1-%2-end").arg(state, QString::fromLatin1(looks[look].suffix)));
         }
         QCOMPARE(layoutFaults(screen), QStringList());
         if (QQuickItem *banner = screen.item("home.banner")) {
@@ -179,7 +173,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("state");
         QTest::addColumn<int>("look");
         for (const char *state : {"content", "loading", "empty", "error"}) {
-            for (int v = 0; v < 3; ++v) {
+            for (int v = 0; v < int(std::size(looks)); ++v) {
                 if (v == 2 && QByteArray(state) != "content")
                     continue;
                 QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;

@@ -1,4 +1,5 @@
 #include "JourneySteps.h"
+#include "ScreenRender.h"
 #include "TestRegistry.h"
 
 #include <QDir>
@@ -82,6 +83,7 @@ private Q_SLOTS:
             QVERIFY(scene.waitForItem(QStringLiteral("login.username")));
             QVERIFY(scene.waitForNoItem(QStringLiteral("launch.handoff")));
             QVERIFY(!scene.savePng(QStringLiteral("login-%1").arg(QLatin1String(look.suffix))).isEmpty());
+            VERIFY_LAYOUT(scene.window());
         }
     }
 

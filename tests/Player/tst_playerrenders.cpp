@@ -91,6 +91,7 @@ private Q_SLOTS:
         settle();
         auto host = fixture.host();
         scenetest::Screen screen;
+        screen.checksLayout = progress >= 1;
         QVERIFY(screen.show({{QStringLiteral("hostModel"), host.get()}},
             underHome + "GlobalPlaybackSurfaceHost { anchors.fill: parent; model: hostModel }"));
         host->openFullPlayer();
@@ -160,7 +161,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("scrolled");
         QTest::addColumn<int>("look");
         for (const char *scrolled : {"top", "word half out", "end"}) {
-            for (int v = 0; v < 3; ++v)
+            for (int v = 0; v < int(std::size(looks)); ++v)
                 QTest::addRow("%s-%s", scrolled, looks[v].suffix) << QString::fromLatin1(scrolled) << v;
         }
     }
@@ -200,9 +201,12 @@ private Q_SLOTS:
                                .arg(visible.top())
                                .arg(visible.bottom())));
         }
-        // Unscrolled, both stand where the card's own would be.
+        // Unscrolled, both stand where the card's own would be; at the largest size
+        // the unit badge gives its room to the repeat count, and its symbol with it.
+        const bool badgeHoldsSymbol
+            = screen.item("player.card.unit")->width() >= card->property("iconWidth").toReal() + 20;
         if (scrolled == "top")
-            QCOMPARE(drawn.size(), 2);
+            QCOMPARE(drawn.size(), badgeHoldsSymbol ? 2 : 1);
     }
 
     // The bar rests inside the window, off its bottom edge, and its subtitle keeps the
@@ -210,7 +214,7 @@ private Q_SLOTS:
     void barKeepsInsideTheWindow_data()
     {
         QTest::addColumn<int>("look");
-        for (int v = 0; v < 3; ++v)
+        for (int v = 0; v < int(std::size(looks)); ++v)
             QTest::addRow("%s", looks[v].suffix) << v;
     }
     void barKeepsInsideTheWindow()
@@ -254,7 +258,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("state");
         QTest::addColumn<int>("variant");
         for (const char *state : {"waiting", "spelling", "paused", "loading", "bar"}) {
-            for (int v = 0; v < 3; ++v)
+            for (int v = 0; v < int(std::size(looks)); ++v)
                 QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
         }
     }

@@ -19,7 +19,7 @@ void addVariants(const std::initializer_list<const char *> &states)
     QTest::addColumn<QString>("state");
     QTest::addColumn<int>("look");
     for (const char *state : states) {
-        for (int v = 0; v < 3; ++v)
+        for (int v = 0; v < int(std::size(looks)); ++v)
             QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
     }
 }

@@ -59,7 +59,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("state");
         QTest::addColumn<int>("look");
         for (const char *state : {"loading", "loaded", "voicemenu", "ratemenu", "reload", "alert"}) {
-            for (int v = 0; v < 2; ++v)
+            for (int v = 0; v < int(std::size(looks)); ++v)
                 QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
         }
     }
@@ -97,6 +97,9 @@ private Q_SLOTS:
         }
         if (state == "alert")
             f.sheet->editor().setErrorMessage(QStringLiteral("保存失败：数据已在其他设备上更新，请刷新后重试"));
+        // The voice menu scrolls: the entries it scrolled away stay where they were,
+        // undrawn, which the layout checks cannot tell from drawn ones.
+        screen.checksLayout = state != "voicemenu";
         if (state == "voicemenu")
             QVERIFY(QMetaObject::invokeMethod(screen.item("wordPlayback.voice.WORD"), "clicked"));
         if (state == "ratemenu")
@@ -158,6 +161,9 @@ private Q_SLOTS:
         auto *popup = button->findChild<QObject *>("wordPlayback." + menu + "Menu." + unit);
         QVERIFY(popup);
         QTRY_VERIFY(popup->property("opened").toBool());
+        // The voice menu scrolls: the entries it scrolled away stay where they were,
+        // undrawn, which the layout checks cannot tell from drawn ones.
+        screen.checksLayout = menu != "voice";
         screen.save(QStringLiteral("word-playback-%1menu-%2-%3").arg(menu, unit.toLower(), looks[look].suffix));
 
         const QRectF bounds = sceneRect(popup->property("background").value<QQuickItem *>());
@@ -178,10 +184,6 @@ private Q_SLOTS:
             edge = edge || (distinct(seen, surface) && distinct(seen, card));
         }
         QVERIFY(edge);
-        // The voice menu scrolls: the entries it scrolled away stay where they were,
-        // undrawn, which the check cannot tell from drawn ones.
-        if (menu == "rate")
-            QCOMPARE(overlappingTexts(screen.window), QStringList());
     }
 
     // At the two largest text sizes the word keeps its whole width (its IPA gives

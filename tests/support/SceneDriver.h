@@ -93,8 +93,8 @@ private:
 // Every item under `root` (visual children and owned objects) with this name.
 QQuickItem *findVisibleItem(QObject *root, const QString &objectName);
 
-// The looks every screen is rendered in: light, dark, and light at a large
-// accessibility text size.
+// The looks every screen is rendered in: light, dark, light at a large
+// accessibility text size, and the largest text size there is, light and dark.
 struct Look {
     const char *suffix;
     talvoro::Theme::ColorScheme scheme;
@@ -104,6 +104,8 @@ inline constexpr Look looks[] = {
     {"light", talvoro::Theme::Light, talvoro::Theme::Large},
     {"dark", talvoro::Theme::Dark, talvoro::Theme::Large},
     {"accessibility", talvoro::Theme::Light, talvoro::Theme::AccessibilityExtraLarge},
+    {"largest", talvoro::Theme::Light, talvoro::Theme::AccessibilityExtraExtraExtraLarge},
+    {"largest-dark", talvoro::Theme::Dark, talvoro::Theme::AccessibilityExtraExtraExtraLarge},
 };
 
 inline void apply(const Look &look)

@@ -55,21 +55,29 @@ struct Screen {
         return found ? found->property("text").toString() : QString();
     }
     bool isShown(const char *objectName) const { return item(objectName) != nullptr; }
+    // Frames caught mid-transition show travelling copies over their places on
+    // purpose: such a render turns this off.
+    bool checksLayout = true;
+
+    // Saves what the window shows, and fails the test on every layout fault in it.
     void save(const QString &name) const
     {
         QTest::qWait(350); // past the sheet's and the push's transitions
         QVERIFY(window->grabWindow().save(QDir(SceneDriver::screensFolder()).filePath(name + QStringLiteral(".png"))));
+        if (checksLayout)
+            verifyLayout(name);
     }
+    void verifyLayout(const QString &name) const;
 };
 
-// Data rows for a render test: each state in the light and the dark look, with
-// the columns "state" and "look" (an index into `looks`).
+// Data rows for a render test: each state in every look, with the columns
+// "state" and "look" (an index into `looks`).
 inline void addLookRows(std::initializer_list<const char *> states)
 {
     QTest::addColumn<QString>("state");
     QTest::addColumn<int>("look");
     for (const char *state : states) {
-        for (int v = 0; v < 2; ++v)
+        for (int v = 0; v < int(std::size(looks)); ++v)
             QTest::addRow("%s-%s", state, looks[v].suffix) << QString::fromLatin1(state) << v;
     }
 }
@@ -102,14 +110,52 @@ inline void collectTexts(QQuickItem *item, QList<QQuickItem *> &texts)
     for (QQuickItem *child : item->childItems())
         collectTexts(child, texts);
 }
-// The popup (alert, sheet) a text lies in; null for the page under them.
+// The layer a text lies in: the popup (alert, sheet), the surface laid over the
+// page at the window's top level (the player over home) or raised over its page
+// (a toast), whichever holds it.
 inline const QQuickItem *layerOf(const QQuickItem *item)
 {
     for (; item && item->parentItem(); item = item->parentItem()) {
-        if (item->parentItem()->inherits("QQuickOverlay"))
+        if (item->parentItem()->inherits("QQuickOverlay") || !item->parentItem()->parentItem() || item->z() > 0)
             return item;
     }
     return nullptr;
+}
+// How a fault names a text: by what it says, or a symbol by the nearest named
+// item it lies in.
+inline QString describe(const QQuickItem *text)
+{
+    const QString said = text->property("text").toString();
+    if (said.front().category() != QChar::Other_PrivateUse)
+        return said;
+    for (const QQuickItem *up = text; up; up = up->parentItem()) {
+        if (!up->objectName().isEmpty())
+            return QStringLiteral("a symbol in ") + up->objectName();
+    }
+    return QStringLiteral("a symbol");
+}
+// Where a text's ink lies: its box grown to its content as its alignment places it,
+// cut by every clipping ancestor.
+inline QRectF inkRect(const QQuickItem *text)
+{
+    QRectF ink(0, 0, text->width(), text->height());
+    const qreal dx = text->property("contentWidth").toReal() - text->width();
+    const qreal dy = text->property("contentHeight").toReal() - text->height();
+    const int align = text->property("horizontalAlignment").toInt() | text->property("verticalAlignment").toInt();
+    if (dx > 0) {
+        const qreal before = align & Qt::AlignRight ? dx : align & Qt::AlignHCenter ? dx / 2 : 0;
+        ink.adjust(-before, 0, dx - before, 0);
+    }
+    if (dy > 0) {
+        const qreal before = align & Qt::AlignBottom ? dy : align & Qt::AlignVCenter ? dy / 2 : 0;
+        ink.adjust(0, -before, 0, dy - before);
+    }
+    ink = text->mapRectToScene(ink);
+    for (const QQuickItem *up = text->parentItem(); up; up = up->parentItem()) {
+        if (up->clip())
+            ink = ink.intersected(up->mapRectToScene(QRectF(0, 0, up->width(), up->height())));
+    }
+    return ink;
 }
 } // namespace detail
 
@@ -143,15 +189,14 @@ inline QStringList overlappingTexts(QQuickWindow *window)
                 continue;
             const QRectF crossing = a.intersected(detail::drawnRect(texts[j]));
             if (crossing.width() > 2 && crossing.height() > 2)
-                found.append(texts[i]->property("text").toString() + QStringLiteral(" × ")
-                    + texts[j]->property("text").toString());
+                found.append(detail::describe(texts[i]) + QStringLiteral(" × ") + detail::describe(texts[j]));
         }
     }
     return found;
 }
 
 // Texts whose ink leaves their own box, sideways or downwards, and so runs into
-// what lies beside or below them; a clipped text keeps its ink inside.
+// what lies beside or below them; ink a clip cuts off is not drawn.
 inline QStringList overflowingTexts(QQuickWindow *window)
 {
     QList<QQuickItem *> texts;
@@ -160,10 +205,12 @@ inline QStringList overflowingTexts(QQuickWindow *window)
     for (const QQuickItem *text : texts) {
         if (text->clip())
             continue;
-        if (text->property("contentWidth").toReal() > text->width() + 1)
-            found.append(text->property("text").toString() + QStringLiteral(" wider than its box"));
-        if (text->property("contentHeight").toReal() > text->height() + 1)
-            found.append(text->property("text").toString() + QStringLiteral(" taller than its box"));
+        const QRectF box = detail::drawnRect(text);
+        const QRectF ink = detail::inkRect(text);
+        if (ink.left() < box.left() - 1 || ink.right() > box.right() + 1)
+            found.append(detail::describe(text) + QStringLiteral(" wider than its box"));
+        if (ink.top() < box.top() - 1 || ink.bottom() > box.bottom() + 1)
+            found.append(detail::describe(text) + QStringLiteral(" taller than its box"));
     }
     return found;
 }
@@ -194,6 +241,12 @@ inline QStringList pastWindowEdge(QQuickWindow *window)
 inline QStringList layoutFaults(QQuickWindow *window)
 {
     return overlappingTexts(window) + overflowingTexts(window) + pastWindowEdge(window);
+}
+
+inline void Screen::verifyLayout(const QString &name) const
+{
+    const QStringList faults = layoutFaults(window);
+    QVERIFY2(faults.isEmpty(), qPrintable(name + QStringLiteral(": ") + faults.join(QStringLiteral("; "))));
 }
 
 } // namespace scenetest
