@@ -4,6 +4,7 @@
 #include "TestRegistry.h"
 
 #include "App/HomeViewModel.h"
+#include "App/LoginScreenModel.h"
 #include "Lexicons/PublicLexiconDetailModel.h"
 #include "Networking/APICacheManager.h"
 #include "Networking/BackendConfiguration.h"
@@ -228,5 +229,72 @@ private Q_SLOTS:
     }
 };
 
+// The shared components, the navigation bar and the login screen's texts are given
+// in fixed point sizes: from the default to the largest text size their fonts and
+// frames stay the same, while a text style grows.
+class FixedSizeTest : public QObject {
+    Q_OBJECT
+
+    // Each named item's frame and the font size and box of every text in it.
+    static QStringList measure(const Screen &screen)
+    {
+        QStringList found;
+        for (const char *name : {"fixed.field", "fixed.primary", "fixed.secondary", "fixed.toolbar", "fixed.bar",
+                 "fixed.barButton", "login.brand-title", "login.subtitle", "login.username", "login.mode-switch"}) {
+            QQuickItem *item = screen.item(name);
+            if (!item) {
+                found.append(QString::fromLatin1(name) + QStringLiteral(" missing"));
+                continue;
+            }
+            QList<QQuickItem *> texts;
+            scenetest::detail::collectTexts(item, texts);
+            QString line = QStringLiteral("%1 %2x%3:").arg(QLatin1String(name)).arg(item->width()).arg(item->height());
+            for (const QQuickItem *text : texts)
+                line += QStringLiteral(" %1px %2x%3").arg(text->property("font").value<QFont>().pixelSize())
+                            .arg(text->width())
+                            .arg(text->height());
+            found.append(line);
+        }
+        return found;
+    }
+
+private Q_SLOTS:
+    void cleanup() { apply(looks[0]); }
+
+    void fixedSizesStayWhileTextStylesGrow()
+    {
+        SessionFixture sessions;
+        talvoro::LoginScreenModel login(*sessions.session);
+        const QByteArray body = R"(
+            Column {
+                width: parent.width
+                LoginView { model: loginModel; width: parent.width; height: 560 }
+                ORVInputField { objectName: "fixed.field"; width: 300; iconName: "person.fill"; placeholder: "用户名" }
+                ORVPrimaryButton { objectName: "fixed.primary"; width: 300; title: "登录"; iconName: "arrow.right.circle.fill" }
+                ORVSecondaryButton { objectName: "fixed.secondary"; width: 300; title: "重试"; iconName: "arrow.clockwise" }
+                ORVToolbarIconButton { objectName: "fixed.toolbar"; symbolName: "plus"; accessibilityLabel: "新建" }
+                NavBar {
+                    objectName: "fixed.bar"; width: parent.width; title: "播放偏好设置"
+                    trailing: NavBarTextButton { objectName: "fixed.barButton"; title: "保存" }
+                }
+                PlainText { objectName: "fixed.body"; text: "正文"; font: Theme.font(Theme.Body) }
+            })";
+        QStringList sizes[2];
+        qreal bodyText[2];
+        const Look shown[] = {looks[0], looks[3]};
+        for (int i = 0; i < 2; ++i) {
+            apply(shown[i]);
+            Screen screen;
+            QVERIFY(screen.show({{QStringLiteral("loginModel"), &login}}, body));
+            sizes[i] = measure(screen);
+            bodyText[i] = screen.item("fixed.body")->property("font").value<QFont>().pixelSize();
+            screen.save(QStringLiteral("fixed-sizes-%1").arg(QLatin1String(shown[i].suffix)));
+        }
+        QCOMPARE(sizes[1], sizes[0]);
+        QVERIFY(bodyText[1] > 2 * bodyText[0]);
+    }
+};
+
 TALVORO_TEST(HomeRenderTest)
+TALVORO_TEST(FixedSizeTest)
 #include "tst_homerenders.moc"
