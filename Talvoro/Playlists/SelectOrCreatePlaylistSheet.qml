@@ -54,6 +54,8 @@ NavPage {
                     objectName: "playlistPicker.count"
                     text: "当前已选中 " + root.model.selectedCount + " 个词汇"
                     font: Theme.font(Theme.Subheadline)
+                    wrapMode: Text.Wrap
+                    Layout.fillWidth: true
                 }
             }
 
@@ -153,6 +155,9 @@ NavPage {
                                     text: row.itemCount + " 个既有词汇"
                                     font: Theme.font(Theme.Caption1)
                                     color: Theme.textSecondary
+                                    // Wraps rather than push the button out of the row.
+                                    wrapMode: Text.Wrap
+                                    Layout.fillWidth: true
                                 }
                             }
                             Row {
