@@ -64,15 +64,10 @@ NavPage {
                 // Side by side while the whole example name fits beside the button;
                 // at a text size too large for that, the button moves under the field.
                 GridLayout {
-                    columns: nameExample.advanceWidth + 32 + columnSpacing + createButton.implicitWidth <= width ? 2 : 1
+                    columns: nameField.placeholderFitWidth + columnSpacing + createButton.implicitWidth <= width ? 2 : 1
                     columnSpacing: 12
                     rowSpacing: 4
                     Layout.fillWidth: true
-                    TextMetrics {
-                        id: nameExample
-                        font: nameField.contentFont
-                        text: nameField.placeholder
-                    }
                     // No symbol: beside the button the example name needs all the room.
                     PlaylistNameField {
                         id: nameField

@@ -48,8 +48,7 @@ QByteArray inStack(const char *view)
 const Look largeLooks[] = {looks[2],
     {"accessibility-xxl", Theme::Light, Theme::AccessibilityExtraExtraLarge},
     {"accessibility-xxl-dark", Theme::Dark, Theme::AccessibilityExtraExtraLarge},
-    {"largest", Theme::Light, Theme::AccessibilityExtraExtraExtraLarge},
-    {"largest-dark", Theme::Dark, Theme::AccessibilityExtraExtraExtraLarge}};
+    looks[3], looks[4]};
 
 // The pixel size of the symbol an icon button draws.
 qreal symbolSize(const QQuickItem *button)

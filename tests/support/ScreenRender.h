@@ -10,7 +10,6 @@
 #include <QQuickWindow>
 #include <QTest>
 
-#include <functional>
 #include <memory>
 
 // Renders one screen over a model built on fakes, in a phone-sized window, for a
@@ -91,24 +90,38 @@ inline bool showsOnScreen(const QQuickItem *item)
     }
     return true;
 }
+// What of a rectangle in the scene is drawn for the item: cut by every clipping
+// ancestor.
+inline QRectF clippedByAncestors(const QQuickItem *item, QRectF rect)
+{
+    for (const QQuickItem *up = item->parentItem(); up; up = up->parentItem()) {
+        if (up->clip())
+            rect = rect.intersected(up->mapRectToScene(QRectF(0, 0, up->width(), up->height())));
+    }
+    return rect;
+}
 // The part of the item that is drawn: its box, cut by every clipping ancestor.
 inline QRectF drawnRect(const QQuickItem *item)
 {
-    QRectF drawn = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-    for (const QQuickItem *up = item->parentItem(); up; up = up->parentItem()) {
-        if (up->clip())
-            drawn = drawn.intersected(up->mapRectToScene(QRectF(0, 0, up->width(), up->height())));
-    }
-    return drawn;
+    return clippedByAncestors(item, item->mapRectToScene(QRectF(0, 0, item->width(), item->height())));
 }
-inline void collectTexts(QQuickItem *item, QList<QQuickItem *> &texts)
+inline bool isText(const QQuickItem *item)
+{
+    return item->inherits("QQuickText") && !item->property("text").toString().isEmpty();
+}
+// Every item on screen under `item` that is `wanted` and of which something is drawn.
+template<typename Wanted> void collectDrawn(QQuickItem *item, QList<QQuickItem *> &found, const Wanted &wanted)
 {
     if (!showsOnScreen(item))
         return;
-    if (item->inherits("QQuickText") && !item->property("text").toString().isEmpty() && !drawnRect(item).isEmpty())
-        texts.append(item);
+    if (wanted(item) && !drawnRect(item).isEmpty())
+        found.append(item);
     for (QQuickItem *child : item->childItems())
-        collectTexts(child, texts);
+        collectDrawn(child, found, wanted);
+}
+inline void collectTexts(QQuickItem *item, QList<QQuickItem *> &texts)
+{
+    collectDrawn(item, texts, isText);
 }
 // The layer a text lies in: the popup (alert, sheet), the surface laid over the
 // page at the window's top level (the player over home) or raised over its page
@@ -150,12 +163,7 @@ inline QRectF inkRect(const QQuickItem *text)
         const qreal before = align & Qt::AlignBottom ? dy : align & Qt::AlignVCenter ? dy / 2 : 0;
         ink.adjust(0, -before, 0, dy - before);
     }
-    ink = text->mapRectToScene(ink);
-    for (const QQuickItem *up = text->parentItem(); up; up = up->parentItem()) {
-        if (up->clip())
-            ink = ink.intersected(up->mapRectToScene(QRectF(0, 0, up->width(), up->height())));
-    }
-    return ink;
+    return clippedByAncestors(text, text->mapRectToScene(ink));
 }
 } // namespace detail
 
@@ -219,21 +227,17 @@ inline QStringList overflowingTexts(QQuickWindow *window)
 // page scrolls, so only the sides count).
 inline QStringList pastWindowEdge(QQuickWindow *window)
 {
+    QList<QQuickItem *> shown;
+    detail::collectDrawn(window->contentItem(), shown, [](const QQuickItem *item) {
+        return detail::isText(item) || item->inherits("QQuickAbstractButton") || item->inherits("QQuickTextInput");
+    });
     QStringList found;
-    const std::function<void(QQuickItem *)> visit = [&](QQuickItem *item) {
-        if (!detail::showsOnScreen(item))
-            return;
-        const bool text = item->inherits("QQuickText") && !item->property("text").toString().isEmpty();
-        if (text || item->inherits("QQuickAbstractButton") || item->inherits("QQuickTextInput")) {
-            const QRectF drawn = detail::drawnRect(item);
-            if (!drawn.isEmpty() && (drawn.left() < -0.5 || drawn.right() > window->width() + 0.5))
-                found.append((text ? item->property("text").toString() : item->objectName())
-                    + QStringLiteral(" past the window's edge"));
-        }
-        for (QQuickItem *child : item->childItems())
-            visit(child);
-    };
-    visit(window->contentItem());
+    for (const QQuickItem *item : shown) {
+        const QRectF drawn = detail::drawnRect(item);
+        if (drawn.left() < -0.5 || drawn.right() > window->width() + 0.5)
+            found.append((detail::isText(item) ? detail::describe(item) : item->objectName())
+                + QStringLiteral(" past the window's edge"));
+    }
     return found;
 }
 
@@ -243,17 +247,16 @@ inline QStringList layoutFaults(QQuickWindow *window)
     return overlappingTexts(window) + overflowingTexts(window) + pastWindowEdge(window);
 }
 
-inline void Screen::verifyLayout(const QString &name) const
+// Fails the test with every layout fault of the window, named after what it shows.
+inline void verifyLayout(QQuickWindow *window, const QString &name)
 {
     const QStringList faults = layoutFaults(window);
     QVERIFY2(faults.isEmpty(), qPrintable(name + QStringLiteral(": ") + faults.join(QStringLiteral("; "))));
 }
 
-} // namespace scenetest
+inline void Screen::verifyLayout(const QString &name) const
+{
+    scenetest::verifyLayout(window, name);
+}
 
-// Fails the test with every layout fault of the window, named.
-#define VERIFY_LAYOUT(window)                                                                                          \
-    do {                                                                                                               \
-        const QStringList layoutFaultsFound = scenetest::layoutFaults(window);                                         \
-        QVERIFY2(layoutFaultsFound.isEmpty(), qPrintable(layoutFaultsFound.join(QStringLiteral("; "))));               \
-    } while (false)
+} // namespace scenetest
