@@ -41,6 +41,8 @@ Item {
         width: root.iconArea.width
         height: root.iconArea.height
         clip: true
+        // What it cuts off is a scroll of the card away, not lost.
+        readonly property bool showsScrolledArea: true
 
         Rectangle {
             x: root.iconFrame.x - root.iconArea.x
@@ -67,6 +69,8 @@ Item {
         width: root.titleArea.width
         height: root.titleArea.height
         clip: true
+        // What it cuts off is a scroll of the card away, not lost.
+        readonly property bool showsScrolledArea: true
 
         PlainText {
             objectName: "player.chrome.title"

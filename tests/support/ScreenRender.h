@@ -147,23 +147,27 @@ inline QString describe(const QQuickItem *text)
     }
     return QStringLiteral("a symbol");
 }
-// Where a text's ink lies: its box grown to its content as its alignment places it,
-// cut by every clipping ancestor.
-inline QRectF inkRect(const QQuickItem *text)
+// Where a text's ink lies: its box (in the scene) grown to its content as its
+// alignment places it.
+inline QRectF inkRect(const QQuickItem *text, QRectF box)
 {
-    QRectF ink(0, 0, text->width(), text->height());
     const qreal dx = text->property("contentWidth").toReal() - text->width();
     const qreal dy = text->property("contentHeight").toReal() - text->height();
     const int align = text->property("horizontalAlignment").toInt() | text->property("verticalAlignment").toInt();
     if (dx > 0) {
         const qreal before = align & Qt::AlignRight ? dx : align & Qt::AlignHCenter ? dx / 2 : 0;
-        ink.adjust(-before, 0, dx - before, 0);
+        box.adjust(-before, 0, dx - before, 0);
     }
     if (dy > 0) {
         const qreal before = align & Qt::AlignBottom ? dy : align & Qt::AlignVCenter ? dy / 2 : 0;
-        ink.adjust(0, -before, 0, dy - before);
+        box.adjust(0, -before, 0, dy - before);
     }
-    return clippedByAncestors(text, text->mapRectToScene(ink));
+    return box;
+}
+// The same, cut by every clipping ancestor: what of the ink is drawn.
+inline QRectF inkRect(const QQuickItem *text)
+{
+    return clippedByAncestors(text, inkRect(text, text->mapRectToScene(QRectF(0, 0, text->width(), text->height()))));
 }
 } // namespace detail
 
@@ -223,20 +227,84 @@ inline QStringList overflowingTexts(QQuickWindow *window)
     return found;
 }
 
+namespace detail {
+inline bool isControl(const QQuickItem *item)
+{
+    return item->inherits("QQuickAbstractButton") || item->inherits("QQuickTextInput");
+}
+inline QString describeShown(const QQuickItem *item)
+{
+    return isText(item) ? describe(item) : item->objectName();
+}
+// A list or any other view that scrolls may hide what lies past its edge: that part
+// is a scroll away, not lost. So may an item that shows only what such a view
+// shows (a travelling copy of a scrolled card's content).
+inline bool scrolls(const QQuickItem *item)
+{
+    return item->inherits("QQuickFlickable") || item->property("showsScrolledArea").toBool();
+}
+// Where a text's ink or a control's box would be drawn, cut only by the views that
+// scroll it.
+inline QRectF scrolledIntoView(const QQuickItem *item)
+{
+    QRectF rect = isText(item)
+        ? inkRect(item, item->mapRectToScene(QRectF(0, 0, item->width(), item->height())))
+        : item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    for (const QQuickItem *up = item->parentItem(); up; up = up->parentItem()) {
+        if (scrolls(up))
+            rect = rect.intersected(up->mapRectToScene(QRectF(0, 0, up->width(), up->height())));
+    }
+    return rect;
+}
+inline bool spills(const QRectF &rect, const QRectF &bounds)
+{
+    return rect.left() < bounds.left() - 1 || rect.right() > bounds.right() + 1 || rect.top() < bounds.top() - 1
+        || rect.bottom() > bounds.bottom() + 1;
+}
+} // namespace detail
+
 // Texts and controls drawn past the window's left or right edge (below the fold a
-// page scrolls, so only the sides count).
-inline QStringList pastWindowEdge(QQuickWindow *window)
+// page scrolls, so only the sides count), and those that a clip cuts short: a
+// sheet's, a card's, a button's or a text's own edge may not hide what it holds;
+// only a view that scrolls may.
+inline QStringList cutTexts(QQuickWindow *window)
 {
     QList<QQuickItem *> shown;
-    detail::collectDrawn(window->contentItem(), shown, [](const QQuickItem *item) {
-        return detail::isText(item) || item->inherits("QQuickAbstractButton") || item->inherits("QQuickTextInput");
-    });
+    detail::collectDrawn(window->contentItem(), shown,
+        [](const QQuickItem *item) { return detail::isText(item) || detail::isControl(item); });
     QStringList found;
     for (const QQuickItem *item : shown) {
-        const QRectF drawn = detail::drawnRect(item);
-        if (drawn.left() < -0.5 || drawn.right() > window->width() + 0.5)
-            found.append((detail::isText(item) ? detail::describe(item) : item->objectName())
-                + QStringLiteral(" past the window's edge"));
+        const QRectF rect = detail::scrolledIntoView(item);
+        if (rect.isEmpty())
+            continue;
+        if (rect.left() < -0.5 || rect.right() > window->width() + 0.5)
+            found.append(detail::describeShown(item) + QStringLiteral(" past the window's edge"));
+        // A field scrolls its own text; a text box that clips holds its ink.
+        const QQuickItem *clipper = detail::isText(item) && item->clip() ? item : item->parentItem();
+        for (; clipper; clipper = clipper->parentItem()) {
+            if (!clipper->clip() || detail::scrolls(clipper))
+                continue;
+            if (detail::spills(rect, clipper->mapRectToScene(QRectF(0, 0, clipper->width(), clipper->height())))) {
+                found.append(detail::describeShown(item) + QStringLiteral(" cut by the edge of ")
+                    + (clipper->objectName().isEmpty() ? QString::fromLatin1(clipper->metaObject()->className())
+                                                       : clipper->objectName()));
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+// Texts cut short with an ellipsis although they may take as many lines as they
+// need: only a text whose line count is limited may give up its end.
+inline QStringList elidedWithoutLineLimit(QQuickWindow *window)
+{
+    QList<QQuickItem *> texts;
+    detail::collectTexts(window->contentItem(), texts);
+    QStringList found;
+    for (const QQuickItem *text : texts) {
+        if (text->property("truncated").toBool() && text->property("maximumLineCount").toInt() == INT_MAX)
+            found.append(detail::describe(text) + QStringLiteral(" cut short without a line limit"));
     }
     return found;
 }
@@ -244,7 +312,7 @@ inline QStringList pastWindowEdge(QQuickWindow *window)
 // Everything the layout checks find wrong with the window as drawn.
 inline QStringList layoutFaults(QQuickWindow *window)
 {
-    return overlappingTexts(window) + overflowingTexts(window) + pastWindowEdge(window);
+    return overlappingTexts(window) + overflowingTexts(window) + cutTexts(window) + elidedWithoutLineLimit(window);
 }
 
 // Fails the test with every layout fault of the window, named after what it shows.
