@@ -2,8 +2,9 @@ import QtQuick
 import QtQuick.Layouts
 import Talvoro
 
-// One line of a word form: the entry and, while it holds nothing, its placeholder.
-// The entry carries `identifier` as its object name, so tests type into it.
+// A single-line text field of a form: body text that grows with the text size, the
+// row as tall as its text, and the placeholder while it holds nothing. The entry
+// carries `identifier` as its object name, so tests type into it.
 Item {
     id: root
 
@@ -11,19 +12,26 @@ Item {
     property string placeholder
     property string identifier
     property int inputMethodHints: Qt.ImhNone
+    property int maximumLength: 32767
+    property int enterKeyType: Qt.EnterKeyDefault
+    // How wide the field must be to show its whole placeholder.
+    readonly property real placeholderFitWidth: placeholderText.implicitWidth
     signal edited(string text)
+    signal accepted
 
     Layout.fillWidth: true
-    implicitHeight: Math.max(44, entry.implicitHeight + 16)
+    implicitHeight: Math.max(44, (placeholderText.visible ? placeholderText.implicitHeight : entry.implicitHeight) + 16)
 
+    // The whole example shows, on as many lines as it takes.
     PlainText {
-        anchors.fill: parent
+        id: placeholderText
+        anchors.verticalCenter: parent.verticalCenter
+        width: parent.width
         visible: entry.text === "" && entry.preeditText === ""
         text: root.placeholder
         color: Theme.textTertiary
         font: entry.font
-        verticalAlignment: Text.AlignVCenter
-        elide: Text.ElideRight
+        wrapMode: Text.Wrap
         Accessible.ignored: true
     }
     TextInput {
@@ -36,11 +44,16 @@ Item {
         selectionColor: Qt.alpha(Theme.accent, 0.3)
         selectedTextColor: Theme.textPrimary
         clip: true
+        // Away from the keyboard a text longer than the row shows its start.
+        autoScroll: activeFocus
         text: root.text
+        maximumLength: root.maximumLength
         inputMethodHints: root.inputMethodHints
+        EnterKey.type: root.enterKeyType
         activeFocusOnTab: true
         Accessible.role: Accessible.EditableText
         Accessible.name: root.placeholder
         onTextEdited: root.edited(text)
+        onAccepted: root.accepted()
     }
 }

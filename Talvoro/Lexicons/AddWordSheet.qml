@@ -57,7 +57,7 @@ NavPage {
 
             PlaylistFormSection {
                 header: "基础信息 (必填)"
-                WordFormField {
+                FormTextField {
                     identifier: "addWordSheet.word"
                     placeholder: "英文单词或短语 (如: apple)"
                     inputMethodHints: Qt.ImhNoAutoUppercase | Qt.ImhNoPredictiveText
@@ -65,7 +65,7 @@ NavPage {
                     onEdited: text => root.model.wordDisplay = text
                 }
                 WordFormDivider {}
-                WordFormField {
+                FormTextField {
                     identifier: "addWordSheet.meanings"
                     placeholder: "中文释义 (多含义用分号隔开)"
                     text: root.model.translation
@@ -75,7 +75,7 @@ NavPage {
 
             PlaylistFormSection {
                 header: "发音与分词 (可选)"
-                WordFormField {
+                FormTextField {
                     identifier: "addWordSheet.ipa"
                     placeholder: "国际音标 (如: /ˈæp.əl/)"
                     inputMethodHints: Qt.ImhNoAutoUppercase
@@ -83,7 +83,7 @@ NavPage {
                     onEdited: text => root.model.ipa = text
                 }
                 WordFormDivider {}
-                WordFormField {
+                FormTextField {
                     identifier: "addWordSheet.syllables"
                     placeholder: "音节划分 (如: ap-ple)"
                     inputMethodHints: Qt.ImhNoAutoUppercase

@@ -81,7 +81,7 @@ NavPage {
 
             PlaylistFormSection {
                 header: "原词与中文释义"
-                WordFormField {
+                FormTextField {
                     identifier: "editWordSheet.word"
                     placeholder: "单词拼写"
                     text: root.model.wordDisplay
@@ -99,7 +99,7 @@ NavPage {
                         wrapMode: Text.Wrap
                         Layout.fillWidth: true
                     }
-                    WordFormField {
+                    FormTextField {
                         identifier: "editWordSheet.meanings"
                         placeholder: "例如: 你好；问候"
                         text: root.model.translationText
@@ -110,14 +110,14 @@ NavPage {
 
             PlaylistFormSection {
                 header: "发音与分词"
-                WordFormField {
+                FormTextField {
                     identifier: "editWordSheet.ipa"
                     placeholder: "音标 (例如: /həˈloʊ/)"
                     text: root.model.ipa
                     onEdited: text => root.model.ipa = text
                 }
                 WordFormDivider {}
-                WordFormField {
+                FormTextField {
                     identifier: "editWordSheet.syllables"
                     placeholder: "音节分词 (例如: hel-lo)"
                     text: root.model.syllables

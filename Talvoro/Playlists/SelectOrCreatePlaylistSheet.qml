@@ -63,16 +63,20 @@ NavPage {
                 header: "新建播放列表并加入"
                 // Side by side while the whole example name fits beside the button;
                 // at a text size too large for that, the button moves under the field.
-                GridLayout {
-                    columns: nameField.placeholderFitWidth + columnSpacing + createButton.implicitWidth <= width ? 2 : 1
-                    columnSpacing: 12
-                    rowSpacing: 4
+                // Placed by bindings rather than a layout: a grid laid out while the
+                // sheet came up kept the field's first height after it changed.
+                Item {
+                    id: createRow
+                    readonly property bool oneLine: nameField.placeholderFitWidth + 12 + createButton.implicitWidth <= width
                     Layout.fillWidth: true
-                    // No symbol: beside the button the example name needs all the room.
+                    implicitHeight: oneLine ? Math.max(nameField.implicitHeight, createButton.implicitHeight)
+                                            : nameField.implicitHeight + 4 + createButton.implicitHeight
                     PlaylistNameField {
                         id: nameField
+                        y: createRow.oneLine ? (createRow.height - height) / 2 : 0
+                        width: createRow.oneLine ? createRow.width - 12 - createButton.width : createRow.width
+                        height: implicitHeight
                         identifier: "playlistPicker.name"
-                        iconName: ""
                         placeholder: "新列表名称 (如: 高频听词)"
                         text: root.model.newPlaylistName
                         onEdited: text => root.model.newPlaylistName = text
@@ -80,7 +84,8 @@ NavPage {
                     AbstractButton {
                         id: createButton
                         objectName: "playlistPicker.create"
-                        Layout.alignment: Qt.AlignRight
+                        x: createRow.width - width
+                        y: createRow.oneLine ? (createRow.height - height) / 2 : nameField.height + 4
                         enabled: root.model.canCreate
                         implicitWidth: implicitContentWidth + 8
                         implicitHeight: Math.max(44, implicitContentHeight)
@@ -143,7 +148,7 @@ NavPage {
                                     objectName: "playlistPicker.row." + row.index
                                     text: row.name
                                     font: Theme.font(Theme.Headline)
-                                    elide: Text.ElideRight
+                                    wrapMode: Text.Wrap
                                     Layout.fillWidth: true
                                 }
                                 PlainText {

@@ -108,11 +108,10 @@ NavPage {
                 footer: "试听始终调用项目后端的 Microsoft Speech 服务；已缓存音频会直接离线播放。"
                 VoiceTextField {
                     identifier: "voiceSelection.sampleText"
-                    iconName: "speaker.wave.2.fill"
                     placeholder: "输入要试听的文本"
                     text: root.model.sampleText
                     maximumLength: 500
-                    inputHints: Qt.ImhNone
+                    inputMethodHints: Qt.ImhNone
                     onEdited: text => root.model.sampleText = text
                 }
             }
@@ -220,7 +219,6 @@ NavPage {
                 footer: "拼写由一次 Microsoft TTS 音频连续完成，不会逐字母下载多个文件。"
                 VoiceTextField {
                     identifier: "voiceSelection.spellingSample"
-                    iconName: "textformat.abc"
                     placeholder: "用于试听的英文单词"
                     text: root.model.spellingSample
                     onEdited: text => root.model.spellingSample = text

@@ -231,7 +231,7 @@ private Q_SLOTS:
 
 // The shared components, the navigation bar and the login screen's texts are given
 // in fixed point sizes: from the default to the largest text size their fonts and
-// frames stay the same, while a text style grows.
+// frames stay the same, while a text style grows, and with it a form's text fields.
 class FixedSizeTest : public QObject {
     Q_OBJECT
 
@@ -278,6 +278,8 @@ private Q_SLOTS:
                     trailing: NavBarTextButton { objectName: "fixed.barButton"; title: "保存" }
                 }
                 PlainText { objectName: "fixed.body"; text: "正文"; font: Theme.font(Theme.Body) }
+                PlaylistNameField { width: 300; identifier: "form.playlistName"; text: "通勤听词" }
+                VoiceTextField { width: 300; identifier: "form.sampleText"; placeholder: "输入要试听的文本" }
             })";
         QStringList sizes[2];
         qreal bodyText[2];
@@ -288,6 +290,16 @@ private Q_SLOTS:
             QVERIFY(screen.show({{QStringLiteral("loginModel"), &login}}, body));
             sizes[i] = measure(screen);
             bodyText[i] = screen.item("fixed.body")->property("font").value<QFont>().pixelSize();
+            const auto fontOf = [&](const char *name) {
+                return screen.item(name)->property("font").value<QFont>().pixelSize();
+            };
+            QCOMPARE(fontOf("login.username"), 16);
+            // A form's fields write in body text, in a row as tall as their line.
+            for (const char *field : {"form.playlistName", "form.sampleText"}) {
+                QCOMPARE(qreal(fontOf(field)), bodyText[i]);
+                QVERIFY2(screen.item(field)->parentItem()->height() >= screen.item(field)->implicitHeight(),
+                    field);
+            }
             screen.save(QStringLiteral("fixed-sizes-%1").arg(QLatin1String(shown[i].suffix)));
         }
         QCOMPARE(sizes[1], sizes[0]);
