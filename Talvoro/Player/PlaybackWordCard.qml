@@ -36,6 +36,7 @@ Item {
 
     Rectangle {
         id: surface
+        objectName: "player.card.surface"
         x: 16
         width: root.width - 32
         height: content.implicitHeight + 48
@@ -51,38 +52,36 @@ Item {
 
             // The unit status slot, the card's header: one element, read as the
             // unit spoken and the repeat progress. Each text ignores itself, as an
-            // ignored parent would not hide its children.
-            RowLayout {
+            // ignored parent would not hide its children. The badge keeps its width
+            // (the card's, if that is less); when the repeat count no longer fits
+            // beside it, the count goes under it.
+            GridLayout {
                 id: status
                 objectName: "player.card.status"
 
                 readonly property string spoken: !root.model.hasUnit ? root.model.repeatText
                     : root.model.repeatText === "" ? root.model.unitTitle
                     : root.model.unitTitle + "，" + root.model.repeatText
+                readonly property real unitWidth: Math.min(root.badgeWidth, content.width)
 
-                spacing: 8
+                columns: !repeat.visible || status.unitWidth + columnSpacing + repeat.implicitWidth <= content.width ? 2 : 1
+                columnSpacing: 8
+                rowSpacing: 8
                 Accessible.role: Accessible.StaticText
                 Accessible.name: status.spoken
                 Accessible.ignored: status.spoken === ""
                 Layout.alignment: Qt.AlignHCenter
                 Layout.fillWidth: false
                 Layout.maximumWidth: content.width
-                Layout.preferredHeight: root.statusRowHeight
 
                 Rectangle {
                     objectName: "player.card.unit"
-                    // The unit badge gives way first, so a large text size never widens the card.
-                    Layout.preferredWidth: root.badgeWidth
-                    Layout.minimumWidth: 0
-                    Layout.fillWidth: true
-                    Layout.maximumWidth: root.badgeWidth
+                    Layout.preferredWidth: status.unitWidth
                     Layout.preferredHeight: root.statusRowHeight
+                    Layout.alignment: Qt.AlignHCenter
                     radius: 6
                     color: Qt.alpha(Theme.accent, 0.12)
                     opacity: root.model.hasUnit ? 1 : 0
-                    // Narrowed below its content, it cuts it off rather than let
-                    // it run over the repeat count beside it.
-                    clip: true
 
                     RowLayout {
                         anchors.fill: parent
@@ -118,20 +117,31 @@ Item {
                     }
                 }
 
+                // Under the badge it still keeps to the card: a count too long for
+                // even that shrinks, then gives up its end.
                 Rectangle {
+                    id: repeat
                     objectName: "player.card.repeat"
                     visible: root.model.repeatText !== ""
-                    Layout.preferredWidth: repeatLabel.implicitWidth + 16
+                    implicitWidth: repeatLabel.implicitWidth + 16
+                    Layout.preferredWidth: Math.min(implicitWidth, content.width)
                     Layout.preferredHeight: root.statusRowHeight
+                    Layout.alignment: Qt.AlignHCenter
                     radius: 6
                     color: Qt.alpha(Theme.secondaryAccent, 0.12)
                     PlainText {
                         id: repeatLabel
                         anchors.centerIn: parent
+                        width: Math.min(implicitWidth, parent.width - 16)
                         text: root.model.repeatText
                         Accessible.ignored: true
                         font: Theme.font(Theme.Caption1, Font.DemiBold)
                         color: Theme.secondaryAccent
+                        horizontalAlignment: Text.AlignHCenter
+                        maximumLineCount: 1
+                        fontSizeMode: Text.HorizontalFit
+                        minimumPixelSize: Math.round(Theme.fontSize(Theme.Caption1) * 0.7)
+                        elide: Text.ElideRight
                     }
                 }
             }
@@ -146,9 +156,7 @@ Item {
                 opacity: root.marking ? 0 : 1
                 Accessible.ignored: root.marking
                 horizontalAlignment: Text.AlignHCenter
-                maximumLineCount: 1
-                fontSizeMode: Text.HorizontalFit
-                minimumPixelSize: 20
+                wrapMode: Text.Wrap
                 Layout.fillWidth: true
                 Layout.minimumWidth: 0
                 Layout.preferredWidth: content.width

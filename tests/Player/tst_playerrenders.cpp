@@ -320,6 +320,19 @@ private Q_SLOTS:
             QVERIFY(!screen.item("player.page"));
         }
         screen.save(QStringLiteral("player-%1-%2").arg(state, QString::fromLatin1(looks[variant].suffix)));
+        if (state == "spelling" || state == "paused") {
+            // The word repeats twice: the unit badge keeps its symbol beside or above
+            // the repeat count, apart from it and inside the card, at any text size.
+            QVERIFY(screen.item("player.card.surface") && screen.item("player.card.unit")
+                && screen.item("player.card.repeat"));
+            const QRectF surface = sceneRect(screen.item("player.card.surface"));
+            const QRectF badge = sceneRect(screen.item("player.card.unit"));
+            const QRectF repeat = sceneRect(screen.item("player.card.repeat"));
+            QVERIFY2(badge.width() >= screen.item("player.card")->property("iconWidth").toReal() + 20,
+                qPrintable(QStringLiteral("the badge is %1 wide").arg(badge.width())));
+            QVERIFY(!badge.intersects(repeat));
+            QVERIFY(surface.contains(badge) && surface.contains(repeat));
+        }
     }
 };
 
