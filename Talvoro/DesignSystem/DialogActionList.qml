@@ -40,7 +40,7 @@ GridLayout {
 
             Layout.fillWidth: true
             Layout.preferredWidth: 1
-            implicitHeight: Math.max(44, Theme.fontSize(Theme.Body) + 20)
+            implicitHeight: Math.max(44, title.implicitHeight + 20)
             Accessible.role: Accessible.Button
             Accessible.name: button.modelData.text
 
@@ -65,6 +65,7 @@ GridLayout {
                 }
             }
             PlainText {
+                id: title
                 anchors.fill: parent
                 anchors.leftMargin: 8
                 anchors.rightMargin: 8
@@ -73,7 +74,7 @@ GridLayout {
                 font: Theme.font(Theme.Body, button.modelData.role === "cancel" ? Font.DemiBold : Font.Normal)
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
-                elide: Text.ElideRight
+                wrapMode: Text.Wrap
             }
 
             onClicked: {

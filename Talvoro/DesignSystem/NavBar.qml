@@ -46,6 +46,8 @@ Rectangle {
         text: root.title
         color: Theme.navigationBarAppearance.titleColor
         font: Theme.systemFont(17, Font.DemiBold)
+        // An inline title keeps to one line.
+        maximumLineCount: 1
         elide: Text.ElideRight
         horizontalAlignment: Text.AlignHCenter
         Accessible.role: Accessible.Heading

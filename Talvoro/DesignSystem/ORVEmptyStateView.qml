@@ -77,7 +77,8 @@ Item {
                 text: root.showsAction ? root.actionTitle : ""
                 font: Theme.font(Theme.Headline)
                 color: Theme.accent
-                elide: Text.ElideRight
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
             }
         }
     }

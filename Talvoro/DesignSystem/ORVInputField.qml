@@ -69,6 +69,7 @@ Rectangle {
                 color: Theme.textSecondary
                 font: root.contentFont
                 verticalAlignment: Text.AlignVCenter
+                maximumLineCount: 1
                 elide: Text.ElideRight
                 Accessible.ignored: true
             }

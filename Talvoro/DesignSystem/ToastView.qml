@@ -32,7 +32,8 @@ Item {
         implicitWidth: row.implicitWidth + 32
         width: root.width
         height: row.implicitHeight + 16
-        radius: height / 2
+        // A capsule while it holds one line; a longer message keeps round corners.
+        radius: Math.min(height / 2, 20)
         color: Theme.surface
 
         ORVShadow {
@@ -57,7 +58,7 @@ Item {
             PlainText {
                 text: root.controller ? root.controller.message : ""
                 font: Theme.font(Theme.Footnote, Font.DemiBold)
-                elide: Text.ElideRight
+                wrapMode: Text.Wrap
                 width: Math.min(implicitWidth, root.maximumWidth - 64)
                 anchors.verticalCenter: parent.verticalCenter
             }

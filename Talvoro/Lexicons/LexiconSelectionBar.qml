@@ -3,9 +3,9 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Talvoro
 
-// The header bar in selection mode: select all or none, the count, "完成". The
-// count never breaks: when the three do not fit in one row (large text), it takes
-// a row of its own under the two buttons.
+// The header bar in selection mode: select all or none, the count, "完成". When
+// the three do not fit in one row (large text), the count takes a row of its own
+// under the two buttons.
 GridLayout {
     id: root
 
@@ -51,8 +51,8 @@ GridLayout {
         font: Theme.font(Theme.Footnote)
         color: Theme.textSecondary
         // Even a row of its own can be too narrow for a long count at the largest
-        // sizes: it then shrinks rather than breaks.
-        fontSizeMode: Text.HorizontalFit
+        // sizes: it then wraps.
+        wrapMode: Text.Wrap
         Layout.row: root.stacked ? 1 : 0
         Layout.column: root.stacked ? 0 : 1
         Layout.columnSpan: root.stacked ? 3 : 1

@@ -35,19 +35,13 @@ NavPage {
         color: Theme.background
     }
 
-    Column {
+    LoadingLabel {
         objectName: "moveWordSheet.loading"
         anchors.centerIn: parent
         visible: root.model.phase === MoveWordToLexiconSheetModel.Loading
         spacing: 12
-        ActivityIndicator {
-            anchors.horizontalCenter: parent.horizontalCenter
-        }
-        PlainText {
-            text: "正在加载可用词库..."
-            font: Theme.font(Theme.Subheadline)
-            color: Theme.textSecondary
-        }
+        text: "正在加载可用词库..."
+        font: Theme.font(Theme.Subheadline)
     }
 
     ORVErrorStateView {
@@ -136,7 +130,7 @@ NavPage {
                         PlainText {
                             text: row.name
                             font: Theme.font(Theme.Headline)
-                            elide: Text.ElideRight
+                            wrapMode: Text.Wrap
                             Layout.fillWidth: true
                         }
                         PlainText {

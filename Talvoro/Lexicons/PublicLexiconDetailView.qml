@@ -23,20 +23,11 @@ NavPage {
         color: Theme.background
     }
 
-    Column {
+    LoadingLabel {
         objectName: "publicLexiconDetail.loading"
         anchors.centerIn: parent
         visible: root.model.loading
-        spacing: 8
-        ActivityIndicator {
-            anchors.horizontalCenter: parent.horizontalCenter
-        }
-        PlainText {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "加载中..."
-            font: Theme.font(Theme.Footnote)
-            color: Theme.textSecondary
-        }
+        text: "加载中..."
     }
 
     ORVErrorStateView {
@@ -48,94 +39,108 @@ NavPage {
     }
 
     ColumnLayout {
+        id: page
         anchors.fill: parent
         spacing: 0
         visible: !root.model.loading && root.model.errorMessage === "" && root.model.hasDetail
 
-        Rectangle {
-            color: Theme.surface
+        // At the largest text sizes the header would push the words and the button
+        // off the screen: then it takes at most half of what the button leaves, and
+        // scrolls.
+        Flickable {
             Layout.fillWidth: true
-            implicitHeight: header.implicitHeight + 32
+            Layout.preferredHeight: contentHeight
+            Layout.maximumHeight: bottomBar.visible ? Math.max(0, (page.height - bottomBar.height) / 2) : page.height
+            contentWidth: width
+            contentHeight: header.implicitHeight + 32
+            interactive: contentHeight > height
+            clip: true
 
-            ColumnLayout {
-                id: header
-                x: 16
-                y: 16
-                width: parent.width - 32
-                spacing: 8
+            Rectangle {
+                width: parent.width
+                height: header.implicitHeight + 32
+                color: Theme.surface
 
-                RowLayout {
-                    spacing: Theme.spacing.sm
-                    Layout.fillWidth: true
-                    ColumnLayout {
-                        spacing: 4
-                        // The texts wrap into what the badge leaves, whatever their size.
-                        Layout.preferredWidth: 0
+                ColumnLayout {
+                    id: header
+                    x: 16
+                    y: 16
+                    width: parent.width - 32
+                    spacing: 8
+
+                    RowLayout {
+                        spacing: Theme.spacing.sm
                         Layout.fillWidth: true
-                        PlainText {
-                            objectName: "publicLexiconDetail.name"
-                            text: root.model.name
-                            font: Theme.font(Theme.Title2, Font.Bold)
-                            wrapMode: Text.Wrap
+                        ColumnLayout {
+                            spacing: 4
+                            // The texts wrap into what the badge leaves, whatever their size.
+                            Layout.preferredWidth: 0
                             Layout.fillWidth: true
-                        }
-                        PlainText {
-                            visible: root.model.lexiconDescription !== ""
-                            text: root.model.lexiconDescription
-                            font: Theme.font(Theme.Subheadline)
-                            color: Theme.textSecondary
-                            wrapMode: Text.Wrap
-                            Layout.fillWidth: true
-                        }
-                    }
-                    Rectangle {
-                        radius: 8
-                        color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.12)
-                        implicitWidth: countBadge.implicitWidth + 20
-                        implicitHeight: countBadge.implicitHeight + 8
-                        PlainText {
-                            id: countBadge
-                            objectName: "publicLexiconDetail.wordCount"
-                            anchors.centerIn: parent
-                            text: root.model.count + " 词"
-                            font: Theme.font(Theme.Caption1, Font.DemiBold)
-                            color: Theme.accent
-                        }
-                    }
-                }
-
-                RowLayout {
-                    visible: root.model.count > 0
-                    Layout.fillWidth: true
-                    Layout.topMargin: 4
-
-                    AbstractButton {
-                        objectName: "publicLexiconDetail.selectAll"
-                        implicitHeight: Math.max(44, implicitContentHeight)
-                        text: root.model.allSelected ? "取消全选" : "全选所有单词"
-                        Accessible.name: text
-                        onClicked: root.model.toggleAllSelection()
-                        contentItem: RowLayout {
-                            spacing: 6
-                            Icon {
-                                name: root.model.allSelected ? "checkmark.square.fill" : "square"
-                                tint: root.model.allSelected ? Theme.accent : Theme.textSecondary
+                            PlainText {
+                                objectName: "publicLexiconDetail.name"
+                                text: root.model.name
+                                font: Theme.font(Theme.Title2, Font.Bold)
+                                wrapMode: Text.Wrap
+                                Layout.fillWidth: true
                             }
                             PlainText {
-                                text: root.model.allSelected ? "取消全选" : "全选所有单词"
-                                font: Theme.font(Theme.Footnote)
+                                visible: root.model.lexiconDescription !== ""
+                                text: root.model.lexiconDescription
+                                font: Theme.font(Theme.Subheadline)
+                                color: Theme.textSecondary
+                                wrapMode: Text.Wrap
+                                Layout.fillWidth: true
+                            }
+                        }
+                        Rectangle {
+                            radius: 8
+                            color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.12)
+                            implicitWidth: countBadge.implicitWidth + 20
+                            implicitHeight: countBadge.implicitHeight + 8
+                            PlainText {
+                                id: countBadge
+                                objectName: "publicLexiconDetail.wordCount"
+                                anchors.centerIn: parent
+                                text: root.model.count + " 词"
+                                font: Theme.font(Theme.Caption1, Font.DemiBold)
+                                color: Theme.accent
                             }
                         }
                     }
-                    PlainText {
-                        objectName: "publicLexiconDetail.selectionCount"
-                        text: "已选 " + root.model.selectedCount + " / " + root.model.count + " 词"
-                        font: Theme.font(Theme.Footnote)
-                        color: Theme.textSecondary
-                        horizontalAlignment: Text.AlignRight
-                        wrapMode: Text.Wrap
-                        Layout.preferredWidth: 0
+
+                    RowLayout {
+                        visible: root.model.count > 0
                         Layout.fillWidth: true
+                        Layout.topMargin: 4
+
+                        AbstractButton {
+                            objectName: "publicLexiconDetail.selectAll"
+                            implicitHeight: Math.max(44, implicitContentHeight)
+                            text: root.model.allSelected ? "取消全选" : "全选所有单词"
+                            Accessible.name: text
+                            onClicked: root.model.toggleAllSelection()
+                            contentItem: RowLayout {
+                                spacing: 6
+                                Icon {
+                                    name: root.model.allSelected ? "checkmark.square.fill" : "square"
+                                    tint: root.model.allSelected ? Theme.accent : Theme.textSecondary
+                                }
+                                PlainText {
+                                    text: root.model.allSelected ? "取消全选" : "全选所有单词"
+                                    font: Theme.font(Theme.Footnote)
+                                }
+                            }
+                        }
+                        PlainText {
+                            objectName: "publicLexiconDetail.selectionCount"
+                            text: "已选 " + root.model.selectedCount + " / " + root.model.count + " 词"
+                            font: Theme.font(Theme.Footnote)
+                            color: Theme.textSecondary
+                            horizontalAlignment: Text.AlignRight
+                            wrapMode: Text.Wrap
+                            Layout.preferredWidth: 0
+                            Layout.fillWidth: true
+                        }
                     }
                 }
             }
@@ -184,22 +189,13 @@ NavPage {
                     ColumnLayout {
                         spacing: 4
                         Layout.fillWidth: true
-                        RowLayout {
+                        WordIpaLine {
                             Layout.fillWidth: true
-                            PlainText {
-                                text: row.wordDisplay
-                                font: Theme.font(Theme.Headline)
-                                Accessible.ignored: true
-                            }
-                            PlainText {
-                                visible: row.ipa !== ""
-                                text: row.ipa
-                                font: Theme.font(Theme.Caption1)
-                                color: Theme.textSecondary
-                                elide: Text.ElideRight
-                                Layout.fillWidth: true
-                                Accessible.ignored: true
-                            }
+                            word: row.wordDisplay
+                            ipa: row.ipa
+                            wordFont: Theme.font(Theme.Headline)
+                            ipaFont: Theme.font(Theme.Caption1)
+                            readsTexts: false
                         }
                         PlainText {
                             text: row.translations
@@ -218,6 +214,7 @@ NavPage {
         }
 
         Rectangle {
+            id: bottomBar
             visible: root.model.count > 0
             color: Theme.surface
             Layout.fillWidth: true

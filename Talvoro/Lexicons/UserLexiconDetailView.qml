@@ -31,20 +31,11 @@ NavPage {
         color: Theme.background
     }
 
-    Column {
+    LoadingLabel {
         objectName: "userLexiconDetail.loading"
         anchors.centerIn: parent
         visible: root.model.isLoading && root.model.wordCount === 0
-        spacing: 8
-        ActivityIndicator {
-            anchors.horizontalCenter: parent.horizontalCenter
-        }
-        PlainText {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "正在载入词库单词..."
-            font: Theme.font(Theme.Footnote)
-            color: Theme.textSecondary
-        }
+        text: "正在载入词库单词..."
     }
 
     ORVErrorStateView {

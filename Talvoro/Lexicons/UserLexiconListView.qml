@@ -37,20 +37,11 @@ NavPage {
         color: Theme.background
     }
 
-    Column {
+    LoadingLabel {
         objectName: "userLexiconList.loading"
         anchors.centerIn: parent
         visible: root.model.isLoading && root.model.lexicons.count === 0
-        spacing: 8
-        ActivityIndicator {
-            anchors.horizontalCenter: parent.horizontalCenter
-        }
-        PlainText {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "加载中..."
-            font: Theme.font(Theme.Footnote)
-            color: Theme.textSecondary
-        }
+        text: "加载中..."
     }
 
     ColumnLayout {
@@ -119,7 +110,7 @@ NavPage {
                             PlainText {
                                 text: row.name
                                 font: Theme.font(Theme.Headline)
-                                elide: Text.ElideRight
+                                wrapMode: Text.Wrap
                                 Layout.fillWidth: true
                                 Accessible.ignored: true
                             }
@@ -193,14 +184,13 @@ NavPage {
                     header: "词库信息"
                     PlaylistNameField {
                         identifier: "lexiconCreate.name"
-                        iconName: "book.closed.fill"
                         placeholder: "词库名称 (如: 每日核心词)"
                         text: root.model.newLexiconName
                         onEdited: text => root.model.newLexiconName = text
                     }
+                    WordFormDivider {}
                     PlaylistNameField {
                         identifier: "lexiconCreate.description"
-                        iconName: "info.circle"
                         placeholder: "描述 (可选)"
                         text: root.model.newLexiconDesc
                         onEdited: text => root.model.newLexiconDesc = text

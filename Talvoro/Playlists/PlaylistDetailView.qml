@@ -97,7 +97,7 @@ NavPage {
                         PlainText {
                             text: row.wordDisplay
                             font: Theme.font(Theme.Headline)
-                            elide: Text.ElideRight
+                            wrapMode: Text.Wrap
                             Layout.fillWidth: true
                         }
                         PlainText {
@@ -105,7 +105,7 @@ NavPage {
                             text: row.ipa
                             font: Theme.font(Theme.Caption1)
                             color: Theme.textSecondary
-                            elide: Text.ElideRight
+                            wrapMode: Text.Wrap
                             Layout.fillWidth: true
                         }
                     }

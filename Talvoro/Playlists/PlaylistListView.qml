@@ -37,20 +37,11 @@ NavPage {
         color: Theme.background
     }
 
-    Column {
+    LoadingLabel {
         objectName: "playlistList.loading"
         anchors.centerIn: parent
         visible: root.model.isLoading && root.model.playlists.count === 0
-        spacing: 8
-        ActivityIndicator {
-            anchors.horizontalCenter: parent.horizontalCenter
-        }
-        PlainText {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "加载中..."
-            font: Theme.font(Theme.Footnote)
-            color: Theme.textSecondary
-        }
+        text: "加载中..."
     }
 
     ORVEmptyStateView {
@@ -108,7 +99,7 @@ NavPage {
                         PlainText {
                             text: row.name
                             font: Theme.font(Theme.Headline)
-                            elide: Text.ElideRight
+                            wrapMode: Text.Wrap
                             Layout.fillWidth: true
                         }
                         PlainText {

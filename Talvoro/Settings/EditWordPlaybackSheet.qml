@@ -64,39 +64,14 @@ NavPage {
             WordPlaybackFormSection {
                 header: "单词信息"
 
-                // The word keeps its whole width: its IPA moves under it when the
-                // two do not fit on one line. Placed by bindings rather than a
-                // layout: a layout that laid the form out while the sheet came up
-                // kept the wrapped IPA's earlier width and height, and the lines
-                // below were drawn over it.
-                Item {
-                    id: wordLine
-                    readonly property real ipaWidth: ipa.visible ? ipa.implicitWidth : 0
-                    readonly property bool oneLine: word.implicitWidth + 8 + wordLine.ipaWidth <= width
+                WordIpaLine {
                     Layout.fillWidth: true
-                    implicitHeight: oneLine ? Math.max(word.height, ipa.visible ? ipa.height : 0)
-                                            : word.height + (ipa.visible ? 2 + ipa.height : 0)
-                    PlainText {
-                        id: word
-                        objectName: "wordPlayback.word"
-                        y: wordLine.oneLine ? (wordLine.height - height) / 2 : 0
-                        width: wordLine.oneLine ? wordLine.width - 8 - wordLine.ipaWidth : wordLine.width
-                        text: root.editor.wordDisplay
-                        font: Theme.font(Theme.Title3, Font.Bold)
-                        wrapMode: Text.Wrap
-                    }
-                    PlainText {
-                        id: ipa
-                        objectName: "wordPlayback.ipa"
-                        x: wordLine.oneLine ? word.width + 8 : 0
-                        y: wordLine.oneLine ? (wordLine.height - height) / 2 : word.height + 2
-                        width: Math.min(implicitWidth, wordLine.width)
-                        visible: root.editor.wordIpa !== ""
-                        text: root.editor.wordIpa
-                        font: Theme.font(Theme.Subheadline)
-                        color: Theme.textSecondary
-                        wrapMode: Text.Wrap
-                    }
+                    word: root.editor.wordDisplay
+                    ipa: root.editor.wordIpa
+                    wordFont: Theme.font(Theme.Title3, Font.Bold)
+                    ipaFont: Theme.font(Theme.Subheadline)
+                    wordIdentifier: "wordPlayback.word"
+                    ipaIdentifier: "wordPlayback.ipa"
                 }
                 // The label, the count and the stepper share a line while the
                 // widest count fits there; otherwise the count and the stepper
@@ -164,28 +139,29 @@ NavPage {
                 AbstractButton {
                     id: reloadButton
                     objectName: "wordPlayback.reload"
-                    implicitHeight: Math.max(44, implicitContentHeight)
+                    implicitHeight: Math.max(44, reloadLabel.implicitHeight + 12)
                     Layout.fillWidth: true
                     Accessible.role: Accessible.Button
                     Accessible.name: "重新加载播放设置"
                     onClicked: root.model.reload()
-                    contentItem: Item {
-                        implicitHeight: 24
-                        Row {
-                            anchors.centerIn: parent
-                            spacing: 8
-                            Icon {
-                                name: "arrow.clockwise"
-                                size: Theme.fontSize(Theme.Body)
-                                tint: Theme.accent
-                                anchors.verticalCenter: parent.verticalCenter
-                            }
-                            PlainText {
-                                text: "重新加载播放设置"
-                                font: Theme.font(Theme.Body)
-                                color: Theme.accent
-                                anchors.verticalCenter: parent.verticalCenter
-                            }
+                    // Centred on one line while it fits; at a larger text size the
+                    // title wraps beside its symbol within the row.
+                    RowLayout {
+                        id: reloadLabel
+                        anchors.centerIn: parent
+                        width: Math.min(implicitWidth, parent.width)
+                        spacing: 8
+                        Icon {
+                            name: "arrow.clockwise"
+                            size: Theme.fontSize(Theme.Body)
+                            tint: Theme.accent
+                        }
+                        PlainText {
+                            text: "重新加载播放设置"
+                            font: Theme.font(Theme.Body)
+                            color: Theme.accent
+                            wrapMode: Text.Wrap
+                            Layout.fillWidth: true
                         }
                     }
                     background: Item {}
@@ -199,21 +175,17 @@ NavPage {
         z: 1 // raised over the form it waits for
         visible: root.editor.isLoading
         anchors.centerIn: parent
-        width: loadingColumn.implicitWidth + 40
-        height: loadingColumn.implicitHeight + 40
+        // As wide as its text, up to the form's width: a longer text wraps.
+        width: Math.min(loadingLabel.implicitWidth, parent.width - 72) + 40
+        height: loadingLabel.implicitHeight + 40
 
-        Column {
-            id: loadingColumn
+        LoadingLabel {
+            id: loadingLabel
             anchors.centerIn: parent
+            margins: 20
             spacing: 10
-            ActivityIndicator {
-                anchors.horizontalCenter: parent.horizontalCenter
-            }
-            PlainText {
-                text: "正在加载播放设置…"
-                font: Theme.font(Theme.Subheadline)
-                color: Theme.textSecondary
-            }
+            text: "正在加载播放设置…"
+            font: Theme.font(Theme.Subheadline)
         }
     }
 

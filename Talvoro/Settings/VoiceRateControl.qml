@@ -20,29 +20,39 @@ ColumnLayout {
     Layout.topMargin: 2
     Layout.bottomMargin: 2
 
-    RowLayout {
-        spacing: 8
+    // Placed by bindings rather than a layout: a row layout kept the height its
+    // title had when first laid out at no width, and the slider below was drawn
+    // over the next control.
+    Item {
         Layout.fillWidth: true
+        implicitHeight: Math.max(symbol.height, caption.implicitHeight, value.height)
 
         Icon {
+            id: symbol
+            anchors.verticalCenter: parent.verticalCenter
             name: root.systemImage
             size: caption.font.pixelSize
             tint: Theme.textPrimary
         }
         PlainText {
             id: caption
+            anchors.verticalCenter: parent.verticalCenter
+            x: symbol.width + 8
+            width: Math.max(0, parent.width - x - 8 - value.width)
             text: root.title
             font: Theme.font(Theme.Subheadline)
-            elide: Text.ElideRight
-            Layout.fillWidth: true
+            wrapMode: Text.Wrap
         }
         PlainText {
+            id: value
             objectName: root.identifier + ".value"
+            anchors.right: parent.right
+            anchors.verticalCenter: parent.verticalCenter
+            width: Math.max(48, implicitWidth)
             text: VoiceCatalogPresentation.rateText(root.rate)
             font: Theme.font(Theme.Subheadline, Font.DemiBold)
             color: Theme.accent
             horizontalAlignment: Text.AlignRight
-            Layout.preferredWidth: Math.max(48, implicitWidth)
         }
     }
     Slider {
