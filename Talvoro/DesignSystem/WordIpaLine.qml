@@ -15,31 +15,38 @@ Item {
     property font ipaFont
     property string wordIdentifier
     property string ipaIdentifier
+    // On a shared line: the IPA at the trailing edge, or right after the word.
+    property bool spreads: false
     // False where the row around reads the word itself.
     property bool readsTexts: true
 
-    // Measured apart from the texts, whose widths follow from it.
-    readonly property real ipaWidth: ipaText.visible ? Math.ceil(ipaMetrics.advanceWidth) : 0
-    readonly property bool oneLine: Math.ceil(wordMetrics.advanceWidth) + 8 + root.ipaWidth <= width
+    readonly property real wordWidth: Math.ceil(wordMeasure.implicitWidth)
+    readonly property real ipaWidth: root.ipa !== "" ? Math.ceil(ipaMeasure.implicitWidth) : 0
+    readonly property bool oneLine: root.wordWidth + 8 + root.ipaWidth <= width
 
-    implicitHeight: root.oneLine ? Math.max(wordText.height, ipaText.visible ? ipaText.height : 0)
-                                 : wordText.height + (ipaText.visible ? 2 + ipaText.height : 0)
+    implicitHeight: root.oneLine ? Math.max(wordText.height, root.ipa !== "" ? ipaText.height : 0)
+                                 : wordText.height + (root.ipa !== "" ? 2 + ipaText.height : 0)
 
-    TextMetrics {
-        id: wordMetrics
-        font: root.wordFont
+    // Measured apart from the texts shown, whose widths follow from them.
+    PlainText {
+        id: wordMeasure
+        visible: false
         text: root.word
+        font: root.wordFont
+        Accessible.ignored: true
     }
-    TextMetrics {
-        id: ipaMetrics
-        font: root.ipaFont
+    PlainText {
+        id: ipaMeasure
+        visible: false
         text: root.ipa
+        font: root.ipaFont
+        Accessible.ignored: true
     }
     PlainText {
         id: wordText
         objectName: root.wordIdentifier
         y: root.oneLine ? (root.height - height) / 2 : 0
-        width: root.oneLine ? root.width - 8 - root.ipaWidth : root.width
+        width: !root.oneLine ? root.width : root.spreads ? root.width - 8 - root.ipaWidth : root.wordWidth
         text: root.word
         font: root.wordFont
         wrapMode: Text.Wrap
@@ -48,7 +55,7 @@ Item {
     PlainText {
         id: ipaText
         objectName: root.ipaIdentifier
-        x: root.oneLine ? wordText.width + 8 : 0
+        x: !root.oneLine ? 0 : root.spreads ? root.width - root.ipaWidth : root.wordWidth + 8
         y: root.oneLine ? (root.height - height) / 2 : wordText.height + 2
         width: Math.min(root.ipaWidth, root.width)
         visible: root.ipa !== ""

@@ -135,15 +135,23 @@ NavPage {
                         Layout.fillWidth: true
                         implicitHeight: line.implicitHeight + 4
 
-                        RowLayout {
+                        // The mark or the button sits beside the texts, or under them
+                        // when it would leave the name less than half the row.
+                        Item {
                             id: line
+                            readonly property real trailingWidth: row.marked ? added.implicitWidth : addButton.implicitWidth
+                            readonly property real trailingHeight: row.marked ? added.implicitHeight : addButton.implicitHeight
+                            readonly property bool stacked: trailingWidth + 12 > width / 2
                             y: 2
                             width: row.width
-                            spacing: 12
+                            implicitHeight: line.stacked ? texts.implicitHeight + 4 + line.trailingHeight
+                                                         : Math.max(texts.implicitHeight, line.trailingHeight)
 
                             ColumnLayout {
+                                id: texts
+                                y: line.stacked ? 0 : (line.height - height) / 2
+                                width: line.stacked ? line.width : line.width - 12 - line.trailingWidth
                                 spacing: 4
-                                Layout.fillWidth: true
                                 PlainText {
                                     objectName: "playlistPicker.row." + row.index
                                     text: row.name
@@ -155,13 +163,15 @@ NavPage {
                                     text: row.itemCount + " 个既有词汇"
                                     font: Theme.font(Theme.Caption1)
                                     color: Theme.textSecondary
-                                    // Wraps rather than push the button out of the row.
                                     wrapMode: Text.Wrap
                                     Layout.fillWidth: true
                                 }
                             }
                             Row {
+                                id: added
                                 objectName: "playlistPicker.added." + row.index
+                                x: line.stacked ? 0 : line.width - width
+                                y: line.stacked ? texts.height + 4 : (line.height - height) / 2
                                 visible: row.marked
                                 spacing: 4
                                 Icon {
@@ -180,6 +190,10 @@ NavPage {
                             AbstractButton {
                                 id: addButton
                                 objectName: "playlistPicker.add." + row.index
+                                x: line.stacked ? 0 : line.width - width
+                                y: line.stacked ? texts.height + 4 : (line.height - height) / 2
+                                width: implicitWidth
+                                height: implicitHeight
                                 visible: !row.marked
                                 enabled: !root.model.isSubmitting
                                 implicitWidth: implicitContentWidth + 24

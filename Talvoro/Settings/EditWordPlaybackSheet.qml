@@ -70,6 +70,7 @@ NavPage {
                     ipa: root.editor.wordIpa
                     wordFont: Theme.font(Theme.Title3, Font.Bold)
                     ipaFont: Theme.font(Theme.Subheadline)
+                    spreads: true
                     wordIdentifier: "wordPlayback.word"
                     ipaIdentifier: "wordPlayback.ipa"
                 }
