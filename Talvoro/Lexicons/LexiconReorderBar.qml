@@ -22,7 +22,9 @@ GridLayout {
         return sum + Math.max(0, shown - 1) * root.columnSpacing;
     }
 
-    columns: root.rowWidth <= root.width ? root.children.length : 1
+    // Measured against the header's width: the bar's own follows from its columns,
+    // and a row too wide for the header would keep itself.
+    columns: root.rowWidth <= (root.parent ? root.parent.width : root.width) ? root.children.length : 1
     columnSpacing: 12
     rowSpacing: 4
     Layout.minimumHeight: 44

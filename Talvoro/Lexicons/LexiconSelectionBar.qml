@@ -10,8 +10,9 @@ GridLayout {
     id: root
 
     required property UserLexiconDetailModel model
+    // Measured against the header's width, which does not follow from the stacking.
     readonly property bool stacked: selectAll.implicitWidth + count.implicitWidth + done.implicitWidth
-        + 2 * root.columnSpacing > root.width
+        + 2 * root.columnSpacing > (root.parent ? root.parent.width : root.width)
 
     columns: 3
     columnSpacing: 12

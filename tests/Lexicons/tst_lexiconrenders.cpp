@@ -111,7 +111,8 @@ private Q_SLOTS:
 
     void detailStates_data()
     {
-        addLookRows({"content", "loading", "error", "empty", "offline", "reorder", "selection", "actions", "delete"});
+        addLookRows(
+            {"content", "single", "loading", "error", "empty", "offline", "reorder", "selection", "actions", "delete"});
     }
     void detailStates()
     {
@@ -127,6 +128,8 @@ private Q_SLOTS:
             f.server().route("GET", wordsPath, ScriptedResponse::json(503, errorAnswer("DOWN", "服务暂不可用")));
         else if (state == "loading")
             f.server().route("GET", wordsPath, ScriptedResponse::never());
+        else if (state == "single") // no reordering: the header bar holds fewer buttons
+            f.server().route("GET", wordsPath, ScriptedResponse::json(200, envelope(wordsJson(servedWords().mid(0, 1)))));
         else
             f.server().route("GET", wordsPath, ScriptedResponse::json(200, envelope(wordsJson(servedWords()))));
         UserLexicon shown = lexicon(5, QStringLiteral("每日核心词"), 3);
