@@ -22,7 +22,10 @@ Item {
 
     readonly property real wordWidth: Math.ceil(wordMeasure.implicitWidth)
     readonly property real ipaWidth: root.ipa !== "" ? Math.ceil(ipaMeasure.implicitWidth) : 0
-    readonly property bool oneLine: root.wordWidth + 8 + root.ipaWidth <= width
+    // Before it is laid out (no width yet) the line counts as shared, so that the
+    // height it first reports is the one it keeps wherever both fit: a list row
+    // laid out once at a taller first height kept it.
+    readonly property bool oneLine: width <= 0 || root.wordWidth + 8 + root.ipaWidth <= width
 
     implicitHeight: root.oneLine ? Math.max(wordText.height, root.ipa !== "" ? ipaText.height : 0)
                                  : wordText.height + (root.ipa !== "" ? 2 + ipaText.height : 0)
@@ -46,7 +49,7 @@ Item {
         id: wordText
         objectName: root.wordIdentifier
         y: root.oneLine ? (root.height - height) / 2 : 0
-        width: !root.oneLine ? root.width : root.spreads ? root.width - 8 - root.ipaWidth : root.wordWidth
+        width: !root.oneLine ? root.width : root.spreads ? Math.max(0, root.width - 8 - root.ipaWidth) : root.wordWidth
         text: root.word
         font: root.wordFont
         wrapMode: Text.Wrap
@@ -57,7 +60,7 @@ Item {
         objectName: root.ipaIdentifier
         x: !root.oneLine ? 0 : root.spreads ? root.width - root.ipaWidth : root.wordWidth + 8
         y: root.oneLine ? (root.height - height) / 2 : wordText.height + 2
-        width: Math.min(root.ipaWidth, root.width)
+        width: root.width > 0 ? Math.min(root.ipaWidth, root.width) : root.ipaWidth
         visible: root.ipa !== ""
         text: root.ipa
         font: root.ipaFont

@@ -166,10 +166,7 @@ NavPage {
 
                 objectName: "publicLexiconDetail.word." + index
                 width: ListView.view.width
-                leftPadding: 16
-                rightPadding: 16
-                topPadding: 12
-                bottomPadding: 12
+                implicitHeight: Math.max(mark.implicitHeight, texts.implicitHeight) + 24
                 // One element: its texts are read in its name, not again.
                 Accessible.name: row.wordDisplay + "，" + row.translations
                 Accessible.checkable: true
@@ -179,32 +176,37 @@ NavPage {
                 background: Rectangle {
                     color: Theme.background
                 }
-                contentItem: RowLayout {
-                    spacing: 12
-                    Icon {
-                        name: row.selected ? "checkmark.circle.fill" : "circle"
-                        size: Theme.fontSize(Theme.Title3)
-                        tint: row.selected ? Theme.accent : Theme.mutedFill
+                // Placed by bindings rather than layouts: rows laid out before
+                // their width was known kept their first, taller height.
+                Icon {
+                    id: mark
+                    x: 16
+                    anchors.verticalCenter: parent.verticalCenter
+                    name: row.selected ? "checkmark.circle.fill" : "circle"
+                    size: Theme.fontSize(Theme.Title3)
+                    tint: row.selected ? Theme.accent : Theme.mutedFill
+                }
+                Column {
+                    id: texts
+                    x: mark.x + mark.width + 12
+                    width: row.width - x - 16
+                    anchors.verticalCenter: parent.verticalCenter
+                    spacing: 4
+                    WordIpaLine {
+                        width: parent.width
+                        word: row.wordDisplay
+                        ipa: row.ipa
+                        wordFont: Theme.font(Theme.Headline)
+                        ipaFont: Theme.font(Theme.Caption1)
+                        readsTexts: false
                     }
-                    ColumnLayout {
-                        spacing: 4
-                        Layout.fillWidth: true
-                        WordIpaLine {
-                            Layout.fillWidth: true
-                            word: row.wordDisplay
-                            ipa: row.ipa
-                            wordFont: Theme.font(Theme.Headline)
-                            ipaFont: Theme.font(Theme.Caption1)
-                            readsTexts: false
-                        }
-                        PlainText {
-                            text: row.translations
-                            font: Theme.font(Theme.Subheadline)
-                            color: Theme.textSecondary
-                            wrapMode: Text.Wrap
-                            Layout.fillWidth: true
-                            Accessible.ignored: true
-                        }
+                    PlainText {
+                        width: parent.width
+                        text: row.translations
+                        font: Theme.font(Theme.Subheadline)
+                        color: Theme.textSecondary
+                        wrapMode: Text.Wrap
+                        Accessible.ignored: true
                     }
                 }
                 ORVListRowSeparatorModifier {
