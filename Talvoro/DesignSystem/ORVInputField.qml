@@ -16,9 +16,6 @@ Rectangle {
         || ((root.field.text ?? "") === "" && (root.field.preeditText ?? "") === "")
     // What the content should write with.
     readonly property font contentFont: Theme.systemFont(16)
-    // How wide the row must be to show the whole placeholder.
-    readonly property real placeholderFitWidth: row.anchors.leftMargin + row.anchors.rightMargin
-        + (root.iconName !== "" ? symbol.Layout.preferredWidth + row.spacing : 0) + placeholderText.implicitWidth
     readonly property color contentColor: Theme.textPrimary
     default property alias content: slot.data
 
@@ -47,7 +44,6 @@ Rectangle {
 
         // A row without a symbol gives its text the room.
         Icon {
-            id: symbol
             visible: root.iconName !== ""
             name: root.iconName
             size: 18
@@ -62,7 +58,6 @@ Rectangle {
             Layout.fillHeight: true
 
             PlainText {
-                id: placeholderText
                 anchors.fill: parent
                 visible: root.isEmpty && root.placeholder !== ""
                 text: root.placeholder

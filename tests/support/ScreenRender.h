@@ -123,6 +123,12 @@ inline void collectTexts(QQuickItem *item, QList<QQuickItem *> &texts)
 {
     collectDrawn(item, texts, isText);
 }
+inline QList<QQuickItem *> drawnTexts(QQuickWindow *window)
+{
+    QList<QQuickItem *> texts;
+    collectTexts(window->contentItem(), texts);
+    return texts;
+}
 // The layer a text lies in: the popup (alert, sheet), the surface laid over the
 // page at the window's top level (the player over home) or raised over its page
 // (a toast), whichever holds it.
@@ -147,35 +153,35 @@ inline QString describe(const QQuickItem *text)
     }
     return QStringLiteral("a symbol");
 }
-// Where a text's ink lies: its box (in the scene) grown to its content as its
-// alignment places it.
-inline QRectF inkRect(const QQuickItem *text, QRectF box)
+// Where a text's ink lies, in its own coordinates: its box grown to its content as
+// its alignment places it.
+inline QRectF localInk(const QQuickItem *text)
 {
+    QRectF ink(0, 0, text->width(), text->height());
     const qreal dx = text->property("contentWidth").toReal() - text->width();
     const qreal dy = text->property("contentHeight").toReal() - text->height();
     const int align = text->property("horizontalAlignment").toInt() | text->property("verticalAlignment").toInt();
     if (dx > 0) {
         const qreal before = align & Qt::AlignRight ? dx : align & Qt::AlignHCenter ? dx / 2 : 0;
-        box.adjust(-before, 0, dx - before, 0);
+        ink.adjust(-before, 0, dx - before, 0);
     }
     if (dy > 0) {
         const qreal before = align & Qt::AlignBottom ? dy : align & Qt::AlignVCenter ? dy / 2 : 0;
-        box.adjust(0, -before, 0, dy - before);
+        ink.adjust(0, -before, 0, dy - before);
     }
-    return box;
+    return ink;
 }
-// The same, cut by every clipping ancestor: what of the ink is drawn.
+// What of a text's ink is drawn, in the scene: cut by every clipping ancestor.
 inline QRectF inkRect(const QQuickItem *text)
 {
-    return clippedByAncestors(text, inkRect(text, text->mapRectToScene(QRectF(0, 0, text->width(), text->height()))));
+    return clippedByAncestors(text, text->mapRectToScene(localInk(text)));
 }
 } // namespace detail
 
 // The texts drawn in the window, as a person sees them.
 inline QStringList shownTexts(QQuickWindow *window)
 {
-    QList<QQuickItem *> texts;
-    detail::collectTexts(window->contentItem(), texts);
+    const QList<QQuickItem *> texts = detail::drawnTexts(window);
     QStringList shown;
     for (QQuickItem *text : texts)
         shown.append(text->property("text").toString());
@@ -188,8 +194,7 @@ inline QStringList shownTexts(QQuickWindow *window)
 // compared.
 inline QStringList overlappingTexts(QQuickWindow *window)
 {
-    QList<QQuickItem *> texts;
-    detail::collectTexts(window->contentItem(), texts);
+    const QList<QQuickItem *> texts = detail::drawnTexts(window);
     QStringList found;
     for (qsizetype i = 0; i < texts.size(); ++i) {
         const QRectF a = detail::drawnRect(texts[i]);
@@ -211,8 +216,7 @@ inline QStringList overlappingTexts(QQuickWindow *window)
 // what lies beside or below them; ink a clip cuts off is not drawn.
 inline QStringList overflowingTexts(QQuickWindow *window)
 {
-    QList<QQuickItem *> texts;
-    detail::collectTexts(window->contentItem(), texts);
+    const QList<QQuickItem *> texts = detail::drawnTexts(window);
     QStringList found;
     for (const QQuickItem *text : texts) {
         if (text->clip())
@@ -247,9 +251,7 @@ inline bool scrolls(const QQuickItem *item)
 // scroll it.
 inline QRectF scrolledIntoView(const QQuickItem *item)
 {
-    QRectF rect = isText(item)
-        ? inkRect(item, item->mapRectToScene(QRectF(0, 0, item->width(), item->height())))
-        : item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    QRectF rect = item->mapRectToScene(isText(item) ? localInk(item) : QRectF(0, 0, item->width(), item->height()));
     for (const QQuickItem *up = item->parentItem(); up; up = up->parentItem()) {
         if (scrolls(up))
             rect = rect.intersected(up->mapRectToScene(QRectF(0, 0, up->width(), up->height())));
@@ -267,7 +269,7 @@ inline bool spills(const QRectF &rect, const QRectF &bounds)
 // page scrolls, so only the sides count), and those that a clip cuts short: a
 // sheet's, a card's, a button's or a text's own edge may not hide what it holds;
 // only a view that scrolls may.
-inline QStringList cutTexts(QQuickWindow *window)
+inline QStringList cutTextsAndControls(QQuickWindow *window)
 {
     QList<QQuickItem *> shown;
     detail::collectDrawn(window->contentItem(), shown,
@@ -299,8 +301,7 @@ inline QStringList cutTexts(QQuickWindow *window)
 // need: only a text whose line count is limited may give up its end.
 inline QStringList elidedWithoutLineLimit(QQuickWindow *window)
 {
-    QList<QQuickItem *> texts;
-    detail::collectTexts(window->contentItem(), texts);
+    const QList<QQuickItem *> texts = detail::drawnTexts(window);
     QStringList found;
     for (const QQuickItem *text : texts) {
         if (text->property("truncated").toBool() && text->property("maximumLineCount").toInt() == INT_MAX)
@@ -312,7 +313,7 @@ inline QStringList elidedWithoutLineLimit(QQuickWindow *window)
 // Everything the layout checks find wrong with the window as drawn.
 inline QStringList layoutFaults(QQuickWindow *window)
 {
-    return overlappingTexts(window) + overflowingTexts(window) + cutTexts(window) + elidedWithoutLineLimit(window);
+    return overlappingTexts(window) + overflowingTexts(window) + cutTextsAndControls(window) + elidedWithoutLineLimit(window);
 }
 
 // Fails the test with every layout fault of the window, named after what it shows.
