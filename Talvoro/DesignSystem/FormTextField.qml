@@ -19,15 +19,19 @@ Item {
     signal edited(string text)
     signal accepted
 
+    // Read from the entry, not from the placeholder's visibility, which also follows
+    // the field's ancestors.
+    readonly property bool showsPlaceholder: entry.text === "" && entry.preeditText === ""
+
     Layout.fillWidth: true
-    implicitHeight: Math.max(44, (placeholderText.visible ? placeholderText.implicitHeight : entry.implicitHeight) + 16)
+    implicitHeight: Math.max(44, (root.showsPlaceholder ? placeholderText.implicitHeight : entry.implicitHeight) + 16)
 
     // The whole example shows, on as many lines as it takes.
     PlainText {
         id: placeholderText
         anchors.verticalCenter: parent.verticalCenter
         width: parent.width
-        visible: entry.text === "" && entry.preeditText === ""
+        visible: root.showsPlaceholder
         text: root.placeholder
         color: Theme.textTertiary
         font: entry.font

@@ -22,9 +22,9 @@ Item {
 
     readonly property real wordWidth: Math.ceil(wordMeasure.implicitWidth)
     readonly property real ipaWidth: root.ipa !== "" ? Math.ceil(ipaMeasure.implicitWidth) : 0
-    // Before it is laid out (no width yet) the line counts as shared, so that the
-    // height it first reports is the one it keeps wherever both fit: a list row
-    // laid out once at a taller first height kept it.
+    // Before it has a width the line counts as shared, and neither text wraps: a
+    // layout that reads that first height then already has the one kept wherever
+    // both fit.
     readonly property bool oneLine: width <= 0 || root.wordWidth + 8 + root.ipaWidth <= width
 
     implicitHeight: root.oneLine ? Math.max(wordText.height, root.ipa !== "" ? ipaText.height : 0)
@@ -60,7 +60,7 @@ Item {
         objectName: root.ipaIdentifier
         x: !root.oneLine ? 0 : root.spreads ? root.width - root.ipaWidth : root.wordWidth + 8
         y: root.oneLine ? (root.height - height) / 2 : wordText.height + 2
-        width: root.width > 0 ? Math.min(root.ipaWidth, root.width) : root.ipaWidth
+        width: root.oneLine ? root.ipaWidth : Math.min(root.ipaWidth, root.width)
         visible: root.ipa !== ""
         text: root.ipa
         font: root.ipaFont

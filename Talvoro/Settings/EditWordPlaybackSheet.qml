@@ -176,8 +176,9 @@ NavPage {
         z: 1 // raised over the form it waits for
         visible: root.editor.isLoading
         anchors.centerIn: parent
-        // As wide as its text, up to the form's width: a longer text wraps.
-        width: Math.min(loadingLabel.implicitWidth, parent.width - 72) + 40
+        // As wide as its text, and at most the form's width less 16 a side: a longer
+        // text wraps.
+        width: Math.min(loadingLabel.implicitWidth + 40, parent.width - 32)
         height: loadingLabel.implicitHeight + 40
 
         LoadingLabel {
